@@ -1,0 +1,18 @@
+# Copies the shipped data into the application folder. Files that the user
+# changes there are copied only when they are missing, never overwritten.
+set(KEEP_IF_PRESENT bbc.mdb bbc.ini)
+file(GLOB_RECURSE files RELATIVE ${SRC} ${SRC}/*)
+foreach(rel IN LISTS files)
+  if(rel MATCHES "^tools/" OR rel MATCHES "\\.py$" OR rel MATCHES "README")
+    continue()
+  endif()
+  set(dst ${DST}/${rel})
+  if(rel IN_LIST KEEP_IF_PRESENT AND EXISTS ${dst})
+    continue()
+  endif()
+  if(NOT EXISTS ${dst} OR ${SRC}/${rel} IS_NEWER_THAN ${dst})
+    get_filename_component(dir ${dst} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    file(COPY_FILE ${SRC}/${rel} ${dst})
+  endif()
+endforeach()

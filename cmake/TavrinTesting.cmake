@@ -1,0 +1,37 @@
+include(GoogleTest)
+
+# tavrin_gtest(NAME SOURCES a.cpp b.cpp LIBS lib1 lib2 [WINDOWS])
+# One GoogleTest program per folder; every case becomes a CTest test.
+# WINDOWS runs the cases on Qt's offscreen platform.
+function(tavrin_gtest name)
+  cmake_parse_arguments(T "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    TAVRIN_APP_DIR="${TAVRIN_APP_DIR}"
+    TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TAVRIN_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  set(env "")
+  if(T_WINDOWS)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  list(APPEND env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0"
+                  "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
+
+# tavrin_fuzzer(NAME SOURCES a.cpp LIBS lib1)
+# A libFuzzer target, built only with -DTAVRIN_FUZZ=ON and clang
+# (scripts/fuzz runs every one of them for a bounded time).
+function(tavrin_fuzzer name)
+  if(NOT TAVRIN_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
