@@ -1,0 +1,688 @@
+#include "Dao.h"
+
+#include "core/Paths.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace dao {
+
+namespace {
+
+constexpr const char* kPropertiesTable = "MSysDatabaseProperties";
+
+std::string sqlName(std::string_view identifier)
+{
+    std::string q = "\"";
+    for (char c : identifier) {
+        q.push_back(c);
+        if (c == '"')
+            q.push_back('"');
+    }
+    q.push_back('"');
+    return q;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (std::tolower(x) != std::tolower(y))
+            return false;
+    }
+    return true;
+}
+
+std::string declaredType(const Field& f)
+{
+    switch (f.Type) {
+    case dbText:
+        return "TEXT(" + std::to_string(f.Size > 0 ? f.Size : 255) + ")";
+    case dbMemo:
+        return "MEMO";
+    case dbNumeric:
+        return "NUMERIC";
+    default:
+        throw DaoError(errTypeConversion, "Field '" + f.Name + "' has an unknown type code " +
+                                              std::to_string(f.Type) + ".");
+    }
+}
+
+Field fieldFromDeclaration(std::string name, std::string decl)
+{
+    for (char& c : decl)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    Field f;
+    f.Name = std::move(name);
+    if (decl.rfind("TEXT", 0) == 0 || decl.rfind("VARCHAR", 0) == 0 || decl.rfind("CHAR", 0) == 0) {
+        f.Type = dbText;
+        f.Size = 255;
+        const size_t open = decl.find('(');
+        if (open != std::string::npos) {
+            int size = 0;
+            auto [p, ec] = std::from_chars(decl.data() + open + 1, decl.data() + decl.size(), size);
+            (void)p;
+            if (ec == std::errc() && size > 0)
+                f.Size = size;
+        }
+    } else if (decl == "MEMO" || decl.empty() || decl == "CLOB") {
+        f.Type = dbMemo;
+    } else {
+        f.Type = dbNumeric;
+    }
+    return f;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+class Connection {
+public:
+    Connection(sqlite3* db, std::string name) : db(db), name(std::move(name)) {}
+    ~Connection()
+    {
+        if (db && !sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        throw DaoError(errEngine, what + " in '" + name + "': " + sqlite3_errmsg(db) + ".");
+    }
+
+    void exec(const std::string& sql) const
+    {
+        char* message = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+            std::string text = message ? message : sqlite3_errmsg(db);
+            sqlite3_free(message);
+            throw DaoError(errEngine, "The database '" + name + "' failed: " + text + ".");
+        }
+    }
+
+    sqlite3_stmt* prepare(const std::string& sql) const
+    {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr) !=
+            SQLITE_OK)
+            fail("A statement could not be prepared");
+        return stmt;
+    }
+
+    sqlite3* db;
+    std::string name;
+};
+
+namespace {
+
+// Owns a statement for the length of one call.
+struct Statement {
+    explicit Statement(sqlite3_stmt* s) : stmt(s) {}
+    ~Statement() { sqlite3_finalize(stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* stmt;
+};
+
+void bindValue(sqlite3_stmt* stmt, int index, const Value& v)
+{
+    if (v.isNull())
+        sqlite3_bind_null(stmt, index);
+    else if (v.isNumber())
+        sqlite3_bind_int64(stmt, index, v.number());
+    else {
+        const std::string text = v.text();
+        sqlite3_bind_text(stmt, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+}
+
+Value columnValue(sqlite3_stmt* stmt, int column)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER:
+        return Value(static_cast<int64_t>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_column_double(stmt, column);
+        if (std::floor(d) == d && std::fabs(d) < 9e15)
+            return Value(static_cast<int64_t>(d));
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.15g", d);
+        return Value(std::string(buf));
+    }
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        const int bytes = sqlite3_column_bytes(stmt, column);
+        return Value(std::string_view(text ? text : "", static_cast<size_t>(bytes)));
+    }
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+std::string Value::text() const
+{
+    switch (kind_) {
+    case Kind::Null:
+        return {};
+    case Kind::Number:
+        return std::to_string(number_);
+    case Kind::Text:
+        break;
+    }
+    return text_;
+}
+
+bool Value::greaterThanEmpty() const
+{
+    return kind_ == Kind::Number || (kind_ == Kind::Text && !text_.empty());
+}
+
+size_t characterCount(std::string_view utf8)
+{
+    size_t n = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+Field TableDef::CreateField(const std::string& name, int type, int size) const
+{
+    Field f;
+    f.Name = name;
+    f.Type = type;
+    f.Size = size;
+    return f;
+}
+
+void TableDef::appendField(const Field& field)
+{
+    for (const Field& f : fields_)
+        if (sameIgnoringCase(f.Name, field.Name))
+            throw DaoError(3191, "The field '" + field.Name + "' is defined twice in the table '" +
+                                     Name + "'.");
+    fields_.push_back(field);
+}
+
+// ---------------------------------------------------------------------------
+
+Workspace DBEngine::Workspaces(int index)
+{
+    if (index != 0)
+        throw DaoError(errItemNotFound, "Item not found in this collection: workspace " +
+                                            std::to_string(index) + ".");
+    return Workspace();
+}
+
+Database Workspace::OpenDatabase(const std::string& path) const
+{
+    const std::filesystem::path file = tavrin::OsPath(path);
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::is_regular_file(file, ec))
+        throw DaoError(errFileNotFound, "Could not find file '" + path + "'.");
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    auto connection = std::make_shared<Connection>(raw, path);
+    if (rc != SQLITE_OK)
+        throw DaoError(errFileNotFound, "Could not open file '" + path + "': " +
+                                            (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
+    sqlite3_busy_timeout(raw, 5000);
+    sqlite3_extended_result_codes(raw, 1);
+    // Opening reads nothing; the first look at the schema tells whether the
+    // file is a database at all.
+    char* message = nullptr;
+    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message) !=
+        SQLITE_OK) {
+        std::string text = message ? message : sqlite3_errmsg(raw);
+        sqlite3_free(message);
+        throw DaoError(errUnrecognizedFormat,
+                       "Unrecognized database format '" + path + "': " + text + ".");
+    }
+    return Database(connection, path);
+}
+
+Database Workspace::CreateDatabase(const std::string& path, const std::string& locale) const
+{
+    const std::filesystem::path file = tavrin::OsPath(path);
+    std::error_code ec;
+    if (std::filesystem::exists(file, ec))
+        throw DaoError(errDatabaseExists, "Database '" + path + "' already exists.");
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    auto connection = std::make_shared<Connection>(raw, path);
+    if (rc != SQLITE_OK)
+        throw DaoError(errFileNotFound, "Could not create the database '" + path + "': " +
+                                            (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
+    sqlite3_busy_timeout(raw, 5000);
+    connection->exec(std::string("CREATE TABLE ") + sqlName(kPropertiesTable) +
+                     " (\"Name\" TEXT PRIMARY KEY, \"Value\" TEXT)");
+    Statement insert(connection->prepare(std::string("INSERT INTO ") + sqlName(kPropertiesTable) +
+                                         " VALUES ('Locale', ?1)"));
+    sqlite3_bind_text(insert.stmt, 1, locale.data(), static_cast<int>(locale.size()),
+                      SQLITE_TRANSIENT);
+    if (sqlite3_step(insert.stmt) != SQLITE_DONE)
+        connection->fail("The locale could not be stored");
+    return Database(connection, path);
+}
+
+// ---------------------------------------------------------------------------
+
+Database::Database(std::shared_ptr<Connection> db, std::string name)
+    : db_(std::move(db)), name_(std::move(name))
+{
+}
+
+Database::Database(Database&&) noexcept = default;
+Database& Database::operator=(Database&&) noexcept = default;
+Database::~Database() = default;
+
+Connection& Database::connection() const
+{
+    if (!db_)
+        throw DaoError(3420, "Object invalid or no longer set: the database '" + name_ +
+                                 "' is closed.");
+    return *db_;
+}
+
+void Database::Close()
+{
+    if (db_ && !sqlite3_get_autocommit(db_->db))
+        db_->exec("ROLLBACK");
+    db_.reset();
+}
+
+void Database::BeginTrans() { connection().exec("BEGIN IMMEDIATE"); }
+void Database::CommitTrans() { connection().exec("COMMIT"); }
+void Database::Rollback() { connection().exec("ROLLBACK"); }
+
+std::vector<std::string> Database::tableNames() const
+{
+    Connection& c = connection();
+    Statement s(c.prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                          "'sqlite_%' ORDER BY name"));
+    std::vector<std::string> names;
+    while (sqlite3_step(s.stmt) == SQLITE_ROW)
+        names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, 0)));
+    return names;
+}
+
+std::string Database::locale() const
+{
+    Connection& c = connection();
+    sqlite3_stmt* raw = nullptr;
+    const std::string sql = std::string("SELECT \"Value\" FROM ") + sqlName(kPropertiesTable) +
+                            " WHERE \"Name\" = 'Locale'";
+    if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        return {};
+    Statement s(raw);
+    if (sqlite3_step(s.stmt) != SQLITE_ROW)
+        return {};
+    return reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, 0));
+}
+
+void Database::appendTableDef(const TableDef& def)
+{
+    if (def.Fields().empty())
+        throw DaoError(3286, "The table '" + def.Name + "' has no fields.");
+    std::string sql = "CREATE TABLE " + sqlName(def.Name) + " (";
+    bool first = true;
+    for (const Field& f : def.Fields()) {
+        if (!first)
+            sql += ", ";
+        first = false;
+        sql += sqlName(f.Name) + " " + declaredType(f);
+    }
+    sql += ")";
+    connection().exec(sql);
+}
+
+Recordset Database::OpenRecordset(const std::string& name, int type)
+{
+    if (type != dbOpenTable)
+        throw DaoError(3001, "Invalid argument: only table-type recordsets are supported.");
+    Connection& c = connection();
+    Statement info(c.prepare("SELECT name, type FROM pragma_table_info(?1)"));
+    sqlite3_bind_text(info.stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    std::vector<Field> fields;
+    while (sqlite3_step(info.stmt) == SQLITE_ROW) {
+        const auto* n = reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 0));
+        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(info.stmt, 1));
+        fields.push_back(fieldFromDeclaration(n ? n : "", t ? t : ""));
+    }
+    if (fields.empty())
+        throw DaoError(errTableNotFound,
+                       "Cannot find the table '" + name + "' in the database '" + name_ + "'.");
+    return Recordset(db_, name, std::move(fields));
+}
+
+// ---------------------------------------------------------------------------
+
+Recordset::Recordset(std::shared_ptr<Connection> db, std::string table, std::vector<Field> fields)
+    : db_(std::move(db)), table_(std::move(table)), fields_(std::move(fields))
+{
+    Statement ids(db_->prepare("SELECT rowid FROM " + sqlName(table_) + " ORDER BY rowid"));
+    int rc;
+    while ((rc = sqlite3_step(ids.stmt)) == SQLITE_ROW)
+        rowids_.push_back(sqlite3_column_int64(ids.stmt, 0));
+    if (rc != SQLITE_DONE)
+        db_->fail("The table '" + table_ + "' could not be read");
+    pos_ = 0;
+}
+
+Recordset::Recordset(Recordset&& other) noexcept { *this = std::move(other); }
+
+Recordset& Recordset::operator=(Recordset&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        db_ = std::move(other.db_);
+        table_ = std::move(other.table_);
+        fields_ = std::move(other.fields_);
+        rowids_ = std::move(other.rowids_);
+        pos_ = other.pos_;
+        currentDeleted_ = other.currentDeleted_;
+        current_ = std::move(other.current_);
+        currentLoaded_ = other.currentLoaded_;
+        buffer_ = std::move(other.buffer_);
+        editMode_ = other.editMode_;
+        lastModified_ = other.lastModified_;
+        cursor_ = std::exchange(other.cursor_, nullptr);
+        cursorPos_ = other.cursorPos_;
+        updateStmt_ = std::exchange(other.updateStmt_, nullptr);
+    }
+    return *this;
+}
+
+Recordset::~Recordset() { Close(); }
+
+void Recordset::Close()
+{
+    sqlite3_finalize(cursor_);
+    sqlite3_finalize(updateStmt_);
+    cursor_ = nullptr;
+    updateStmt_ = nullptr;
+    db_.reset();
+}
+
+bool Recordset::BOF() const { return rowids_.empty() || pos_ < 0; }
+bool Recordset::isEOF() const
+{
+    return rowids_.empty() || pos_ >= static_cast<long>(rowids_.size());
+}
+
+void Recordset::requireCurrent() const
+{
+    if (!db_)
+        throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+    if (currentDeleted_)
+        throw DaoError(errRecordDeleted, "Record is deleted.");
+    if (BOF() || isEOF())
+        throw DaoError(errNoCurrentRecord, "No current record.");
+}
+
+void Recordset::MoveFirst()
+{
+    if (rowids_.empty())
+        throw DaoError(errNoCurrentRecord, "No current record.");
+    pos_ = 0;
+    currentDeleted_ = false;
+    currentLoaded_ = false;
+}
+
+void Recordset::MoveLast()
+{
+    if (rowids_.empty())
+        throw DaoError(errNoCurrentRecord, "No current record.");
+    pos_ = static_cast<long>(rowids_.size()) - 1;
+    currentDeleted_ = false;
+    currentLoaded_ = false;
+}
+
+void Recordset::MoveNext()
+{
+    if (isEOF())
+        throw DaoError(errNoCurrentRecord, "No current record.");
+    if (currentDeleted_)
+        currentDeleted_ = false; // the position already names the next record
+    else
+        ++pos_;
+    currentLoaded_ = false;
+}
+
+void Recordset::MovePrevious()
+{
+    if (BOF())
+        throw DaoError(errNoCurrentRecord, "No current record.");
+    currentDeleted_ = false;
+    --pos_;
+    currentLoaded_ = false;
+}
+
+size_t Recordset::fieldIndex(std::string_view name) const
+{
+    for (size_t i = 0; i < fields_.size(); ++i)
+        if (sameIgnoringCase(fields_[i].Name, name))
+            return i;
+    throw DaoError(errItemNotFound, "Item not found in this collection: the table '" + table_ +
+                                        "' has no field '" + std::string(name) + "'.");
+}
+
+void Recordset::loadCurrent()
+{
+    if (currentLoaded_)
+        return;
+    const int64_t wanted = rowids_[static_cast<size_t>(pos_)];
+    if (!cursor_) {
+        std::string sql = "SELECT rowid";
+        for (const Field& f : fields_)
+            sql += ", " + sqlName(f.Name);
+        sql += " FROM " + sqlName(table_) + " WHERE rowid >= ?1 ORDER BY rowid";
+        cursor_ = db_->prepare(sql);
+        cursorPos_ = -2;
+    }
+    // Walking forward one record at a time is a step of the open cursor;
+    // anything else seeks afresh.
+    bool stepped = false;
+    if (cursorPos_ >= 0 && cursorPos_ + 1 == pos_) {
+        stepped = sqlite3_step(cursor_) == SQLITE_ROW && sqlite3_column_int64(cursor_, 0) == wanted;
+    }
+    if (!stepped) {
+        sqlite3_reset(cursor_);
+        sqlite3_bind_int64(cursor_, 1, wanted);
+        const int rc = sqlite3_step(cursor_);
+        if (rc != SQLITE_ROW || sqlite3_column_int64(cursor_, 0) != wanted) {
+            cursorPos_ = -2;
+            sqlite3_reset(cursor_);
+            if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+                db_->fail("A record of the table '" + table_ + "' could not be read");
+            throw DaoError(errRecordDeleted, "Record is deleted: another user removed it.");
+        }
+    }
+    cursorPos_ = pos_;
+    current_.resize(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i)
+        current_[i] = columnValue(cursor_, static_cast<int>(i) + 1);
+    currentLoaded_ = true;
+}
+
+const Value& Recordset::Fields(std::string_view name)
+{
+    const size_t i = fieldIndex(name);
+    if (editMode_ != EditMode::None)
+        return buffer_[i];
+    requireCurrent();
+    loadCurrent();
+    return current_[i];
+}
+
+void Recordset::AddNew()
+{
+    if (!db_)
+        throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+    buffer_.assign(fields_.size(), Value());
+    editMode_ = EditMode::AddNew;
+}
+
+void Recordset::Edit()
+{
+    requireCurrent();
+    loadCurrent();
+    buffer_ = current_;
+    editMode_ = EditMode::Edit;
+}
+
+void Recordset::setField(std::string_view name, const Value& value)
+{
+    if (editMode_ == EditMode::None)
+        throw DaoError(errNoEditInProgress, "Update or CancelUpdate without AddNew or Edit.");
+    const size_t i = fieldIndex(name);
+    const Field& f = fields_[i];
+    if (value.isNull()) {
+        buffer_[i] = value;
+        return;
+    }
+    if (f.Type == dbNumeric) {
+        if (value.isNumber()) {
+            buffer_[i] = value;
+            return;
+        }
+        const std::string text = value.text();
+        int64_t n = 0;
+        auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (ec != std::errc() || p != text.data() + text.size())
+            throw DaoError(errTypeConversion, "Data type conversion error: '" + text +
+                                                  "' is no number for the field '" + f.Name + "'.");
+        buffer_[i] = Value(n);
+        return;
+    }
+    std::string text = value.text();
+    if (f.Type == dbText) {
+        const size_t length = characterCount(text);
+        if (length > static_cast<size_t>(f.Size))
+            throw DaoError(errFieldTooSmall,
+                           "The field '" + f.Name + "' is too small for the value: it holds " +
+                               std::to_string(f.Size) + " characters and the value has " +
+                               std::to_string(length) + ".");
+    }
+    buffer_[i] = Value(std::move(text));
+}
+
+void Recordset::CancelUpdate()
+{
+    editMode_ = EditMode::None;
+    buffer_.clear();
+}
+
+void Recordset::Update()
+{
+    if (editMode_ == EditMode::None)
+        throw DaoError(errNoEditInProgress, "Update or CancelUpdate without AddNew or Edit.");
+    // A write invalidates the reading cursor's position.
+    if (cursor_)
+        sqlite3_reset(cursor_);
+    cursorPos_ = -2;
+    currentLoaded_ = false;
+    if (editMode_ == EditMode::Edit) {
+        requireCurrent();
+        if (!updateStmt_) {
+            std::string sql = "UPDATE " + sqlName(table_) + " SET ";
+            for (size_t i = 0; i < fields_.size(); ++i)
+                sql += (i ? ", " : "") + sqlName(fields_[i].Name) + " = ?" + std::to_string(i + 1);
+            sql += " WHERE rowid = ?" + std::to_string(fields_.size() + 1);
+            updateStmt_ = db_->prepare(sql);
+        }
+        sqlite3_reset(updateStmt_);
+        for (size_t i = 0; i < fields_.size(); ++i)
+            bindValue(updateStmt_, static_cast<int>(i) + 1, buffer_[i]);
+        const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
+        sqlite3_bind_int64(updateStmt_, static_cast<int>(fields_.size()) + 1, rowid);
+        if (sqlite3_step(updateStmt_) != SQLITE_DONE) {
+            sqlite3_reset(updateStmt_);
+            db_->fail("The record could not be updated");
+        }
+        sqlite3_reset(updateStmt_);
+        lastModified_ = rowid;
+    } else {
+        std::string sql = "INSERT INTO " + sqlName(table_) + " (";
+        std::string values;
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            sql += (i ? ", " : "") + sqlName(fields_[i].Name);
+            values += (i ? ", ?" : "?") + std::to_string(i + 1);
+        }
+        sql += ") VALUES (" + values + ")";
+        Statement insert(db_->prepare(sql));
+        for (size_t i = 0; i < fields_.size(); ++i)
+            bindValue(insert.stmt, static_cast<int>(i) + 1, buffer_[i]);
+        if (sqlite3_step(insert.stmt) != SQLITE_DONE)
+            db_->fail("The record could not be added");
+        const int64_t rowid = sqlite3_last_insert_rowid(db_->db);
+        const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
+        const long index = static_cast<long>(at - rowids_.begin());
+        rowids_.insert(at, rowid);
+        if (index <= pos_)
+            ++pos_; // the current record (or end of file) keeps its place
+        lastModified_ = rowid;
+    }
+    editMode_ = EditMode::None;
+    buffer_.clear();
+}
+
+void Recordset::Delete()
+{
+    requireCurrent();
+    if (cursor_)
+        sqlite3_reset(cursor_);
+    cursorPos_ = -2;
+    const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
+    Statement del(db_->prepare("DELETE FROM " + sqlName(table_) + " WHERE rowid = ?1"));
+    sqlite3_bind_int64(del.stmt, 1, rowid);
+    if (sqlite3_step(del.stmt) != SQLITE_DONE)
+        db_->fail("The record could not be deleted");
+    rowids_.erase(rowids_.begin() + pos_);
+    currentDeleted_ = true;
+    currentLoaded_ = false;
+}
+
+Bookmark Recordset::LastModified() const
+{
+    if (!lastModified_)
+        throw DaoError(errNoCurrentRecord, "No current record: nothing was added or changed.");
+    return *lastModified_;
+}
+
+Bookmark Recordset::bookmark() const
+{
+    requireCurrent();
+    return rowids_[static_cast<size_t>(pos_)];
+}
+
+void Recordset::setBookmark(Bookmark bookmark)
+{
+    const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), bookmark);
+    if (at == rowids_.end() || *at != bookmark)
+        throw DaoError(3159, "Not a valid bookmark.");
+    pos_ = static_cast<long>(at - rowids_.begin());
+    currentDeleted_ = false;
+    currentLoaded_ = false;
+}
+
+} // namespace dao

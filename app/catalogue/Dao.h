@@ -1,0 +1,216 @@
+#pragma once
+// A small data-access layer in the manner of DAO over SQLite 3: the engine's
+// workspace 0, databases opened by path, table-type recordsets that walk every
+// record in the table's own order (rowid order), table definitions with typed
+// fields. Every failure throws DaoError with a number and a readable text.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dao {
+
+class Connection; // one open SQLite file, shared by a database and its recordsets
+
+enum FieldType { dbText = 10, dbMemo = 12, dbNumeric = 19 };
+enum RecordsetType { dbOpenTable = 1 };
+
+// The general (English) sort order with code page 1252.
+inline constexpr const char* dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+
+// Error numbers, as the Jet engine numbers the same conditions.
+enum ErrorNumber {
+    errNoCurrentRecord = 3021,
+    errFileNotFound = 3024,
+    errTableNotFound = 3078,
+    errNoEditInProgress = 3020,
+    errFieldTooSmall = 3163,
+    errRecordDeleted = 3167,
+    errDatabaseExists = 3204,
+    errItemNotFound = 3265,
+    errUnrecognizedFormat = 3343,
+    errTypeConversion = 3421,
+    errEngine = 3000,
+};
+
+class DaoError : public std::runtime_error {
+public:
+    DaoError(int number, const std::string& description)
+        : std::runtime_error(description), number_(number)
+    {
+    }
+    int number() const { return number_; }
+
+private:
+    int number_;
+};
+
+// A field value: Null, text or a number.
+class Value {
+public:
+    Value() = default;
+    Value(std::string text) : kind_(Kind::Text), text_(std::move(text)) {}
+    Value(const char* text) : kind_(Kind::Text), text_(text) {}
+    Value(std::string_view text) : kind_(Kind::Text), text_(text) {}
+    Value(int64_t number) : kind_(Kind::Number), number_(number) {}
+    Value(int number) : kind_(Kind::Number), number_(number) {}
+
+    bool isNull() const { return kind_ == Kind::Null; }
+    bool isNumber() const { return kind_ == Kind::Number; }
+    bool isText() const { return kind_ == Kind::Text; }
+    // The stored text of a text value (empty for Null and numbers).
+    const std::string& textData() const { return text_; }
+    // The value as text: "" for Null, a number in plain decimal digits.
+    std::string text() const;
+    int64_t number() const { return number_; }
+    // Null and empty text are not greater than the empty string; any other
+    // value is.
+    bool greaterThanEmpty() const;
+
+    bool operator==(const Value& other) const = default;
+
+private:
+    enum class Kind { Null, Text, Number };
+    Kind kind_ = Kind::Null;
+    std::string text_;
+    int64_t number_ = 0;
+};
+
+struct Field {
+    std::string Name;
+    int Type = dbText;
+    int Size = 0; // characters, for text fields; 0 for memo and numeric
+};
+
+class TableDef {
+public:
+    explicit TableDef(std::string name) : Name(std::move(name)) {}
+    Field CreateField(const std::string& name, int type, int size = 0) const;
+    // Fields().Append: fields stay in the order they are appended.
+    void appendField(const Field& field);
+    const std::vector<Field>& Fields() const { return fields_; }
+
+    std::string Name;
+
+private:
+    std::vector<Field> fields_;
+};
+
+using Bookmark = int64_t; // a record's rowid
+
+class Database;
+
+class Recordset {
+public:
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    ~Recordset();
+
+    void MoveFirst();
+    void MoveNext();
+    void MovePrevious();
+    void MoveLast();
+    bool BOF() const;
+    bool isEOF() const; // EOF is a macro of the C library
+    long RecordCount() const { return static_cast<long>(rowids_.size()); }
+
+    // The current record's field, by name without regard to letter case.
+    const Value& Fields(std::string_view name);
+    const std::vector<Field>& fieldDefs() const { return fields_; }
+
+    void AddNew();
+    void Edit();
+    // Assigns a field of the record being added or edited. Text longer than
+    // a text field's size, or text that is no number for a numeric field, is
+    // refused with an error; nothing is cut.
+    void setField(std::string_view name, const Value& value);
+    void Update();
+    void CancelUpdate();
+    void Delete();
+
+    Bookmark LastModified() const;
+    Bookmark bookmark() const;
+    void setBookmark(Bookmark bookmark);
+
+    void Close();
+
+private:
+    friend class Database;
+    Recordset(std::shared_ptr<Connection> db, std::string table, std::vector<Field> fields);
+    size_t fieldIndex(std::string_view name) const;
+    void loadCurrent();
+    void requireCurrent() const;
+    sqlite3_stmt* prepare(const std::string& sql) const;
+
+    enum class EditMode { None, Edit, AddNew };
+
+    std::shared_ptr<Connection> db_;
+    std::string table_;
+    std::vector<Field> fields_;
+    std::vector<int64_t> rowids_;
+    long pos_ = 0; // -1: before the first record; size: after the last
+    bool currentDeleted_ = false;
+    std::vector<Value> current_;
+    bool currentLoaded_ = false;
+    std::vector<Value> buffer_;
+    EditMode editMode_ = EditMode::None;
+    std::optional<Bookmark> lastModified_;
+    // A reading cursor that walks the table in rowid order; a write resets it.
+    sqlite3_stmt* cursor_ = nullptr;
+    long cursorPos_ = -2;
+    sqlite3_stmt* updateStmt_ = nullptr;
+};
+
+class Database {
+public:
+    Database(Database&&) noexcept;
+    Database& operator=(Database&&) noexcept;
+    ~Database(); // rolls back an open transaction and closes
+
+    Recordset OpenRecordset(const std::string& name, int type = dbOpenTable);
+    TableDef CreateTableDef(const std::string& name) const { return TableDef(name); }
+    // TableDefs().Append: the table exists afterwards.
+    void appendTableDef(const TableDef& def);
+    std::vector<std::string> tableNames() const;
+    std::string locale() const;
+
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+
+    void Close();
+    const std::string& Name() const { return name_; }
+
+private:
+    friend class Workspace;
+    Database(std::shared_ptr<Connection> db, std::string name);
+    Connection& connection() const;
+
+    std::shared_ptr<Connection> db_;
+    std::string name_;
+};
+
+class Workspace {
+public:
+    // Opens an existing database for shared reading and writing.
+    Database OpenDatabase(const std::string& path) const;
+    // Creates a new, empty database; an existing file is an error.
+    Database CreateDatabase(const std::string& path, const std::string& locale) const;
+};
+
+class DBEngine {
+public:
+    static Workspace Workspaces(int index);
+};
+
+// Number of characters (not bytes) of UTF-8 text.
+size_t characterCount(std::string_view utf8);
+
+} // namespace dao

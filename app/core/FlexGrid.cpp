@@ -1,0 +1,353 @@
+#include "FlexGrid.h"
+
+#include <algorithm>
+#include <charconv>
+#include <numeric>
+#include <utility>
+
+namespace tavrin {
+namespace {
+
+constexpr char kCellSeparator = '\0';
+
+int asciiCompareIgnoringCase(std::string_view a, std::string_view b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y + 32);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+struct SortKey {
+    double number;
+    std::string_view text;
+    bool isNumber;
+};
+
+int compareKeys(const SortKey& a, const SortKey& b)
+{
+    if (a.isNumber && b.isNumber)
+        return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+    if (a.isNumber != b.isNumber)
+        return a.isNumber ? -1 : 1;
+    return asciiCompareIgnoringCase(a.text, b.text);
+}
+
+SortKey makeKey(std::string_view text)
+{
+    SortKey key{0.0, text, false};
+    key.isNumber = readsAsNumber(text, &key.number);
+    return key;
+}
+
+} // namespace
+
+bool readsAsNumber(std::string_view text, double* value)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return false;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    bool negative = false;
+    if (text.front() == '+' || text.front() == '-') {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
+        return false;
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v,
+                                     std::chars_format::general);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return false;
+    if (value)
+        *value = negative ? -v : v;
+    return true;
+}
+
+int compareGenericKeys(std::string_view a, std::string_view b)
+{
+    return compareKeys(makeKey(a), makeKey(b));
+}
+
+FlexGrid::FlexGrid(QObject* parent) : QAbstractTableModel(parent)
+{
+    widths_.assign(cols_, -1);
+    alignments_.assign(cols_, flexAlignLeftCenter);
+}
+
+FlexGrid::Batch::Batch(FlexGrid& grid) : grid_(grid)
+{
+    if (grid_.batchDepth_++ == 0)
+        grid_.beginResetModel();
+}
+
+FlexGrid::Batch::~Batch()
+{
+    if (--grid_.batchDepth_ == 0) {
+        grid_.endResetModel();
+        if (std::exchange(grid_.pendingCurrent_, false))
+            emit grid_.currentCellChanged(grid_.row_, grid_.col_);
+    }
+}
+
+void FlexGrid::setRows(int rows)
+{
+    rows = std::max(rows, 0);
+    const int old = Rows();
+    if (rows == old)
+        return;
+    const std::string blank(static_cast<size_t>(std::max(cols_ - 1, 0)), kCellSeparator);
+    if (batchDepth_ == 0) {
+        if (rows > old)
+            beginInsertRows({}, old, rows - 1);
+        else
+            beginRemoveRows({}, rows, old - 1);
+    }
+    rows_.resize(static_cast<size_t>(rows), blank);
+    if (batchDepth_ == 0) {
+        if (rows > old)
+            endInsertRows();
+        else
+            endRemoveRows();
+    }
+    if (row_ >= rows)
+        row_ = std::max(rows - 1, 0);
+}
+
+void FlexGrid::setCols(int cols)
+{
+    cols = std::max(cols, 1);
+    if (cols == cols_)
+        return;
+    const bool signal = batchDepth_ == 0;
+    if (signal)
+        beginResetModel();
+    for (std::string& row : rows_) {
+        if (cols > cols_) {
+            row.append(static_cast<size_t>(cols - cols_), kCellSeparator);
+        } else {
+            auto [start, end] = cellRange(row, cols - 1);
+            (void)start;
+            row.resize(end);
+        }
+    }
+    cols_ = cols;
+    widths_.resize(static_cast<size_t>(cols), -1);
+    alignments_.resize(static_cast<size_t>(cols), flexAlignLeftCenter);
+    col_ = std::min(col_, cols - 1);
+    colSel_ = std::min(colSel_, cols - 1);
+    if (signal)
+        endResetModel();
+}
+
+std::pair<size_t, size_t> FlexGrid::cellRange(const std::string& row, int col) const
+{
+    size_t start = 0;
+    for (int c = 0; c < col; ++c) {
+        size_t sep = row.find(kCellSeparator, start);
+        if (sep == std::string::npos)
+            return {row.size(), row.size()};
+        start = sep + 1;
+    }
+    size_t end = row.find(kCellSeparator, start);
+    return {start, end == std::string::npos ? row.size() : end};
+}
+
+std::string_view FlexGrid::TextMatrix(int row, int col) const
+{
+    if (row < 0 || row >= Rows() || col < 0 || col >= cols_)
+        return {};
+    const std::string& text = rows_[static_cast<size_t>(row)];
+    auto [start, end] = cellRange(text, col);
+    return std::string_view(text).substr(start, end - start);
+}
+
+void FlexGrid::setTextMatrix(int row, int col, std::string_view text)
+{
+    if (row < 0 || row >= Rows() || col < 0 || col >= cols_)
+        return;
+    std::string& r = rows_[static_cast<size_t>(row)];
+    auto [start, end] = cellRange(r, col);
+    std::string clean(text);
+    std::replace(clean.begin(), clean.end(), kCellSeparator, ' ');
+    r.replace(start, end - start, clean);
+    cellChanged(row, col);
+}
+
+void FlexGrid::setRowCells(int row, const std::vector<std::string_view>& cells)
+{
+    if (row < 0 || row >= Rows())
+        return;
+    std::string& r = rows_[static_cast<size_t>(row)];
+    size_t length = static_cast<size_t>(cols_ - 1);
+    for (int c = 0; c < cols_ && c < static_cast<int>(cells.size()); ++c)
+        length += cells[static_cast<size_t>(c)].size();
+    r.clear();
+    r.reserve(length);
+    for (int c = 0; c < cols_; ++c) {
+        if (c > 0)
+            r.push_back(kCellSeparator);
+        if (c < static_cast<int>(cells.size())) {
+            const size_t at = r.size();
+            r.append(cells[static_cast<size_t>(c)]);
+            std::replace(r.begin() + static_cast<std::ptrdiff_t>(at), r.end(), kCellSeparator, ' ');
+        }
+    }
+    if (batchDepth_ == 0)
+        emit dataChanged(index(row, 0), index(row, cols_ - 1));
+}
+
+void FlexGrid::cellChanged(int row, int col)
+{
+    if (batchDepth_ == 0) {
+        const QModelIndex i = index(row, col);
+        emit dataChanged(i, i);
+    }
+}
+
+void FlexGrid::setRow(int row)
+{
+    row_ = std::clamp(row, 0, std::max(Rows() - 1, 0));
+    notifyCurrent();
+}
+
+void FlexGrid::setCol(int col)
+{
+    col_ = std::clamp(col, 0, cols_ - 1);
+    colSel_ = col_; // setting the column starts a new selection
+    notifyCurrent();
+}
+
+void FlexGrid::notifyCurrent()
+{
+    if (batchDepth_ > 0)
+        pendingCurrent_ = true;
+    else
+        emit currentCellChanged(row_, col_);
+}
+
+int FlexGrid::ColWidth(int col) const
+{
+    return col >= 0 && col < cols_ ? widths_[static_cast<size_t>(col)] : 0;
+}
+
+void FlexGrid::setColWidth(int col, int twips)
+{
+    if (col < 0 || col >= cols_)
+        return;
+    widths_[static_cast<size_t>(col)] = twips;
+    emit layoutPropertiesChanged();
+}
+
+int FlexGrid::ColAlignment(int col) const
+{
+    return col >= 0 && col < cols_ ? alignments_[static_cast<size_t>(col)] : flexAlignLeftCenter;
+}
+
+void FlexGrid::setColAlignment(int col, int alignment)
+{
+    if (col >= 0 && col < cols_)
+        alignments_[static_cast<size_t>(col)] = alignment;
+}
+
+void FlexGrid::setSort(int setting)
+{
+    if (setting != flexSortGenericAscending || Rows() < 2)
+        return;
+    sortRows(std::min(col_, colSel_), std::max(col_, colSel_));
+}
+
+void FlexGrid::sortRows(int firstKey, int lastKey)
+{
+    const size_t n = rows_.size();
+    const size_t k = static_cast<size_t>(lastKey - firstKey + 1);
+    std::vector<SortKey> keys(n * k);
+    for (size_t r = 0; r < n; ++r) {
+        const std::string& row = rows_[r];
+        auto [start, end] = cellRange(row, firstKey);
+        for (size_t j = 0; j < k; ++j) {
+            keys[r * k + j] = makeKey(std::string_view(row).substr(start, end - start));
+            if (end < row.size()) {
+                start = end + 1;
+                size_t next = row.find(kCellSeparator, start);
+                end = next == std::string::npos ? row.size() : next;
+            } else {
+                start = end;
+            }
+        }
+    }
+    std::vector<uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const SortKey* ka = &keys[a * k];
+        const SortKey* kb = &keys[b * k];
+        for (size_t j = 0; j < k; ++j) {
+            const int c = compareKeys(ka[j], kb[j]);
+            if (c != 0)
+                return c < 0;
+        }
+        return false;
+    });
+    keys.clear();
+    keys.shrink_to_fit();
+
+    Batch batch(*this);
+    std::vector<std::string> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = std::move(rows_[order[i]]);
+    rows_ = std::move(sorted);
+}
+
+void FlexGrid::Clear()
+{
+    Batch batch(*this);
+    const std::string blank(static_cast<size_t>(cols_ - 1), kCellSeparator);
+    for (std::string& row : rows_) {
+        row = blank;
+        row.shrink_to_fit();
+    }
+}
+
+int FlexGrid::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Rows();
+}
+
+int FlexGrid::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : cols_;
+}
+
+QVariant FlexGrid::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= Rows() || index.column() >= cols_)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole: {
+        const std::string_view text = TextMatrix(index.row(), index.column());
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    case Qt::TextAlignmentRole: {
+        const int a = ColAlignment(index.column());
+        const Qt::Alignment vertical = a == flexAlignLeftTop      ? Qt::AlignTop
+                                       : a == flexAlignLeftBottom ? Qt::AlignBottom
+                                                                  : Qt::AlignVCenter;
+        return QVariant::fromValue(Qt::AlignLeft | vertical);
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace tavrin

@@ -1,0 +1,49 @@
+#include "QtPrompt.h"
+
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace tavrin {
+
+PromptAnswer QtPrompt::messageBox(const std::string& text, PromptButtons buttons, PromptIcon icon,
+                                  const std::string& title)
+{
+    QMessageBox box(parent_);
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setText(QString::fromStdString(text));
+    switch (icon) {
+    case PromptIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case PromptIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case PromptIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case PromptIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case PromptIcon::None: break;
+    }
+    switch (buttons) {
+    case PromptButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case PromptButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case PromptButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case PromptButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return PromptAnswer::Yes;
+    case QMessageBox::No: return PromptAnswer::No;
+    case QMessageBox::Cancel: return PromptAnswer::Cancel;
+    default: return PromptAnswer::Ok;
+    }
+}
+
+std::optional<std::string> QtPrompt::inputBox(const std::string& text, const std::string& title,
+                                              const std::string& defaultValue)
+{
+    bool ok = false;
+    const QString value = QInputDialog::getText(parent_, QString::fromStdString(title),
+                                                QString::fromStdString(text), QLineEdit::Normal,
+                                                QString::fromStdString(defaultValue), &ok);
+    if (!ok)
+        return std::nullopt;
+    return value.toStdString();
+}
+
+} // namespace tavrin
