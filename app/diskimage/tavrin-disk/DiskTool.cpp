@@ -1,0 +1,380 @@
+#include "DiskTool.h"
+
+#include "diskimage/DiskImageFile.h"
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+namespace tavrin
+{
+namespace
+{
+
+constexpr std::string_view kProgram = "tavrin-disk";
+
+constexpr std::string_view kUsage = "Usage: tavrin-disk cat [--json] IMAGE\n"
+                                    "       tavrin-disk set IMAGE [--title TEXT] [--boot 0..3]\n"
+                                    "       tavrin-disk blank IMAGE\n"
+                                    "       tavrin-disk --help\n";
+
+constexpr std::string_view kIntroHelp =
+    "Reads and writes the catalogue of Acorn DFS disk images (.ssd, .dsd, .img,\n"
+    ".bbc) as the catalogue panel of Tavrin does, and creates blank images.\n"
+    "IMAGE may be written with \\ or / and in any letter case.\n";
+
+constexpr std::string_view kCatHelp =
+    "cat [--json] IMAGE\n"
+    "    Prints the disk's title, its boot option and its 62 catalogue entries\n"
+    "    exactly as the catalogue panel shows them:\n"
+    "        Title: TITLE\n"
+    "        Boot: 0 Nothing | 1 Load | 2 Run | 3 Exec | none\n"
+    "    then 62 lines, one for each box: the box number in two columns, a\n"
+    "    space and the entry's text (nothing after the space for an empty box).\n"
+    "    An entry reads directory, \".\", seven name characters, a space, and\n"
+    "    \"L\" for a locked file. Entries 32 to 62 are filled only on a Watford\n"
+    "    62-file disk. The boot option is \"none\" when byte 0x106 is not one of\n"
+    "    0x03, 0x13, 0x23, 0x33.\n"
+    "    --json prints one object instead:\n"
+    "        {\"title\": text, \"boot\": 0 to 3 or null, \"entries\": [62 texts]}\n"
+    "    with \"\" for an empty box.\n";
+
+constexpr std::string_view kSetHelp =
+    "set IMAGE [--title TEXT] [--boot 0..3]\n"
+    "    Writes the title and/or the boot option into the image, as the\n"
+    "    panel's \"Update\" does: the title is cut to 12 characters or padded with\n"
+    "    spaces to 12, characters that Windows-1252 cannot hold are written as\n"
+    "    \"?\"; the boot option changes only bits 4 and 5 of byte 0x106. Nothing\n"
+    "    else in the file changes. What is not given is left as it is.\n";
+
+constexpr std::string_view kBlankHelp =
+    "blank IMAGE\n"
+    "    Writes a blank 80-track single-sided image of 204,800 bytes, as the\n"
+    "    \"Create\" dialog does; IMAGE must end in .img. A file of that name is\n"
+    "    replaced entirely.\n";
+
+constexpr std::string_view kStatusHelp =
+    "Exit status: 0 on success, 1 when a file cannot be read or written or is\n"
+    "not a DFS disk image (shorter than its two catalogue sectors, 512 bytes, or\n"
+    "with a file count byte at 0x105 that is not a multiple of 8), 2 for bad\n"
+    "arguments. Messages go to standard error.\n";
+
+// Every message of the program.
+namespace message
+{
+std::string missingCommand()
+{
+    return "no command given";
+}
+std::string unknownCommand(std::string_view command)
+{
+    return "unknown command '" + std::string(command) + "'";
+}
+std::string unknownOption(std::string_view command, std::string_view option)
+{
+    return std::string(command) + ": unknown option '" + std::string(option) + "'";
+}
+std::string missingValue(std::string_view command, std::string_view option)
+{
+    return std::string(command) + ": " + std::string(option) + " needs a value";
+}
+std::string repeatedOption(std::string_view command, std::string_view option)
+{
+    return std::string(command) + ": " + std::string(option) + " is given twice";
+}
+std::string missingImage(std::string_view command)
+{
+    return std::string(command) + ": no IMAGE given";
+}
+std::string extraArgument(std::string_view command, std::string_view argument)
+{
+    return std::string(command) + ": unexpected argument '" + std::string(argument) + "'";
+}
+std::string badBoot(std::string_view value)
+{
+    return "set: --boot takes 0, 1, 2 or 3, not '" + std::string(value) + "'";
+}
+std::string nothingToSet()
+{
+    return "set: nothing to set; give --title TEXT, --boot 0..3 or both";
+}
+std::string badImgName()
+{
+    return "Invalid filename, the extension must be .img";
+}
+std::string cannotWriteOutput()
+{
+    return "cannot write to standard output";
+}
+} // namespace message
+
+// The arguments of one command: options with or without a value, and the
+// one IMAGE.
+struct Arguments {
+    std::optional<std::string> image;
+    std::vector<std::pair<std::string, std::string>> options; // name, value ("" for flags)
+    bool help = false;
+
+    const std::string* option(std::string_view name) const
+    {
+        for (const auto& [n, v] : options)
+            if (n == name)
+                return &v;
+        return nullptr;
+    }
+};
+
+// Splits the arguments after the command. `valued` and `flags` name the
+// options the command takes; "--name=value" and "--name value" both work,
+// and "--" ends the options. Returns an error message or "".
+std::string parseArguments(std::string_view command, const std::vector<std::string>& args,
+                           const std::vector<std::string_view>& valued,
+                           const std::vector<std::string_view>& flags, Arguments& parsed)
+{
+    auto contains = [](const std::vector<std::string_view>& list, std::string_view name) {
+        for (auto n : list)
+            if (n == name)
+                return true;
+        return false;
+    };
+    bool optionsEnded = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (parsed.image)
+                return message::extraArgument(command, arg);
+            parsed.image = arg;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> value;
+        if (auto equals = arg.find('='); equals != std::string::npos) {
+            name = arg.substr(0, equals);
+            value = arg.substr(equals + 1);
+        }
+        if (contains(valued, name)) {
+            if (!value) {
+                if (i + 1 >= args.size())
+                    return message::missingValue(command, name);
+                value = args[++i];
+            }
+        } else if (!contains(flags, name) || value) {
+            return message::unknownOption(command, arg);
+        }
+        if (parsed.option(name))
+            return message::repeatedOption(command, name);
+        parsed.options.emplace_back(name, value.value_or(""));
+    }
+    if (!parsed.help && !parsed.image)
+        return message::missingImage(command);
+    return {};
+}
+
+void appendJsonString(std::string& json, std::string_view text)
+{
+    json += '"';
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"':
+            json += "\\\"";
+            break;
+        case '\\':
+            json += "\\\\";
+            break;
+        case '\n':
+            json += "\\n";
+            break;
+        case '\r':
+            json += "\\r";
+            break;
+        case '\t':
+            json += "\\t";
+            break;
+        default:
+            if (byte < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                json += escaped;
+            } else {
+                json += c;
+            }
+        }
+    }
+    json += '"';
+}
+
+class DiskTool
+{
+  public:
+    DiskTool(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+
+    int run(const std::vector<std::string>& args)
+    {
+        if (args.empty())
+            return badArguments(message::missingCommand());
+        const std::string& command = args[0];
+        if (command == "--help" || command == "-h" || command == "help") {
+            printHelp();
+            return finish(kDiskToolOk);
+        }
+        if (command == "cat")
+            return cat(args);
+        if (command == "set")
+            return set(args);
+        if (command == "blank")
+            return blank(args);
+        return badArguments(message::unknownCommand(command));
+    }
+
+  private:
+    int cat(const std::vector<std::string>& args)
+    {
+        Arguments parsed;
+        if (auto error = parseArguments("cat", args, {}, {"--json"}, parsed); !error.empty())
+            return badArguments(error);
+        if (parsed.help)
+            return commandHelp(kCatHelp);
+
+        const DiskImageHead head = ReadDiskImageHead(*parsed.image);
+        if (!head.ok())
+            return failed(head.error);
+        if (auto reason = CheckDfsImage(head.bytes, head.size))
+            return failed(NotDfsImageMessage(*parsed.image, *reason));
+
+        const DiskCatalogue catalogue = ParseDiskCatalogue(head.bytes);
+        if (parsed.option("--json"))
+            out_ << DiskCatalogueJson(catalogue) << '\n';
+        else
+            printCatalogue(catalogue);
+        return finish(kDiskToolOk);
+    }
+
+    int set(const std::vector<std::string>& args)
+    {
+        Arguments parsed;
+        if (auto error = parseArguments("set", args, {"--title", "--boot"}, {}, parsed);
+            !error.empty())
+            return badArguments(error);
+        if (parsed.help)
+            return commandHelp(kSetHelp);
+
+        std::optional<std::string_view> title;
+        if (const std::string* text = parsed.option("--title"))
+            title = *text;
+        std::optional<int> boot;
+        if (const std::string* value = parsed.option("--boot")) {
+            if (value->size() != 1 || (*value)[0] < '0' || (*value)[0] > '3')
+                return badArguments(message::badBoot(*value));
+            boot = (*value)[0] - '0';
+        }
+        if (!title && !boot)
+            return badArguments(message::nothingToSet());
+
+        const DiskWriteResult result = WriteDiskCatalogue(*parsed.image, title, boot);
+        return result.ok() ? finish(kDiskToolOk) : failed(result.error);
+    }
+
+    int blank(const std::vector<std::string>& args)
+    {
+        Arguments parsed;
+        if (auto error = parseArguments("blank", args, {}, {}, parsed); !error.empty())
+            return badArguments(error);
+        if (parsed.help)
+            return commandHelp(kBlankHelp);
+        if (!IsImgFilename(*parsed.image))
+            return badArguments(message::badImgName());
+        const DiskWriteResult result = CreateBlankImage(*parsed.image);
+        return result.ok() ? finish(kDiskToolOk) : failed(result.error);
+    }
+
+    void printCatalogue(const DiskCatalogue& catalogue)
+    {
+        out_ << "Title: " << catalogue.title << '\n';
+        out_ << "Boot: ";
+        if (catalogue.bootOption)
+            out_ << *catalogue.bootOption << ' ' << kBootOptionLabels[*catalogue.bootOption];
+        else
+            out_ << "none";
+        out_ << '\n';
+        for (size_t n = 1; n <= catalogue.entries.size(); ++n) {
+            char number[8];
+            std::snprintf(number, sizeof number, "%2zu ", n);
+            out_ << number << catalogue.entries[n - 1] << '\n';
+        }
+    }
+
+    void printHelp()
+    {
+        out_ << kUsage << '\n'
+             << kIntroHelp << '\n'
+             << "Commands:\n"
+             << kCatHelp << kSetHelp << kBlankHelp << '\n'
+             << kStatusHelp;
+    }
+
+    int commandHelp(std::string_view help)
+    {
+        out_ << "Usage: tavrin-disk " << help << '\n' << kStatusHelp;
+        return finish(kDiskToolOk);
+    }
+
+    int badArguments(const std::string& text)
+    {
+        err_ << kProgram << ": " << text << "\nTry 'tavrin-disk --help'.\n";
+        return kDiskToolBadArguments;
+    }
+
+    int failed(const std::string& text)
+    {
+        err_ << kProgram << ": " << text << '\n';
+        return kDiskToolFailed;
+    }
+
+    // A result that cannot be written (a full disk, a closed pipe) is a failure.
+    int finish(int status)
+    {
+        out_.flush();
+        if (!out_)
+            return failed(message::cannotWriteOutput());
+        return status;
+    }
+
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
+} // namespace
+
+std::string DiskCatalogueJson(const DiskCatalogue& catalogue)
+{
+    std::string json = "{\"title\": ";
+    appendJsonString(json, catalogue.title);
+    json += ", \"boot\": ";
+    json += catalogue.bootOption ? std::to_string(*catalogue.bootOption) : "null";
+    json += ", \"entries\": [";
+    for (size_t i = 0; i < catalogue.entries.size(); ++i) {
+        if (i > 0)
+            json += ", ";
+        appendJsonString(json, catalogue.entries[i]);
+    }
+    json += "]}";
+    return json;
+}
+
+int RunDiskTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    return DiskTool(out, err).run(args);
+}
+
+} // namespace tavrin

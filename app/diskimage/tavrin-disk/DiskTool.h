@@ -1,0 +1,29 @@
+#pragma once
+// tavrin-disk: the catalogue panel's reading and writing, and the blank
+// image of "Create", for people who keep their collections with scripts.
+
+#include "diskimage/DiskCatalogue.h"
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace tavrin
+{
+
+// Exit statuses of tavrin-disk.
+enum DiskToolStatus : int {
+    kDiskToolOk = 0,
+    kDiskToolFailed = 1, // a file could not be read or written, or is not a DFS image
+    kDiskToolBadArguments = 2,
+};
+
+// Runs tavrin-disk with its arguments (without the program name); results go
+// to `out`, messages to `err`. Returns the exit status.
+int RunDiskTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The catalogue as one JSON object:
+// {"title": text, "boot": 0 to 3 or null, "entries": [62 texts]}.
+std::string DiskCatalogueJson(const DiskCatalogue& catalogue);
+
+} // namespace tavrin
