@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Copies the shipped data into the application folder. Files that the user
 # changes there are copied only when they are missing, never overwritten.
 set(KEEP_IF_PRESENT bbc.mdb bbc.ini)

@@ -1,0 +1,229 @@
+#include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueGrid.h"
+
+#include "CatalogueFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace {
+
+std::vector<std::string> rowCells(const Form1State& f, int row)
+{
+    std::vector<std::string> out;
+    for (int c = 0; c < 8; ++c)
+        out.emplace_back(f.MSFlexGrid.TextMatrix(row, c));
+    return out;
+}
+
+std::vector<std::string> columnText(const Form1State& f, int col)
+{
+    std::vector<std::string> out;
+    for (int r = 0; r < f.MSFlexGrid.Rows(); ++r)
+        out.emplace_back(f.MSFlexGrid.TextMatrix(r, col));
+    return out;
+}
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(TransferFromAccess, WritesEveryCellWithStandInsForEmptyFields)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    Record nulls;  // every field Null but Index
+    nulls.index = 0;
+    Record empties{"", "", "", "", "", "", "", 1};
+    writeCatalogue(path, {nulls, empties, rec("Zeta", "Game", "Arcade", "Files\\z.ssd", 2, "Fun")});
+
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    EXPECT_EQ(f.iProgRange, 3);
+    EXPECT_EQ(f.sDatabaseFile, path);
+    ASSERT_EQ(f.MSFlexGrid.Rows(), 3);
+    // Sorted by publisher: the two blank publishers " " come first, by title "" then index order.
+    EXPECT_EQ(rowCells(f, 0), (Strings{" ", "", " ", "", "0", "0", " ", "0"}));
+    EXPECT_EQ(rowCells(f, 1), (Strings{" ", "", " ", "", "0", "0", " ", "1"}));
+    EXPECT_EQ(rowCells(f, 2), (Strings{"Zeta", "Game", "Arcade", "Files\\z.ssd", "0", "0", "Fun", "2"}));
+    EXPECT_EQ(f.MSFlexGrid.Row(), 0);
+    EXPECT_EQ(f.MSFlexGrid.Col(), 0);
+    EXPECT_EQ(f.MSFlexGrid.Width, 4620);
+    EXPECT_EQ(f.MSFlexGrid.ColWidth(1), 3000);
+}
+
+TEST(TransferFromAccess, LeavesNoStaleTextFromAnEarlierLoad)
+{
+    TempDir tmp;
+    const std::string full = (tmp / "full.mdb").string();
+    const std::string blank = (tmp / "blank.mdb").string();
+    writeCatalogue(full, {rec("A", "Elite", "Space", "Files\\elite.ssd", 0)});
+    Record r;
+    r.publisher = "B";
+    r.index = 0;
+    writeCatalogue(blank, {r});
+    Form1State f;
+    TransferFromAccess(f, full, "BBCSoftware");
+    TransferFromAccess(f, blank, "BBCSoftware");
+    EXPECT_EQ(f.MSFlexGrid.TextMatrix(0, colSoftware), "");
+    EXPECT_EQ(f.MSFlexGrid.TextMatrix(0, colFilepath), "");
+}
+
+TEST(TransferFromAccess, AnEmptyTableGivesNoRowsAndNoFailure)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    writeCatalogue(path, {});
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    EXPECT_EQ(f.iProgRange, 0);
+    EXPECT_EQ(f.MSFlexGrid.Rows(), 0);
+    EXPECT_EQ(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), colFilepath), "");
+    f.sDatabaseFile = path;
+    SortAndTransferToAccess(f);
+    EXPECT_TRUE(readCatalogue(path).empty());
+}
+
+TEST(Sort, ThreeModesOnMixedNumericAndTextKeys)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    writeCatalogue(path, {rec("acme", "Zap", "Puzzle", "a.ssd", 0),
+                          rec("10", "beta", "Arcade", "b.ssd", 1),
+                          rec("9", "Alpha", "2", "c.ssd", 2),
+                          rec("Acme", "alpha", "Arcade", "d.ssd", 3),
+                          rec("acme", "Zap", "Adventure", "e.ssd", 4)});
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    EXPECT_EQ(columnText(f, colIndex), (Strings{"2", "1", "3", "4", "0"}));
+    struct Row {
+        int mode;
+        Strings order;
+        int col;
+    };
+    const Row rows[] = {
+        {1, {"2", "3", "1", "4", "0"}, 1},
+        {2, {"2", "4", "3", "1", "0"}, 2}, // "2" is a number and comes first; ties keep order
+        {0, {"2", "1", "3", "4", "0"}, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.mode);
+        f.iSort = r.mode;
+        Sort(f);
+        EXPECT_EQ(columnText(f, colIndex), r.order);
+        EXPECT_EQ(f.MSFlexGrid.Row(), 0);
+        EXPECT_EQ(f.MSFlexGrid.Col(), r.col);
+    }
+    // Modes 3 to 7 change nothing.
+    f.MSFlexGrid.setRow(3);
+    f.iSort = 4;
+    Sort(f);
+    EXPECT_EQ(columnText(f, colIndex), (Strings{"2", "1", "3", "4", "0"}));
+    EXPECT_EQ(f.MSFlexGrid.Row(), 3);
+}
+
+TEST(SortAndTransferToAccess, RewritesRecordsInSortedOrderWithDenseIndex)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    Record noTitle = rec("Mid", "", "Puzzle", "m.ssd", 2);
+    noTitle.software.reset();
+    writeCatalogue(path, {rec("Zed", "Zulu", "Arcade", "z.ssd", 0, "last"),
+                          rec("Acme", "Alpha", "Puzzle", "a.ssd", 1, "first"),
+                          noTitle});
+    // Data1 edited by someone else is reset to "0" by the write-back.
+    {
+        dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase(path);
+        dao::Recordset rs = db.OpenRecordset("BBCSoftware");
+        rs.Edit();
+        rs.setField("Data1", dao::Value("edited"));
+        rs.Update();
+    }
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    f.iSort = 1; // the write-back always sorts in mode 0
+    Sort(f);
+    SortAndTransferToAccess(f);
+
+    const std::vector<Record> stored = readCatalogue(path);
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[0].publisher, "Acme");
+    EXPECT_EQ(stored[0].description, "first");
+    EXPECT_EQ(stored[1].publisher, "Mid");
+    // The record that had no title must not inherit the title stored at its new place.
+    EXPECT_FALSE(stored[1].software.has_value());
+    EXPECT_EQ(stored[1].filepath, "m.ssd");
+    EXPECT_EQ(stored[2].software, "Zulu");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(stored[i].index, i);
+        EXPECT_EQ(stored[i].data1, "0");
+        EXPECT_EQ(stored[i].data2, "0");
+    }
+}
+
+TEST(SortAndTransferToAccess, RefusesWhenTheTableNoLongerMatchesTheGrid)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    writeCatalogue(path, {rec("B", "b", "g", "b.ssd", 0), rec("A", "a", "g", "a.ssd", 1)});
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    writeCatalogue(path, {rec("B", "b", "g", "b.ssd", 0), rec("A", "a", "g", "a.ssd", 1),
+                          rec("C", "c", "g", "c.ssd", 2)});
+    const std::string before = readFile(path);
+    EXPECT_THROW(SortAndTransferToAccess(f), dao::DaoError);
+    EXPECT_EQ(readFile(path), before);
+}
+
+TEST(CreateDatabase, MakesAOneRecordCatalogueWhetherOrNotTheFileExists)
+{
+    TempDir tmp;
+    CurrentDir here(tmp.path());
+    Form1State f;
+    f.sDatabaseFile = "bbc.mdb";
+    CreateDatabase(f);
+    writeCatalogue("other.mdb", {rec("A", "a", "g", "a.ssd", 0), rec("B", "b", "g", "b.ssd", 1)});
+    std::filesystem::rename("other.mdb", "bbc.mdb");
+    CreateDatabase(f);
+    EXPECT_FALSE(std::filesystem::exists("bbc.mdb.new"));
+
+    TransferFromAccess(f, "bbc.mdb", "BBCSoftware");
+    ASSERT_EQ(f.iProgRange, 1);
+    EXPECT_EQ(rowCells(f, 0), (Strings{" ", "", " ", "", "0", "0", " ", "0"}));
+    dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase("bbc.mdb");
+    EXPECT_EQ(db.locale(), ";LANGID=0x0409;CP=1252;COUNTRY=0");
+    dao::Recordset rs = db.OpenRecordset("BBCSoftware");
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"Publisher", 30}, {"Software", 40}, {"Genre", 30}, {"Filepath", 50},
+        {"Data1", 50},     {"Data2", 50},    {"Description1", 0}, {"Index", 0}};
+    ASSERT_EQ(rs.fieldDefs().size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(rs.fieldDefs()[i].Name, expected[i].first);
+        EXPECT_EQ(rs.fieldDefs()[i].Size, expected[i].second);
+    }
+    EXPECT_EQ(rs.fieldDefs()[6].Type, dao::dbMemo);
+    EXPECT_EQ(rs.fieldDefs()[7].Type, dao::dbNumeric);
+}
+
+TEST(CreateDatabase, AFailureLeavesTheOldCatalogueInPlace)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempDir tmp;
+    const auto folder = tmp / "ro";
+    std::filesystem::create_directory(folder);
+    const std::string path = (folder / "bbc.mdb").string();
+    writeCatalogue(path, {rec("A", "a", "g", "a.ssd", 0)});
+    const std::string before = readFile(path);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::replace);
+    Form1State f;
+    f.sDatabaseFile = path;
+    EXPECT_THROW(CreateDatabase(f), dao::DaoError);
+    EXPECT_EQ(readFile(path), before);
+}
