@@ -1,0 +1,438 @@
+// The catalogue as bytes: what the panel shows for given bytes, and the bytes
+// that writing the title and the boot option produces.
+
+#include "ImageBytes.h"
+
+#include "diskimage/CodePage1252.h"
+#include "diskimage/DiskCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+using namespace std::string_literals;
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace
+{
+
+struct EntryCase {
+    const char* what;
+    std::string name7; // seven name bytes
+    uint8_t directory;
+    std::string shown;
+};
+
+void PrintTo(const EntryCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
+
+class EntryDisplay : public testing::TestWithParam<EntryCase>
+{
+};
+
+TEST_P(EntryDisplay, ShowsTheEntryAsThePanelDoes)
+{
+    const EntryCase& c = GetParam();
+    Bytes image = zeroImage();
+    putEntry(image, 1, c.name7, c.directory);
+    EXPECT_EQ(FormatCatalogueEntry(image, CatalogueEntryOffset(1)), c.shown) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, EntryDisplay,
+    testing::Values(EntryCase{"locked, directory $", "ELITE  ", 0xA4, "$.ELITE   L"},
+                    EntryCase{"unlocked, directory $", "ELITE  ", 0x24, "$.ELITE    "},
+                    EntryCase{"other directory, locked", "B      ", 0xC1, "A.B       L"},
+                    EntryCase{"seven-letter name", "LOADER2", 0x57, "W.LOADER2  "},
+                    EntryCase{"first name byte 0 hides data", "\0LITE  "s, 0x24, ""},
+                    EntryCase{"directory 0x10", "ELITE  ", 0x10, ""},
+                    EntryCase{"directory 0x10 locked", "ELITE  ", 0x90, ""},
+                    EntryCase{"directory 0x11 shows", "A      ", 0x11, "\x11.A        "},
+                    EntryCase{"NUL padding shows as spaces", "ELITE\0\0"s, 0xA4, "$.ELITE   L"},
+                    EntryCase{"directory byte 0 shows a space", "GAME   ", 0x80, " .GAME    L"},
+                    EntryCase{"Windows-1252 letters", "\xA3\x80\xE9   X"s, 0x24,
+                              "$.\u00A3\u20AC\u00E9   X  "}));
+
+TEST(CatalogueEntry, OffsetsOfBothCatalogues)
+{
+    EXPECT_EQ(CatalogueEntryOffset(1), 0x008u);
+    EXPECT_EQ(CatalogueEntryOffset(31), 0x0F8u);
+    EXPECT_EQ(CatalogueEntryOffset(32), 0x208u);
+    EXPECT_EQ(CatalogueEntryOffset(62), 0x2F8u);
+    EXPECT_EQ(CatalogueEntryOffset(0), std::numeric_limits<size_t>::max());
+    EXPECT_EQ(CatalogueEntryOffset(63), std::numeric_limits<size_t>::max());
+    EXPECT_EQ(FormatCatalogueEntry(zeroImage(), CatalogueEntryOffset(63)), "");
+}
+
+TEST(CatalogueEntry, EntriesPastTheFileCountAreShown)
+{
+    Bytes image = zeroImage();
+    image[0x105] = 0x08; // one file
+    putEntry(image, 1, "ONE", 0x24);
+    putEntry(image, 2, "TWO", 0x24);
+    const DiskCatalogue catalogue = ParseDiskCatalogue(image);
+    EXPECT_EQ(catalogue.entries[0], "$.ONE      ");
+    EXPECT_EQ(catalogue.entries[1], "$.TWO      ");
+}
+
+struct TitleCase {
+    const char* what;
+    std::string head8;
+    std::string tail4;
+    std::string shown;
+};
+
+void PrintTo(const TitleCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
+
+class TitleDisplay : public testing::TestWithParam<TitleCase>
+{
+};
+
+TEST_P(TitleDisplay, ShowsTheTitle)
+{
+    const TitleCase& c = GetParam();
+    Bytes image = zeroImage();
+    put(image, 0x000, c.head8);
+    put(image, 0x100, c.tail4);
+    EXPECT_EQ(ReadCatalogueTitle(image), c.shown) << c.what;
+    EXPECT_EQ(ParseDiskCatalogue(image).title, c.shown) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TitleDisplay,
+    testing::Values(TitleCase{"12 characters", "ABCDEFGH", "IJKL", "ABCDEFGHIJKL"},
+                    TitleCase{"space padded", "ELITE   ", "    ", "ELITE       "},
+                    TitleCase{"NUL padded", "ELITE\0\0\0"s, "\0\0\0\0"s, "ELITE"},
+                    TitleCase{"NUL in the tail", "ABCDEFGH", "IJ\0\0"s, "ABCDEFGHIJ"},
+                    TitleCase{"NUL ends it before the tail", "AB\0\0\0\0\0\0"s, "IJKL", "AB"},
+                    TitleCase{"empty", "\0\0\0\0\0\0\0\0"s, "\0\0\0\0"s, ""},
+                    TitleCase{"Windows-1252", "\x80\xE9\x8C\x81    "s, "\xFF   ",
+                              "\u20AC\u00E9\u0152\u0081    \u00FF   "}));
+
+struct BootCase {
+    uint8_t byte;
+    std::optional<int> option;
+};
+
+void PrintTo(const BootCase& c, std::ostream* out)
+{
+    *out << "byte " << int(c.byte);
+}
+
+class BootOptionDisplay : public testing::TestWithParam<BootCase>
+{
+};
+
+TEST_P(BootOptionDisplay, ChecksTheOptionOfTheWholeByte)
+{
+    Bytes image = zeroImage();
+    image[0x106] = GetParam().byte;
+    EXPECT_EQ(ReadBootOption(image), GetParam().option);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BootOptionDisplay,
+                         testing::Values(BootCase{0x03, 0}, BootCase{0x13, 1}, BootCase{0x23, 2},
+                                         BootCase{0x33, 3}, BootCase{0x21, std::nullopt},
+                                         BootCase{0x00, std::nullopt}, BootCase{0x31, std::nullopt},
+                                         BootCase{0x43, std::nullopt}));
+
+TEST(WatfordCatalogue, EightMarkerBytesShow62Entries)
+{
+    Bytes image = zeroImage();
+    putEntry(image, 31, "LAST31", 0x24);
+    putEntry(image, 32, "FIRST32", 0xA4);
+    putEntry(image, 62, "LAST62", 0x42);
+    putWatfordMarker(image);
+    const DiskCatalogue catalogue = ParseDiskCatalogue(image);
+    EXPECT_TRUE(catalogue.watford);
+    EXPECT_EQ(catalogue.entries[30], "$.LAST31   ");
+    EXPECT_EQ(catalogue.entries[31], "$.FIRST32 L");
+    EXPECT_EQ(catalogue.entries[61], "B.LAST62   ");
+}
+
+TEST(WatfordCatalogue, SevenMarkerBytesLeaveBoxes32To62Empty)
+{
+    for (size_t odd = 0x200; odd < 0x208; ++odd) {
+        Bytes image = zeroImage();
+        putEntry(image, 32, "FIRST32", 0xA4);
+        putEntry(image, 62, "LAST62", 0x42);
+        putWatfordMarker(image);
+        image[odd] = 0xAB;
+        const DiskCatalogue catalogue = ParseDiskCatalogue(image);
+        EXPECT_FALSE(catalogue.watford) << std::hex << odd;
+        for (int n = 32; n <= 62; ++n)
+            EXPECT_EQ(catalogue.entries[size_t(n - 1)], "") << n;
+    }
+}
+
+// A file shorter than the bytes read: what lies past its end shows empty.
+struct ShortCase {
+    size_t size;
+    std::string title;
+    bool entry1;
+    bool entry2;
+    std::optional<int> boot;
+    bool watford;
+    bool entry62;
+};
+
+void PrintTo(const ShortCase& c, std::ostream* out)
+{
+    *out << c.size << " bytes";
+}
+
+class ShortImage : public testing::TestWithParam<ShortCase>
+{
+};
+
+TEST_P(ShortImage, BoxesPastTheEndAreEmpty)
+{
+    const ShortCase& c = GetParam();
+    Bytes full = zeroImage();
+    put(full, 0, "ABCDEFGH");
+    put(full, 0x100, "IJKL");
+    putEntry(full, 1, "FIRST", 0x24);
+    putEntry(full, 2, "SECOND", 0x24);
+    full[0x106] = 0x13;
+    putWatfordMarker(full);
+    putEntry(full, 62, "LAST", 0x24);
+    const Bytes image(full.begin(), full.begin() + std::ptrdiff_t(c.size));
+
+    const DiskCatalogue catalogue = ParseDiskCatalogue(image);
+    EXPECT_EQ(catalogue.title, c.title);
+    EXPECT_EQ(catalogue.entries[0], c.entry1 ? "$.FIRST    " : "");
+    EXPECT_EQ(catalogue.entries[1], c.entry2 ? "$.SECOND   " : "");
+    EXPECT_EQ(catalogue.bootOption, c.boot);
+    EXPECT_EQ(catalogue.watford, c.watford);
+    EXPECT_EQ(catalogue.entries[61], c.entry62 ? "$.LAST     " : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ShortImage,
+    testing::Values(ShortCase{0, "", false, false, std::nullopt, false, false},
+                    ShortCase{5, "ABCDE", false, false, std::nullopt, false, false},
+                    ShortCase{15, "ABCDEFGH", false, false, std::nullopt, false, false},
+                    ShortCase{16, "ABCDEFGH", true, false, std::nullopt, false, false},
+                    ShortCase{0x102, "ABCDEFGHIJ", true, true, std::nullopt, false, false},
+                    ShortCase{0x106, "ABCDEFGHIJKL", true, true, std::nullopt, false, false},
+                    ShortCase{0x107, "ABCDEFGHIJKL", true, true, 1, false, false},
+                    ShortCase{0x207, "ABCDEFGHIJKL", true, true, 1, false, false},
+                    ShortCase{0x2FF, "ABCDEFGHIJKL", true, true, 1, true, false},
+                    ShortCase{0x300, "ABCDEFGHIJKL", true, true, 1, true, true}));
+
+struct DfsCheckCase {
+    size_t size;
+    uint8_t fileCount;
+    bool dfs;
+    std::string reason;
+};
+
+void PrintTo(const DfsCheckCase& c, std::ostream* out)
+{
+    *out << c.size << " bytes, count " << int(c.fileCount);
+}
+
+class DfsCheck : public testing::TestWithParam<DfsCheckCase>
+{
+};
+
+TEST_P(DfsCheck, TellsWhyBytesAreNoDfsImage)
+{
+    const DfsCheckCase& c = GetParam();
+    Bytes image = zeroImage(c.size);
+    if (c.size > 0x105)
+        image[0x105] = c.fileCount;
+    const auto reason = CheckDfsImage(image, image.size());
+    EXPECT_EQ(!reason.has_value(), c.dfs);
+    EXPECT_EQ(reason.value_or(""), c.reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DfsCheck,
+    testing::Values(
+        DfsCheckCase{512, 0x00, true, ""}, DfsCheckCase{512, 0xF8, true, ""},
+        DfsCheckCase{204800, 0x10, true, ""},
+        DfsCheckCase{
+            511, 0x00, false,
+            "it is shorter than the two sectors of a DFS catalogue (511 bytes, 512 needed)"},
+        DfsCheckCase{0, 0x00, false,
+                     "it is shorter than the two sectors of a DFS catalogue (0 bytes, 512 needed)"},
+        DfsCheckCase{512, 0x05, false, "its file count byte at 0x105 is 0x05, not a multiple of 8"},
+        DfsCheckCase{512, 0xFF, false,
+                     "its file count byte at 0x105 is 0xFF, not a multiple of 8"}));
+
+struct TitleBytesCase {
+    const char* what;
+    std::string typed; // UTF-8
+    std::string bytes; // the twelve bytes written
+};
+
+void PrintTo(const TitleBytesCase& c, std::ostream* out)
+{
+    *out << c.what;
+}
+
+class TitleEncoding : public testing::TestWithParam<TitleBytesCase>
+{
+};
+
+TEST_P(TitleEncoding, WritesTwelveCodePageBytes)
+{
+    const TitleBytesCase& c = GetParam();
+    const auto bytes = EncodeCatalogueTitle(c.typed);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), c.bytes) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TitleEncoding,
+    testing::Values(
+        TitleBytesCase{"3 characters padded with spaces", "ABC", "ABC         "},
+        TitleBytesCase{"15 characters cut to 12", "ABCDEFGHIJKLMNO", "ABCDEFGHIJKL"},
+        TitleBytesCase{"empty", "", "            "},
+        TitleBytesCase{"Latin-1 letter", "Caf\u00E9", "Caf\xE9        "},
+        TitleBytesCase{"combining accent composed", "Cafe\u0301", "Caf\xE9        "},
+        TitleBytesCase{"Windows-1252 extras", "\u20AC\u0152\u2122", "\x80\x8C\x99         "},
+        TitleBytesCase{"undefined byte's character", "\u0081", "\x81           "},
+        TitleBytesCase{"characters the code page lacks", "\u65E5\u672C\u0416", "???         "},
+        TitleBytesCase{"a character beyond 16 bits is one ?", "A\U0001F600B", "A?B         "},
+        TitleBytesCase{"invalid UTF-8",
+                       "A\xFF"
+                       "B",
+                       "A?B         "},
+        TitleBytesCase{"cut counts characters, not bytes",
+                       "\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9\u00E9"
+                       "\u00E9",
+                       "\xE9\xE9\xE9\xE9\xE9\xE9\xE9\xE9\xE9\xE9\xE9\xE9"}));
+
+TEST(TitleEncoding, EveryByteReadsBackAsItself)
+{
+    for (int b = 1; b < 256; ++b) {
+        const std::string shown = Cp1252ToUtf8(std::vector<uint8_t>{uint8_t(b)});
+        EXPECT_EQ(EncodeCatalogueTitle(shown)[0], b) << b;
+    }
+}
+
+TEST(TitleWriting, CharactersNineToTwelveLandInSectorOne)
+{
+    Bytes image = zeroImage();
+    putEntry(image, 1, "ELITE", 0xA4);
+    image[0x104] = 0x07;
+    image[0x105] = 0x08;
+    image[0x106] = 0x21;
+    image[0x107] = 0x90;
+    Bytes expected = image;
+    put(expected, 0x000, "ABCDEFGH");
+    put(expected, 0x100, "IJKL");
+
+    ASSERT_TRUE(WriteCatalogueTitle(image, "ABCDEFGHIJKLMNO"));
+    EXPECT_EQ(image, expected);
+
+    ASSERT_TRUE(WriteCatalogueTitle(image, "XYZ"));
+    put(expected, 0x000, "XYZ     ");
+    put(expected, 0x100, "    ");
+    EXPECT_EQ(image, expected);
+}
+
+TEST(TitleWriting, RefusesAnImageTooShortForTheTitle)
+{
+    Bytes image = zeroImage(0x103);
+    EXPECT_FALSE(WriteCatalogueTitle(image, "ABC"));
+    EXPECT_EQ(image, zeroImage(0x103));
+    Bytes longEnough = zeroImage(0x104);
+    EXPECT_TRUE(WriteCatalogueTitle(longEnough, "ABCDEFGHIJKL"));
+    EXPECT_EQ(longEnough[0x103], 'L');
+}
+
+struct BootByteCase {
+    uint8_t before;
+    int option;
+    uint8_t after;
+};
+
+void PrintTo(const BootByteCase& c, std::ostream* out)
+{
+    *out << "byte " << int(c.before) << ", option " << c.option;
+}
+
+class BootOptionWriting : public testing::TestWithParam<BootByteCase>
+{
+};
+
+TEST_P(BootOptionWriting, ChangesOnlyBits4And5)
+{
+    const BootByteCase& c = GetParam();
+    EXPECT_EQ(BootOptionByte(c.before, c.option), c.after);
+    Bytes image = zeroImage();
+    image[0x106] = c.before;
+    image[0x107] = 0x5A;
+    ASSERT_TRUE(WriteBootOption(image, c.option));
+    EXPECT_EQ(image[0x106], c.after);
+    EXPECT_EQ(image[0x107], 0x5A);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BootOptionWriting,
+                         testing::Values(BootByteCase{0x03, 3, 0x33}, BootByteCase{0x33, 0, 0x03},
+                                         BootByteCase{0x03, 1, 0x13}, BootByteCase{0x13, 2, 0x23},
+                                         BootByteCase{0x21, 0, 0x01}, BootByteCase{0x01, 2, 0x21},
+                                         BootByteCase{0x00, 3, 0x30}, BootByteCase{0xC7, 1, 0xD7},
+                                         BootByteCase{0xFF, 0, 0xCF}));
+
+TEST(BootOptionWriting, RefusesOptionsOutside0To3AndShortImages)
+{
+    Bytes image = zeroImage();
+    image[0x106] = 0x03;
+    EXPECT_FALSE(WriteBootOption(image, 4));
+    EXPECT_FALSE(WriteBootOption(image, -1));
+    EXPECT_EQ(image[0x106], 0x03);
+    Bytes shortImage = zeroImage(0x106);
+    EXPECT_FALSE(WriteBootOption(shortImage, 3));
+    EXPECT_EQ(shortImage, zeroImage(0x106));
+}
+
+TEST(ImgFilename, ExtensionIsCheckedWithoutRegardToCase)
+{
+    EXPECT_TRUE(IsImgFilename("blank.img"));
+    EXPECT_TRUE(IsImgFilename("BLANK.IMG"));
+    EXPECT_TRUE(IsImgFilename(".Img"));
+    EXPECT_FALSE(IsImgFilename("blank.ssd"));
+    EXPECT_FALSE(IsImgFilename("blank"));
+    EXPECT_FALSE(IsImgFilename("img"));
+    EXPECT_FALSE(IsImgFilename("blank.img "));
+    EXPECT_FALSE(IsImgFilename(""));
+}
+
+TEST(BlankImage, ByteForByte)
+{
+    const Bytes image = MakeBlankImage();
+    ASSERT_EQ(image.size(), 204800u);
+    for (size_t i = 0; i < image.size(); ++i) {
+        uint8_t expected = i < 0x200 ? 0x00 : 0xE5;
+        if (i == 0x106)
+            expected = 0x03;
+        if (i == 0x107)
+            expected = 0x20;
+        ASSERT_EQ(image[i], expected) << "at offset " << i;
+    }
+    EXPECT_EQ(image[0x1FF], 0x00);
+    EXPECT_EQ(image[0x200], 0xE5);
+}
+
+TEST(BlankImage, ReadsBackEmptyWithBootOptionNothing)
+{
+    const Bytes image = MakeBlankImage();
+    const DiskCatalogue catalogue = ParseDiskCatalogue(image);
+    EXPECT_EQ(catalogue.title, "");
+    EXPECT_FALSE(catalogue.watford);
+    for (const std::string& entry : catalogue.entries)
+        EXPECT_EQ(entry, "");
+    EXPECT_EQ(catalogue.bootOption, 0);
+    EXPECT_FALSE(CheckDfsImage(image, image.size()).has_value());
+}
+
+} // namespace

@@ -1,0 +1,370 @@
+// tavrin-disk run as the child process it is: exit status, standard output
+// and standard error.
+
+#include "ImageBytes.h"
+
+#include "diskimage/DiskCatalogue.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include <grp.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace tavrin;
+using namespace tavrin::test;
+
+namespace
+{
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+enum class As { Me, Unprivileged };
+
+// Runs tavrin-disk. Unprivileged drops root's rights in the child (to
+// nobody), so that permission bits apply to it as to any user.
+ToolRun runTool(const QStringList& args, As as = As::Me, const QString& stdoutFile = {})
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(TAVRIN_DISK_TOOL));
+    process.setArguments(args);
+    if (!stdoutFile.isEmpty())
+        process.setStandardOutputFile(stdoutFile);
+    if (as == As::Unprivileged && ::geteuid() == 0) {
+        process.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
+    }
+    process.start();
+    ToolRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+void writeFile(const fs::path& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+Bytes readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A Watford 62-file image with a few entries of each kind.
+Bytes sampleImage()
+{
+    Bytes image = MakeBlankImage();
+    put(image, 0x000, "Acornsof");
+    put(image, 0x100, "t   ");
+    putEntry(image, 1, "ELITE", 0xA4);
+    putEntry(image, 2, "LOADER", 0x24);
+    putEntry(image, 3, std::string_view("\0HIDDEN", 7), 0x24);
+    putEntry(image, 4, "SECRET", 0x10);
+    putEntry(image, 5, "HELLO", 0x41);
+    image[0x105] = 0x28;
+    image[0x106] = 0x23;
+    putWatfordMarker(image);
+    put(image, 0x208, std::string(248, '\0'));
+    putEntry(image, 32, "MORE", 0xA4);
+    putEntry(image, 62, "LAST", 0x24);
+    return image;
+}
+
+class DiskTool : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        // Readable and searchable by the unprivileged child.
+        fs::permissions(root(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+    }
+    fs::path root() const { return fs::path(dir_.path().toStdString()); }
+    fs::path path(const std::string& name) const { return root() / name; }
+    QString arg(const std::string& name) const { return QString::fromStdString(path(name)); }
+    QTemporaryDir dir_;
+};
+
+struct BadArgumentsCase {
+    QStringList args;
+    std::string message;
+};
+
+void PrintTo(const BadArgumentsCase& c, std::ostream* out)
+{
+    *out << "tavrin-disk " << c.args.join(' ').toStdString();
+}
+
+class DiskToolBadArguments : public testing::TestWithParam<BadArgumentsCase>
+{
+};
+
+TEST_P(DiskToolBadArguments, ExitWith2AndAMessage)
+{
+    const ToolRun run = runTool(GetParam().args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tavrin-disk: " + GetParam().message + "\nTry 'tavrin-disk --help'.\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DiskToolBadArguments,
+    testing::Values(
+        BadArgumentsCase{{}, "no command given"},
+        BadArgumentsCase{{"list", "a.ssd"}, "unknown command 'list'"},
+        BadArgumentsCase{{"cat"}, "cat: no IMAGE given"},
+        BadArgumentsCase{{"cat", "a.ssd", "b.ssd"}, "cat: unexpected argument 'b.ssd'"},
+        BadArgumentsCase{{"cat", "--xml", "a.ssd"}, "cat: unknown option '--xml'"},
+        BadArgumentsCase{{"cat", "--json=yes", "a.ssd"}, "cat: unknown option '--json=yes'"},
+        BadArgumentsCase{{"set", "a.ssd"},
+                         "set: nothing to set; give --title TEXT, --boot 0..3 or both"},
+        BadArgumentsCase{{"set", "a.ssd", "--boot", "4"},
+                         "set: --boot takes 0, 1, 2 or 3, not '4'"},
+        BadArgumentsCase{{"set", "a.ssd", "--boot=x"}, "set: --boot takes 0, 1, 2 or 3, not 'x'"},
+        BadArgumentsCase{{"set", "a.ssd", "--boot", "12"},
+                         "set: --boot takes 0, 1, 2 or 3, not '12'"},
+        BadArgumentsCase{{"set", "a.ssd", "--boot"}, "set: --boot needs a value"},
+        BadArgumentsCase{{"set", "a.ssd", "--title"}, "set: --title needs a value"},
+        BadArgumentsCase{{"set", "a.ssd", "--boot", "1", "--boot", "2"},
+                         "set: --boot is given twice"},
+        BadArgumentsCase{{"set", "--title", "X"}, "set: no IMAGE given"},
+        BadArgumentsCase{{"blank", "x.ssd"}, "Invalid filename, the extension must be .img"},
+        BadArgumentsCase{{"blank", "img"}, "Invalid filename, the extension must be .img"},
+        BadArgumentsCase{{"blank"}, "blank: no IMAGE given"}));
+
+TEST(DiskToolHelp, ExplainsEachCommand)
+{
+    const ToolRun run = runTool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    for (const char* text : {"cat [--json] IMAGE", "set IMAGE [--title TEXT] [--boot 0..3]",
+                             "blank IMAGE", "Exit status"})
+        EXPECT_NE(run.out.find(text), std::string::npos) << text;
+
+    for (const char* command : {"cat", "set", "blank"}) {
+        const ToolRun help = runTool({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_EQ(help.out.rfind(std::string("Usage: tavrin-disk ") + command, 0), 0u) << command;
+    }
+}
+
+TEST_F(DiskTool, CatPrintsTheCatalogueAsThePanelShowsIt)
+{
+    writeFile(path("sample.ssd"), sampleImage());
+    const ToolRun run = runTool({"cat", arg("sample.ssd")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    std::string expected = "Title: Acornsoft   \nBoot: 2 Run\n";
+    const std::map<int, std::string> shown = {{1, "$.ELITE   L"},
+                                              {2, "$.LOADER   "},
+                                              {5, "A.HELLO    "},
+                                              {32, "$.MORE    L"},
+                                              {62, "$.LAST     "}};
+    for (int n = 1; n <= 62; ++n) {
+        char number[4];
+        std::snprintf(number, sizeof number, "%2d ", n);
+        expected += number + (shown.count(n) ? shown.at(n) : "") + "\n";
+    }
+    EXPECT_EQ(run.out, expected);
+}
+
+TEST_F(DiskTool, CatJsonPrintsOneObject)
+{
+    writeFile(path("sample.ssd"), sampleImage());
+    const ToolRun run = runTool({"cat", "--json", arg("sample.ssd")});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out;
+    ASSERT_TRUE(json.isObject());
+    const QJsonObject object = json.object();
+    EXPECT_EQ(object.keys(), QStringList({"boot", "entries", "title"}));
+    EXPECT_EQ(object["title"].toString(), "Acornsoft   ");
+    EXPECT_EQ(object["boot"].toInt(-1), 2);
+    const QJsonArray entries = object["entries"].toArray();
+    ASSERT_EQ(entries.size(), 62);
+    EXPECT_EQ(entries[0].toString(), "$.ELITE   L");
+    EXPECT_EQ(entries[2].toString(), "");
+    EXPECT_EQ(entries[3].toString(), "");
+    EXPECT_EQ(entries[31].toString(), "$.MORE    L");
+    EXPECT_EQ(entries[61].toString(), "$.LAST     ");
+    EXPECT_EQ(run.out.back(), '\n');
+}
+
+TEST_F(DiskTool, CatJsonEscapesTextAndGivesNullForAnUnknownOption)
+{
+    Bytes image = zeroImage(0x200);
+    put(image, 0x000, "Q\"B\\S\x01\xE9\x80");
+    put(image, 0x100, "\n\t  ");
+    putEntry(image, 1, "A\"B\\", 0x24);
+    image[0x106] = 0x21;
+    writeFile(path("odd.ssd"), image);
+
+    const ToolRun json = runTool({"cat", arg("odd.ssd"), "--json"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const QJsonObject object =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(object["title"].toString(), QString::fromUtf8("Q\"B\\S\x01\u00E9\u20AC\n\t  "));
+    EXPECT_TRUE(object["boot"].isNull());
+    EXPECT_EQ(object["entries"].toArray()[0].toString(), "$.A\"B\\     ");
+
+    const ToolRun text = runTool({"cat", arg("odd.ssd")});
+    EXPECT_NE(text.out.find("\nBoot: none\n"), std::string::npos);
+}
+
+TEST_F(DiskTool, CatOfWhatIsNoImageFails)
+{
+    const std::string missing = path("missing.ssd").string();
+    const std::string folder = root().string();
+    writeFile(path("short.ssd"), zeroImage(511));
+    Bytes odd = zeroImage(0x200);
+    odd[0x105] = 0x0C;
+    writeFile(path("odd.ssd"), odd);
+
+    const std::vector<std::pair<QString, std::string>> cases = {
+        {QString::fromStdString(missing),
+         "Cannot open \"" + missing + "\": No such file or directory"},
+        {QString::fromStdString(folder), "\"" + folder + "\" is a folder, not a disk image"},
+        {arg("short.ssd"), "\"" + path("short.ssd").string() +
+                               "\" is not a DFS disk image: it is shorter than the two sectors "
+                               "of a DFS catalogue (511 bytes, 512 needed)"},
+        {arg("odd.ssd"), "\"" + path("odd.ssd").string() +
+                             "\" is not a DFS disk image: its file count byte at 0x105 is "
+                             "0x0C, not a multiple of 8"},
+    };
+    for (const auto& [image, message] : cases) {
+        for (const QStringList& args :
+             {QStringList{"cat", image}, {"cat", "--json", image}, {"set", image, "--boot", "1"}}) {
+            const ToolRun run = runTool(args);
+            EXPECT_EQ(run.status, 1) << message;
+            EXPECT_EQ(run.out, "");
+            EXPECT_EQ(run.err, "tavrin-disk: " + message + "\n");
+        }
+    }
+    EXPECT_EQ(readFile(path("odd.ssd")), odd);
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+TEST_F(DiskTool, SetWritesAsUpdateDoes)
+{
+    Bytes before = sampleImage();
+    before[0x106] = 0x21; // a 400-sector disk, no option shown
+    before[0x107] = 0x90;
+    writeFile(path("sample.ssd"), before);
+
+    const ToolRun run =
+        runTool({"set", arg("sample.ssd"), "--title", "Caf\u00E9 \u65E5 Thirteen", "--boot", "3"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+
+    Bytes expected = before;
+    put(expected, 0x000, "Caf\xE9 ? T");
+    put(expected, 0x100, "hirt");
+    expected[0x106] = 0x31;
+    EXPECT_EQ(readFile(path("sample.ssd")), expected);
+
+    ASSERT_EQ(runTool({"set", "--boot=0", arg("sample.ssd"), "--title=Me"}).status, 0);
+    put(expected, 0x000, "Me      ");
+    put(expected, 0x100, "    ");
+    expected[0x106] = 0x01;
+    EXPECT_EQ(readFile(path("sample.ssd")), expected);
+}
+
+TEST_F(DiskTool, BlankWritesTheImageAsCreateDoes)
+{
+    writeFile(path("OLD.IMG"), Bytes(300000, 0x55));
+    const ToolRun run = runTool({"blank", arg("OLD.IMG")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(readFile(path("OLD.IMG")), MakeBlankImage());
+
+    ASSERT_EQ(runTool({"blank", arg("new.img")}).status, 0);
+    EXPECT_EQ(readFile(path("new.img")), MakeBlankImage());
+    EXPECT_EQ(std::distance(fs::directory_iterator(root()), fs::directory_iterator()), 2);
+
+    const ToolRun cat = runTool({"cat", "--json", arg("new.img")});
+    ASSERT_EQ(cat.status, 0) << cat.err;
+    std::string empty = R"({"title": "", "boot": 0, "entries": [)";
+    for (int n = 1; n <= 62; ++n)
+        empty += n == 1 ? "\"\"" : ", \"\"";
+    EXPECT_EQ(cat.out, empty + "]}\n");
+
+    const std::string nowhere = path("none/new.img").string();
+    const ToolRun missing = runTool({"blank", QString::fromStdString(nowhere)});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "tavrin-disk: Cannot create \"" + nowhere + "\": the folder \"" +
+                               path("none").string() + "\" does not exist\n");
+}
+
+TEST_F(DiskTool, ReadOnlyImageIsShownButNotWritten)
+{
+    const Bytes before = sampleImage();
+    writeFile(path("ro.ssd"), before);
+    fs::permissions(path("ro.ssd"),
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    const ToolRun cat = runTool({"cat", arg("ro.ssd")}, As::Unprivileged);
+    EXPECT_EQ(cat.status, 0) << cat.err;
+    EXPECT_EQ(cat.out.rfind("Title: Acornsoft   \nBoot: 2 Run\n", 0), 0u);
+
+    const ToolRun set = runTool({"set", arg("ro.ssd"), "--boot", "0"}, As::Unprivileged);
+    EXPECT_EQ(set.status, 1);
+    EXPECT_EQ(set.err,
+              "tavrin-disk: Cannot open \"" + path("ro.ssd").string() + "\": Permission denied\n");
+    EXPECT_EQ(readFile(path("ro.ssd")), before);
+}
+
+TEST_F(DiskTool, BlankInAFolderThatCannotBeWrittenFails)
+{
+    fs::create_directory(path("ro"));
+    fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    const ToolRun run = runTool({"blank", arg("ro/new.img")}, As::Unprivileged);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tavrin-disk: Cannot create \"" + path("ro/new.img").string() +
+                           "\": the folder \"" + path("ro").string() +
+                           "\" cannot be written (Permission denied)\n");
+    EXPECT_TRUE(fs::is_empty(path("ro")));
+    fs::permissions(path("ro"), fs::perms::owner_all);
+}
+
+TEST_F(DiskTool, OutputThatCannotBeWrittenFails)
+{
+    writeFile(path("sample.ssd"), sampleImage());
+    const ToolRun run = runTool({"cat", arg("sample.ssd")}, As::Me, "/dev/full");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "tavrin-disk: cannot write to standard output\n");
+}
+
+} // namespace
