@@ -1,0 +1,190 @@
+// Catalogue load, sort and write-back on catalogues of 1,000 to 1,000,000
+// records, against a raw scan with the SQLite C API (the floor).
+//
+//   tavrin_catalogue_bench [--benchmark_format=json] [--benchmark_filter=/100000]
+//
+// Catalogues are generated once into $TMPDIR/tavrin-bench and kept.
+
+#include "catalogue/Catalogue.h"
+#include "catalogue/CatalogueGrid.h"
+#include "catalogue/Dao.h"
+#include "core/Form1State.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace tavrin;
+
+namespace {
+
+fs::path benchFolder()
+{
+    fs::path dir = fs::temp_directory_path() / "tavrin-bench";
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string word(std::mt19937& rng, int minLength, int maxLength)
+{
+    static const char* syllables[] = {"ka", "ro", "mi", "ste", "lar", "qu", "ben", "vo", "tri",
+                                      "zor", "el", "an", "dex", "pu", "gra", "ni"};
+    std::uniform_int_distribution<int> length(minLength, maxLength);
+    std::uniform_int_distribution<int> pick(0, 15);
+    const int n = length(rng);
+    std::string w;
+    while (static_cast<int>(w.size()) < n)
+        w += syllables[pick(rng)];
+    w.resize(static_cast<size_t>(n));
+    w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
+    return w;
+}
+
+// A catalogue of n records with realistic field lengths, in random order.
+std::string catalogue(int n)
+{
+    const fs::path file = benchFolder() / ("catalogue-" + std::to_string(n) + ".mdb");
+    if (fs::exists(file))
+        return file.string();
+    const fs::path building = file.string() + ".part";
+    fs::remove(building);
+    Form1State f;
+    f.sDatabaseFile = building.string();
+    CreateDatabase(f);
+    sqlite3* db = nullptr;
+    sqlite3_open(building.c_str(), &db);
+    sqlite3_exec(db, "DELETE FROM BBCSoftware; BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO BBCSoftware VALUES (?1, ?2, ?3, ?4, '0', '0', ?5, ?6)", -1,
+                       &insert, nullptr);
+    std::mt19937 rng(42);
+    std::vector<std::string> publishers;
+    for (int i = 0; i < 400; ++i)
+        publishers.push_back(word(rng, 6, 24));
+    static const char* genres[] = {"Arcade", "Adventure", "Puzzle", "Strategy", "Education",
+                                   "Utility", "Simulation", "Sport"};
+    std::uniform_int_distribution<int> pickPublisher(0, 399), pickGenre(0, 7), sentences(1, 4);
+    for (int i = 0; i < n; ++i) {
+        const std::string publisher = publishers[static_cast<size_t>(pickPublisher(rng))];
+        const std::string title = word(rng, 4, 30);
+        std::string path = "Files\\" + publisher.substr(0, 12) + "\\" + word(rng, 4, 12) + ".ssd";
+        std::string description;
+        for (int s = sentences(rng); s > 0; --s)
+            description += word(rng, 3, 9) + " " + word(rng, 2, 8) + " the " + word(rng, 4, 10) +
+                           " of " + word(rng, 4, 12) + " " + word(rng, 3, 10) + ". ";
+        sqlite3_bind_text(insert, 1, publisher.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, title.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, genres[pickGenre(rng)], -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 4, path.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 5, description.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 6, i);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    fs::rename(building, file);
+    return file.string();
+}
+
+long residentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+void BM_RawScan(benchmark::State& state)
+{
+    const std::string path = catalogue(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        sqlite3_stmt* scan = nullptr;
+        sqlite3_prepare_v2(db, "SELECT * FROM BBCSoftware ORDER BY rowid", -1, &scan, nullptr);
+        std::vector<std::string> cells;
+        cells.reserve(static_cast<size_t>(state.range(0)) * 8);
+        while (sqlite3_step(scan) == SQLITE_ROW)
+            for (int c = 0; c < 8; ++c) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(scan, c));
+                cells.emplace_back(text ? text : "");
+            }
+        sqlite3_finalize(scan);
+        sqlite3_close(db);
+        benchmark::DoNotOptimize(cells.data());
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_TransferFromAccess(benchmark::State& state)
+{
+    const std::string path = catalogue(static_cast<int>(state.range(0)));
+    const long before = residentBytes();
+    long growth = 0;
+    for (auto _ : state) {
+        Form1State f;
+        TransferFromAccess(f, path, "BBCSoftware");
+        state.PauseTiming();
+        growth = std::max(growth, residentBytes() - before);
+        state.ResumeTiming();
+    }
+    state.counters["rss_growth_MB"] = static_cast<double>(growth) / (1024.0 * 1024.0);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_Sort(benchmark::State& state)
+{
+    const int mode = static_cast<int>(state.range(0));
+    Form1State f;
+    TransferFromAccess(f, catalogue(static_cast<int>(state.range(1))), "BBCSoftware");
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.iSort = (mode + 1) % 3; // another order first, so each sort has work to do
+        Sort(f);
+        f.iSort = mode;
+        state.ResumeTiming();
+        Sort(f);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(1));
+}
+
+void BM_SortAndTransferToAccess(benchmark::State& state)
+{
+    const std::string master = catalogue(static_cast<int>(state.range(0)));
+    const fs::path work = benchFolder() / "writeback.mdb";
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::copy_file(master, work, fs::copy_options::overwrite_existing);
+        Form1State f;
+        TransferFromAccess(f, work.string(), "BBCSoftware");
+        f.iSort = 1;
+        Sort(f);
+        state.ResumeTiming();
+        SortAndTransferToAccess(f);
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+} // namespace
+
+BENCHMARK(BM_RawScan)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TransferFromAccess)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sort)
+    ->ArgsProduct({{0, 1, 2}, {1000, 100000, 1000000}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortAndTransferToAccess)
+    ->Arg(1000)->Arg(100000)->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+BENCHMARK_MAIN();
