@@ -23,7 +23,8 @@ endfunction()
 
 # tavrin_fuzzer(NAME SOURCES a.cpp LIBS lib1)
 # A libFuzzer target, built only with -DTAVRIN_FUZZ=ON and clang
-# (scripts/fuzz runs every one of them for a bounded time).
+# (scripts/test runs every one of them for a bounded time, seeded from
+# tests/data/fuzz/NAME without its fuzz_ prefix).
 function(tavrin_fuzzer name)
   if(NOT TAVRIN_FUZZ)
     return()
@@ -34,4 +35,5 @@ function(tavrin_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_libraries(${name} PRIVATE ${F_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  add_dependencies(tavrin_fuzzers ${name})
 endfunction()

@@ -1,0 +1,208 @@
+#pragma once
+// Runs the real tavrin under Xvfb: a display of its own, a fresh application
+// folder holding the program and what a test puts beside it, keys typed with
+// xdotool, screenshots with ImageMagick's import.
+
+#include "TempDir.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace tavrin::e2e {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The application folder the build made: the program, its libraries, the data.
+inline fs::path builtAppDir() { return fs::path(TAVRIN_APP_DIR); }
+
+// A virtual X display that lives as long as this object.
+class Xvfb {
+public:
+    Xvfb()
+    {
+        for (int n = 140; n < 240; ++n) {
+            const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (fs::exists(lock) || fs::exists(socket))
+                continue;
+            display_ = ":" + std::to_string(n);
+            server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            server_.start(QStringLiteral("Xvfb"),
+                          {QString::fromStdString(display_), QStringLiteral("-screen"),
+                           QStringLiteral("0"), QStringLiteral("1600x1000x24"),
+                           QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+            if (!server_.waitForStarted(5000))
+                throw std::runtime_error("Xvfb cannot be started: is the xvfb package installed?");
+            for (int i = 0; i < 100 && !fs::exists(socket); ++i) {
+                if (server_.waitForFinished(50))
+                    break; // another server took the number first
+            }
+            if (server_.state() == QProcess::Running && fs::exists(socket))
+                return;
+            server_.kill();
+            server_.waitForFinished(2000);
+        }
+        throw std::runtime_error("no free X display number for Xvfb");
+    }
+    ~Xvfb()
+    {
+        server_.terminate();
+        if (!server_.waitForFinished(3000)) {
+            server_.kill();
+            server_.waitForFinished(2000);
+        }
+    }
+    Xvfb(const Xvfb&) = delete;
+    Xvfb& operator=(const Xvfb&) = delete;
+
+    const std::string& display() const { return display_; }
+
+    // Runs a command on this display and returns what it printed; nullopt
+    // when it failed.
+    std::optional<std::string> run(const QString& program, const QStringList& args,
+                                   int timeoutMs = 10000) const
+    {
+        QProcess p;
+        p.setProcessEnvironment(environment());
+        p.start(program, args);
+        if (!p.waitForStarted(5000))
+            return std::nullopt;
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished(2000);
+            return std::nullopt;
+        }
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+            return std::nullopt;
+        return p.readAllStandardOutput().toStdString();
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display_));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        return env;
+    }
+
+    // The id of a visible window whose name is exactly `title`, waiting up
+    // to `timeout` for it.
+    std::optional<std::string> waitForWindow(const std::string& title,
+                                             std::chrono::milliseconds timeout) const
+    {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        do {
+            if (auto out = run(QStringLiteral("xdotool"),
+                               {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                QStringLiteral("--name"),
+                                QStringLiteral("^%1$").arg(QString::fromStdString(title))})) {
+                const std::string id = out->substr(0, out->find('\n'));
+                if (!id.empty())
+                    return id;
+            }
+            std::this_thread::sleep_for(200ms);
+        } while (std::chrono::steady_clock::now() < until);
+        return std::nullopt;
+    }
+
+    // Gives the window the keyboard focus and types the keys (xdotool names,
+    // such as "alt+f").
+    bool typeKeys(const std::string& window, const QStringList& keys) const
+    {
+        if (!run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                                             QString::fromStdString(window)}))
+            return false;
+        for (const QString& key : keys) {
+            if (!run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key}))
+                return false;
+            std::this_thread::sleep_for(300ms);
+        }
+        return true;
+    }
+
+    bool screenshot(const fs::path& png) const
+    {
+        return run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                              QString::fromStdString(png.string())})
+            .has_value();
+    }
+
+private:
+    std::string display_;
+    mutable QProcess server_;
+};
+
+// A fresh application folder holding the program and its libraries only; a
+// test adds the catalogue and pictures it wants.
+class AppFolder {
+public:
+    AppFolder()
+    {
+        for (const auto& entry : fs::directory_iterator(builtAppDir())) {
+            const fs::path& p = entry.path();
+            if (p.filename() == "tavrin" || p.extension() == ".so")
+                fs::copy_file(p, dir_.path() / p.filename());
+        }
+    }
+    const fs::path& path() const { return dir_.path(); }
+    fs::path operator/(const std::string& name) const { return dir_.path() / name; }
+
+    // Copies a file or folder of the built application folder into this one.
+    void copyFromBuild(const std::string& name) const
+    {
+        fs::copy(builtAppDir() / name, dir_.path() / name, fs::copy_options::recursive);
+    }
+
+private:
+    test::TempDir dir_;
+};
+
+// The real tavrin started in `app` on `x`, from another current folder.
+class Tavrin {
+public:
+    Tavrin(const Xvfb& x, const AppFolder& app)
+    {
+        process_.setProcessEnvironment(x.environment());
+        process_.setWorkingDirectory(QString::fromStdString(fs::temp_directory_path().string()));
+        process_.setProcessChannelMode(QProcess::ForwardedChannels);
+        process_.start(QString::fromStdString((app / "tavrin").string()), {});
+        if (!process_.waitForStarted(5000))
+            throw std::runtime_error("tavrin cannot be started");
+    }
+    ~Tavrin()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+    Tavrin(const Tavrin&) = delete;
+    Tavrin& operator=(const Tavrin&) = delete;
+
+    // The exit code once the program has ended by itself; nullopt when it
+    // is still running after `timeout` or crashed.
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout)
+    {
+        if (!process_.waitForFinished(static_cast<int>(timeout.count())))
+            return std::nullopt;
+        if (process_.exitStatus() != QProcess::NormalExit)
+            return std::nullopt;
+        return process_.exitCode();
+    }
+    bool running() const { return process_.state() == QProcess::Running; }
+
+private:
+    QProcess process_;
+};
+
+} // namespace tavrin::e2e
