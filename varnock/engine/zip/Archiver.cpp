@@ -1,0 +1,430 @@
+#include "Archiver.h"
+
+#include "common/HostPath.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace varnock::engine {
+namespace {
+
+constexpr zip_uint16_t kExtendedTimeField = 0x5455;
+constexpr int kDefaultLevel = 6;
+
+bool HasWildcard(const std::string& text) { return text.find_first_of("*?[") != std::string::npos; }
+
+std::string CurrentFolder()
+{
+    std::string buffer(4096, '\0');
+    if (!::getcwd(buffer.data(), buffer.size()))
+        return "/";
+    return buffer.c_str();
+}
+
+std::vector<std::string> SortedEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// DOS times have a two-second grain: a file is newer than an entry only
+// by more than that, unless the entry carries an exact time.
+bool NewerThanEntry(time_t file, time_t entry) { return file > entry + 1; }
+
+struct ArchiveHandle {
+    zip_t* archive = nullptr;
+    ~ArchiveHandle()
+    {
+        if (archive)
+            zip_discard(archive);
+    }
+};
+
+void PrintEmpty(zip_t*, double, void* data)
+{
+    // Keeps the client's window live while libzip compresses.
+    auto* functions = static_cast<const ZIPUSERFUNCTIONS*>(data);
+    char nothing[1] = {'\0'};
+    functions->print(nothing, 0);
+}
+
+} // namespace
+
+std::string NormalisePath(std::string_view path, std::string_view base)
+{
+    std::string text = ToSlashes(path);
+    if (text.size() >= 2 && text[1] == ':' && std::isalpha(static_cast<unsigned char>(text[0])))
+        text.erase(0, 2);
+    if (text.empty() || text.front() != '/') {
+        std::string b = ToSlashes(base);
+        if (b.size() >= 2 && b[1] == ':' && std::isalpha(static_cast<unsigned char>(b[0])))
+            b.erase(0, 2);
+        if (b.empty() || b.front() != '/')
+            b = CurrentFolder() + "/" + b;
+        text = b + "/" + text;
+    }
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('/', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string part = text.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string out;
+    for (const std::string& part : parts)
+        out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
+std::string StoredName(const std::string& path, const std::string& root)
+{
+    if (root != "/" && path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+        path[root.size()] == '/')
+        return path.substr(root.size() + 1);
+    return path.size() > 1 ? path.substr(1) : std::string();
+}
+
+int CompressionLevel(char level)
+{
+    if (level >= '0' && level <= '9')
+        return level - '0';
+    if (level >= 1 && level <= 9)
+        return level;
+    return kDefaultLevel;
+}
+
+Archiver::Archiver(const ZIPUSERFUNCTIONS& functions, const ZPOPT& options, std::string root)
+    : functions_(functions), options_(options), root_(std::move(root))
+{
+}
+
+void Archiver::print(bool problem, const std::string& text)
+{
+    if (!functions_.print || (!problem && options_.fQuiet))
+        return;
+    std::string copy = text;
+    functions_.print(copy.data(), static_cast<uint32_t>(copy.size()));
+}
+
+void Archiver::addPath(const std::string& path, bool named)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (named)
+            print(true, "zip warning: name not matched: " + path + "\n");
+        return;
+    }
+    if (archiveExists_ && st.st_dev == archiveDevice_ && st.st_ino == archiveInode_)
+        return; // never the archive itself
+    Item item;
+    item.path = path;
+    item.mtime = st.st_mtime;
+    item.mode = st.st_mode;
+    std::string stored = StoredName(path, root_);
+    if (options_.fJunkDir) {
+        size_t slash = stored.rfind('/');
+        if (slash != std::string::npos)
+            stored.erase(0, slash + 1);
+    }
+    if (S_ISDIR(st.st_mode)) {
+        if (!options_.fNoDirEntries && !options_.fJunkDir && !stored.empty()) {
+            item.folder = true;
+            item.stored = stored + "/";
+            if (storedNames_.insert(item.stored).second)
+                items_.push_back(item);
+        }
+        if (options_.fRecurse)
+            addFolderTree(path);
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        print(true, "zip warning: skipping special file " + path + "\n");
+        return;
+    }
+    if (stored.empty())
+        return;
+    item.stored = stored;
+    item.size = static_cast<uint64_t>(st.st_size);
+    if (storedNames_.insert(item.stored).second)
+        items_.push_back(item);
+    else if (named)
+        print(true, "zip warning: duplicate name " + stored + " left out\n");
+}
+
+void Archiver::addFolderTree(const std::string& folder)
+{
+    for (const std::string& name : SortedEntries(folder))
+        addPath(folder + "/" + name, false);
+}
+
+bool Archiver::expandWildcard(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    std::string folder = ResolveHostPath(slash == 0 ? "/" : path.substr(0, slash));
+    std::string pattern = path.substr(slash + 1);
+    bool any = false;
+    for (const std::string& name : SortedEntries(folder)) {
+        if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | FNM_PERIOD) == 0) {
+            addPath((folder == "/" ? "" : folder) + "/" + name, true);
+            any = true;
+        }
+    }
+    return any;
+}
+
+bool Archiver::gather(const std::string& name)
+{
+    std::string path = NormalisePath(name, root_);
+    std::string resolved = ResolveHostPath(path);
+    struct stat st;
+    if (::stat(resolved.c_str(), &st) == 0) {
+        addPath(resolved, true);
+        return true;
+    }
+    if (HasWildcard(path) && expandWildcard(path))
+        return true;
+    print(true, "zip warning: name not matched: " + name + "\n");
+    return false;
+}
+
+int Archiver::deleteEntries(const std::string& archivePath)
+{
+    int error = 0;
+    ArchiveHandle handle;
+    handle.archive = zip_open(archivePath.c_str(), 0, &error);
+    if (!handle.archive) {
+        print(true, "zip error: cannot open " + archivePath + " to delete entries\n");
+        return ZE_NAME;
+    }
+    zip_int64_t count = zip_get_num_entries(handle.archive, 0);
+    int deleted = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* entry = zip_get_name(handle.archive, static_cast<zip_uint64_t>(i), 0);
+        if (!entry)
+            continue;
+        for (const std::string& pattern : patterns_) {
+            if (::fnmatch(pattern.c_str(), entry, 0) == 0) {
+                print(false, std::string("deleting: ") + entry + "\n");
+                zip_delete(handle.archive, static_cast<zip_uint64_t>(i));
+                ++deleted;
+                break;
+            }
+        }
+    }
+    if (deleted == 0) {
+        print(true, "zip error: Nothing to do! (" + archivePath + ")\n");
+        return ZE_NONE;
+    }
+    if (zip_close(handle.archive) != 0) {
+        print(true, std::string("zip error: cannot write ") + archivePath + ": " +
+                        zip_strerror(handle.archive) + "\n");
+        return ZE_WRITE;
+    }
+    handle.archive = nullptr;
+    return ZE_OK;
+}
+
+int Archiver::run(int32_t argc, const char* zipName, const ZIPNAMES* names)
+{
+    if (!zipName || !*zipName) {
+        print(true, "zip error: no archive name given\n");
+        return ZE_NAME;
+    }
+    if (!names || argc < 0 || argc > ZP_NAME_SLOTS) {
+        print(true, "zip error: bad list of names\n");
+        return ZE_PARMS;
+    }
+    std::string rootText = root_;
+    root_ = ResolveHostPath(NormalisePath(rootText.empty() ? "." : rootText, CurrentFolder()));
+    struct stat st;
+    if (::stat(root_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        print(true, "zip error: root folder " + rootText + " not found\n");
+        return ZE_PARMS;
+    }
+    archivePath_ = ResolveHostPath(NormalisePath(zipName, root_));
+    if (::stat(archivePath_.c_str(), &st) == 0) {
+        archiveExists_ = true;
+        archiveDevice_ = st.st_dev;
+        archiveInode_ = st.st_ino;
+    }
+
+    if (options_.fDeleteEntries) {
+        for (int32_t i = 0; i < argc; ++i)
+            if (names->s[i])
+                patterns_.push_back(ToSlashes(names->s[i]));
+        if (!archiveExists_) {
+            print(true, std::string("zip error: ") + zipName + " not found\n");
+            return ZE_NAME;
+        }
+        return deleteEntries(archivePath_);
+    }
+
+    bool matched = false;
+    for (int32_t i = 0; i < argc; ++i)
+        if (names->s[i] && *names->s[i] && gather(names->s[i]))
+            matched = true;
+    if (!matched || items_.empty()) {
+        print(true, std::string("zip error: Nothing to do! (") + zipName + ")\n");
+        return ZE_NONE;
+    }
+
+    int error = 0;
+    ArchiveHandle handle;
+    handle.archive = zip_open(archivePath_.c_str(), archiveExists_ ? 0 : ZIP_CREATE, &error);
+    if (!handle.archive) {
+        zip_error_t ze;
+        zip_error_init_with_code(&ze, error);
+        int code = error == ZIP_ER_NOZIP || error == ZIP_ER_INCONS ? ZE_FORM
+                   : error == ZIP_ER_EOF                          ? ZE_EOF
+                   : error == ZIP_ER_MEMORY                       ? ZE_MEM
+                                                                  : ZE_CREAT;
+        print(true, std::string("zip error: cannot open ") + zipName + ": " +
+                        (error == ZIP_ER_NOZIP ? "it is not a zip archive" : zip_error_strerror(&ze)) +
+                        "\n");
+        zip_error_fini(&ze);
+        return code;
+    }
+    zip_t* za = handle.archive;
+    int level = CompressionLevel(options_.fLevel);
+    std::string password;
+    if (options_.fEncrypt && functions_.password) {
+        char answer[256] = {};
+        if (functions_.password(answer, sizeof answer, "Enter password: ", zipName) == 0) {
+            answer[sizeof answer - 1] = '\0';
+            password = answer;
+        }
+        if (password.empty()) {
+            print(true, "zip error: no password given for the encrypted archive\n");
+            return ZE_PARMS;
+        }
+    }
+    bool update = options_.fUpdate || options_.fFreshen;
+    int changed = 0;
+    for (const Item& item : items_) {
+        zip_int64_t existing = zip_name_locate(za, item.stored.c_str(), 0);
+        if (existing >= 0 && update && !item.folder) {
+            zip_stat_t zs;
+            if (zip_stat_index(za, static_cast<zip_uint64_t>(existing), 0, &zs) == 0 &&
+                (zs.valid & ZIP_STAT_MTIME) && !NewerThanEntry(item.mtime, zs.mtime))
+                continue;
+        }
+        if (existing < 0 && options_.fFreshen)
+            continue;
+        if (functions_.service && functions_.service(item.stored.c_str(), item.size) != 0) {
+            print(true, "zip error: stopped by the caller\n");
+            return ZE_PARMS;
+        }
+        zip_int64_t index = existing;
+        if (item.folder) {
+            if (existing >= 0)
+                continue;
+            std::string folderName = item.stored.substr(0, item.stored.size() - 1);
+            index = zip_dir_add(za, folderName.c_str(), ZIP_FL_ENC_GUESS);
+        } else {
+            int fd = ::open(item.path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                print(true, "zip warning: could not open for reading: " + item.path + "\n");
+                note(ZE_OPEN);
+                continue;
+            }
+            ::close(fd);
+            zip_error_t ze;
+            zip_error_init(&ze);
+            zip_source_t* source = zip_source_file_create(item.path.c_str(), 0, -1, &ze);
+            zip_error_fini(&ze);
+            if (!source) {
+                print(true, "zip warning: could not open for reading: " + item.path + "\n");
+                note(ZE_OPEN);
+                continue;
+            }
+            index = zip_file_add(za, item.stored.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS);
+            if (index < 0) {
+                zip_source_free(source);
+                print(true, "zip error: cannot add " + item.stored + ": " + zip_strerror(za) + "\n");
+                return ZE_LOGIC;
+            }
+            auto at = static_cast<zip_uint64_t>(index);
+            if (level == 0)
+                zip_set_file_compression(za, at, ZIP_CM_STORE, 0);
+            else
+                zip_set_file_compression(za, at, ZIP_CM_DEFAULT, static_cast<zip_uint32_t>(level));
+            if (!password.empty())
+                zip_file_set_encryption(za, at,
+                                        zip_encryption_method_supported(ZIP_EM_TRAD_PKWARE, 1)
+                                            ? ZIP_EM_TRAD_PKWARE
+                                            : ZIP_EM_AES_256,
+                                        password.c_str());
+        }
+        if (index < 0) {
+            print(true, "zip error: cannot add " + item.stored + ": " + zip_strerror(za) + "\n");
+            return ZE_LOGIC;
+        }
+        auto at = static_cast<zip_uint64_t>(index);
+        zip_file_set_mtime(za, at, item.mtime, 0);
+        zip_file_set_external_attributes(za, at, 0, ZIP_OPSYS_UNIX,
+                                         static_cast<zip_uint32_t>(item.mode & 0xFFFF) << 16 |
+                                             (item.folder ? 0x10u : 0u));
+        zip_uint8_t field[5] = {1};
+        auto t = static_cast<uint32_t>(item.mtime);
+        for (int i = 0; i < 4; ++i)
+            field[1 + i] = static_cast<zip_uint8_t>(t >> (8 * i));
+        zip_file_extra_field_set(za, at, kExtendedTimeField, ZIP_EXTRA_FIELD_NEW, field, sizeof field,
+                                 ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+        print(false, std::string(existing >= 0 ? "updating: " : "  adding: ") + item.stored + "\n");
+        ++changed;
+    }
+    if (options_.fComment && functions_.comment) {
+        std::vector<char> buffer(ZP_COMMENT_SIZE, '\0');
+        char* answer = functions_.comment(buffer.data());
+        if (!answer)
+            answer = buffer.data();
+        size_t length = strnlen(answer, ZP_COMMENT_SIZE - 1);
+        if (length > 0)
+            zip_set_archive_comment(za, answer, static_cast<zip_uint16_t>(length));
+    }
+    if (functions_.print)
+        zip_register_progress_callback_with_state(za, 0.02, PrintEmpty, nullptr,
+                                                  const_cast<ZIPUSERFUNCTIONS*>(&functions_));
+    if (zip_close(za) != 0) {
+        zip_error_t* ze = zip_get_error(za);
+        int code = zip_error_code_zip(ze);
+        bool source = code == ZIP_ER_OPEN || code == ZIP_ER_READ || code == ZIP_ER_CHANGED;
+        print(true, std::string("zip error: ") + (source ? "a file could not be read" : "cannot write") +
+                        " while writing " + zipName + ": " + zip_error_strerror(ze) +
+                        " (the archive is left as it was)\n");
+        return code == ZIP_ER_MEMORY ? ZE_MEM : source ? ZE_OPEN : code == ZIP_ER_TMPOPEN ? ZE_CREAT : ZE_WRITE;
+    }
+    handle.archive = nullptr;
+    (void)changed;
+    return code_;
+}
+
+} // namespace varnock::engine
