@@ -50,6 +50,15 @@ struct Form1State {
     // The application folder (the folder of the program); the configuration
     // file lives there.
     std::string sAppPath;
+
+    // The stored emulator's name as the configuration file gave it.
+    std::string sBeebEmu;
+    // Check marks of the Options menu's emulator items: the current emulator
+    // is the checked one, and at most one is checked.
+    Flag mnuBeebEmChecked = false;
+    Flag mnuB_EmChecked = false;
+    Flag mnuPcBBCChecked = false;
+    Flag mnuElectrEmChecked = false;
 };
 
 // Assigns the start values in their fixed order. Reading the configuration

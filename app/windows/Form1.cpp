@@ -1,17 +1,25 @@
 #include "Form1.h"
 
+#include "FrmAbout.h"
+#include "FrmDialog.h"
+#include "FrmFormIni.h"
+#include "FrmHelp.h"
+#include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Dao.h"
+#include "core/Configuration.h"
 #include "core/FileHelpers.h"
 #include "core/Paths.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QTableView>
 
 #include <filesystem>
@@ -19,7 +27,6 @@
 
 namespace tavrin {
 namespace {
-
 
 QFont gridFont()
 {
@@ -30,10 +37,42 @@ QFont gridFont()
     return font;
 }
 
+QFont arialFont(double points)
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    return font;
+}
+
+// The design size of the client area: a maximised window on a screen of
+// 1024 by 768 pixels.
+constexpr int kClientWidthTwips = 15180;
+constexpr int kClientHeightTwips = 10440;
+
+// The pictures the buttons load inside their clicks.
+constexpr const char* kNewDown = "images\\button-new-down.gif";
+constexpr const char* kNewUp = "images\\button-new.gif";
+constexpr const char* kEditDown = "images\\button-edit-down.gif";
+constexpr const char* kEditUp = "images\\button-edit.gif";
+constexpr const char* kSortDown = "images\\button-sort-down.gif";
+constexpr const char* kSortUp = "images\\button-sort.gif";
+constexpr const char* kRunDown = "images\\button-run-down.gif";
+constexpr const char* kRunUp = "images\\button-run.gif";
+constexpr const char* kCatalogueDown = "images\\button-catalogue-down.gif";
+constexpr const char* kCatalogueUp = "images\\button-catalogue.gif";
+constexpr const char* kImagesDown = "images\\button-images-down.gif";
+constexpr const char* kImagesUp = "images\\button-images.gif";
+constexpr const char* kInternetDown = "images\\button-internet-down.gif";
+constexpr const char* kInternetUp = "images\\button-internet.gif";
+constexpr const char* kLocalDown = "images\\button-local-down.gif";
+constexpr const char* kLocalUp = "images\\button-local.gif";
+
 } // namespace
 
 Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
 {
+    setObjectName(QStringLiteral("Form1"));
     if (!prompt) {
         ownPrompt_ = std::make_unique<QtPrompt>(this);
         prompt = ownPrompt_.get();
@@ -44,22 +83,40 @@ Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
     buildMenus();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The windows opened from here go with the main window.
+    for (QWidget* w : std::initializer_list<QWidget*>{frmFormIni, frmAbout, frmDialog,
+                                                      frmHelpContents, frmHelpKeywords})
+        delete w;
+}
 
 void Form1::buildControls()
 {
-    auto* central = new QWidget(this);
-    central->setObjectName(QStringLiteral("Form1Client"));
-    setCentralWidget(central);
-    // Controls keep the positions the window was designed with, so the client
-    // area is at least the designed 15180 by 10440 twips.
-    central->setMinimumSize(twipsToPixels(15180, this), twipsToPixels(10440, this));
+    // The controls keep the positions the window was designed with. The
+    // client area has the designed size; a smaller screen scrolls it, a
+    // larger one shows black around it.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("Form1Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setCentralWidget(scroll);
+    client = new QWidget;
+    client->setObjectName(QStringLiteral("Form1Client"));
+    client->setFixedSize(twipsToPixels(kClientWidthTwips, this),
+                         twipsToPixels(kClientHeightTwips, this));
+    scroll->setWidget(client);
 
-    Image0 = new QLabel(central);
+    Image0 = new QLabel(client);
     Image0->setObjectName(QStringLiteral("Image0"));
     Image0->move(0, 0);
 
-    MSFlexGridView = new QTableView(central);
+    txtInfo = new QPlainTextEdit(client);
+    txtInfo->setObjectName(QStringLiteral("txtInfo"));
+    txtInfo->setFont(arialFont(8.25));
+    txtInfo->setGeometry(twipsRect(1800, 180, 3675, 675, this));
+
+    MSFlexGridView = new QTableView(client);
     MSFlexGridView->setObjectName(QStringLiteral("MSFlexGrid"));
     MSFlexGridView->setModel(&f.MSFlexGrid);
     MSFlexGridView->setGeometry(twipsRect(2520, 1695, 4380, 4935, this));
@@ -98,30 +155,128 @@ void Form1::buildControls()
         gridClick();
     });
 
-    Image1 = new QLabel(central);
+    Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setScaledContents(true);
-    Image2 = new QLabel(central);
+    Image2 = new QLabel(client);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setScaledContents(true);
 
-    txtText1 = new QPlainTextEdit(central);
+    buildCataloguePanelFrame();
+
+    txtText1 = new QPlainTextEdit(client);
     txtText1->setObjectName(QStringLiteral("txtText1"));
     txtText1->setReadOnly(true);
     txtText1->setFocusPolicy(Qt::NoFocus);
     txtText1->setGeometry(twipsRect(2520, 7800, 12555, 1335, this));
+
+    buildPictureButtons();
+
+    imgOwl = new QLabel(client);
+    imgOwl->setObjectName(QStringLiteral("imgOwl"));
+    imgOwl->setScaledContents(true);
+    imgOwl->setGeometry(twipsRect(14220, 9480, 960, 960, this));
+    showStoredPicture(imgOwl, QStringLiteral(":/windows/owl.png"));
+}
+
+// The disk catalogue panel stands over Frame3 in place of the two pictures;
+// it is hidden in the picture view. Its corner carries two small pictures
+// stored with the window, which no code touches.
+void Form1::buildCataloguePanelFrame()
+{
+    Frame3 = new QFrame(client);
+    Frame3->setObjectName(QStringLiteral("Frame3"));
+    Frame3->setFrameShape(QFrame::NoFrame);
+    Frame3->setGeometry(twipsRect(7200, 1680, 7845, 4935, this));
+
+    PicCornerOuter = new QLabel(Frame3);
+    PicCornerOuter->setObjectName(QStringLiteral("PicCornerOuter"));
+    PicCornerOuter->setScaledContents(true);
+    PicCornerOuter->setGeometry(twipsRect(0, 0, 375, 255, this));
+    showStoredPicture(PicCornerOuter, QStringLiteral(":/windows/corner-outer.gif"));
+
+    PicCornerInner = new QLabel(Frame3);
+    PicCornerInner->setObjectName(QStringLiteral("PicCornerInner"));
+    PicCornerInner->setScaledContents(true);
+    PicCornerInner->setGeometry(twipsRect(720, 120, 375, 135, this));
+    showStoredPicture(PicCornerInner, QStringLiteral(":/windows/corner-inner.gif"));
+
+    Frame3->hide();
+}
+
+void Form1::buildPictureButtons()
+{
+    // A column at the bottom left, each 1935 by 375 twips, 45 twips apart;
+    // before its first click each shows the picture stored with the window.
+    struct Spec {
+        PictureButton** button;
+        const char* name;
+        const char* caption;
+        const char* stored;
+        void (Form1::*click)();
+    };
+    const Spec specs[] = {
+        {&picCmdNew, "picCmdNew", "New", ":/windows/button-new.gif", &Form1::picCmdNew_Click},
+        {&picCmdEdit, "picCmdEdit", "Edit", ":/windows/button-edit.gif", &Form1::picCmdEdit_Click},
+        {&picCmdSort, "picCmdSort", "Sort", ":/windows/button-sort.gif", &Form1::picCmdSort_Click},
+        {&picCmdRun, "picCmdRun", "Run", ":/windows/button-run.gif", &Form1::picCmdRun_Click},
+        {&picCmdCatImages, "picCmdCatImages", "Catalogue / Images", ":/windows/button-catalogue.gif",
+         &Form1::picCmdCatImages_Click},
+        {&picCmdSource, "picCmdSource", "Internet / Local", ":/windows/button-internet.gif",
+         &Form1::picCmdSource_Click},
+    };
+    int top = 6900;
+    for (const Spec& s : specs) {
+        auto* b = new PictureButton(QString::fromUtf8(s.name), QString::fromUtf8(s.caption), client);
+        b->setGeometry(twipsRect(270, top, 1935, 375, this));
+        showStoredPicture(b, QString::fromUtf8(s.stored));
+        connect(b, &PictureButton::clicked, this, s.click);
+        *s.button = b;
+        top += 375 + 45;
+    }
 }
 
 void Form1::buildMenus()
 {
+    auto item = [this](QMenu* menu, QAction*& action, const char* name, const char* caption,
+                       void (Form1::*click)()) {
+        action = menu->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QString::fromUtf8(name));
+        connect(action, &QAction::triggered, this, click);
+    };
+    auto separator = [](QMenu* menu, QAction*& action, const char* name) {
+        action = menu->addSeparator();
+        action->setObjectName(QString::fromUtf8(name));
+    };
+
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuSortExit = mnuFile->addAction(QStringLiteral("&Sort database and exit"));
-    mnuSortExit->setObjectName(QStringLiteral("mnuSortExit"));
-    connect(mnuSortExit, &QAction::triggered, this, &Form1::mnuSortExit_Click);
-    mnuExit = mnuFile->addAction(QStringLiteral("&Exit"));
-    mnuExit->setObjectName(QStringLiteral("mnuExit"));
-    connect(mnuExit, &QAction::triggered, this, &Form1::mnuExit_Click);
+    item(mnuFile, mnuDownloadInternetDatabase, "mnuDownloadInternetDatabase",
+         "&Download latest Internet database", &Form1::mnuDownloadInternetDatabase_Click);
+    item(mnuFile, mnuNewDatabase, "mnuNewDatabase", "&New database", &Form1::mnuNewDatabase_Click);
+    item(mnuFile, mnuSortExit, "mnuSortExit", "&Sort database and exit", &Form1::mnuSortExit_Click);
+    item(mnuFile, mnuCreateImg, "mnuCreateImg", "&Create .img file", &Form1::mnuCreateImg_Click);
+    item(mnuFile, mnuExit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
+
+    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    item(mnuOptions, mnuProperties, "mnuProperties", "&Properties", &Form1::mnuProperties_Click);
+    separator(mnuOptions, mnuOptionsSep1, "mnuOptionsSep1");
+    item(mnuOptions, mnuBeebEm, "mnuBeebEm", "&BeebEm", &Form1::mnuBeebEm_Click);
+    item(mnuOptions, mnuB_Em, "mnuB_Em", "&B-Em", &Form1::mnuB_Em_Click);
+    item(mnuOptions, mnuElectrEm, "mnuElectrEm", "&ElectrEm", &Form1::mnuElectrEm_Click);
+    item(mnuOptions, mnuPcBBC, "mnuPcBBC", "&PcBBC", &Form1::mnuPcBBC_Click);
+    for (QAction* a : {mnuBeebEm, mnuB_Em, mnuElectrEm, mnuPcBBC})
+        a->setCheckable(true);
+    separator(mnuOptions, mnuOptionsSep2, "mnuOptionsSep2");
+    item(mnuOptions, mnuSaveDiskImages, "mnuSaveDiskImages", "&Save downloaded disk images",
+         &Form1::mnuSaveDiskImages_Click);
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    item(mnuHelp, mnuHelp1, "mnuHelp1", "&Contents", &Form1::mnuHelp1_Click);
+    item(mnuHelp, mnuHelp2, "mnuHelp2", "&Basic keywords reference", &Form1::mnuHelp2_Click);
+    item(mnuHelp, mnuAbout, "mnuAbout", "&About", &Form1::mnuAbout_Click);
 }
 
 void Form1::InitDisplay()
@@ -132,12 +287,12 @@ void Form1::InitDisplay()
     p.setColor(QPalette::WindowText, colorFromBgr(kYellow));
     p.setColor(QPalette::Base, colorFromBgr(kBlack));
     p.setColor(QPalette::Text, colorFromBgr(kYellow));
-    setPalette(p);
+    centralWidget()->setPalette(p);
     centralWidget()->setAutoFillBackground(true);
+    client->setPalette(p);
+    client->setAutoFillBackground(true);
     applyGridLayout();
-    // The picture view is shown at start.
-    Image1->show();
-    Image2->show();
+    ShowPictureView();
 }
 
 void Form1::applyGridLayout()
@@ -177,17 +332,8 @@ void Form1::followGridCurrentCell(int row, int col)
         MSFlexGridView->setCurrentIndex(index);
 }
 
-bool Form1::loadPicture(QLabel* image, const std::string& storedPath)
-{
-    QPixmap picture;
-    if (!storedPath.empty() && picture.load(QString::fromStdString(OsPathString(storedPath)))) {
-        image->setPixmap(picture);
-        return true;
-    }
-    image->setPixmap(QPixmap());
-    return false;
-}
-
+// Picture placement: stretch on, hide, top then left, the size (pixels for
+// the placeholders), show, and paint at once.
 void Form1::placePicture(QLabel* image, int top, int left, int height, int width, bool pixels)
 {
     image->setScaledContents(true);
@@ -197,7 +343,9 @@ void Form1::placePicture(QLabel* image, int top, int left, int height, int width
     const int h = pixels ? height : twipsToPixels(height, this);
     const int w = pixels ? width : twipsToPixels(width, this);
     image->setGeometry(x, y, w, h);
-    image->show();
+    // In the catalogue view the pictures stay hidden behind the panel.
+    if (f.iCatalogueView != 2)
+        image->show();
     image->repaint();
 }
 
@@ -208,19 +356,39 @@ void Form1::ShowScreenshotPlaceholder() { placePicture(Image2, 3000, 11800, 128,
 
 void Form1::showSoftwarePictures(const SoftwarePictures& pictures)
 {
-    if (loadPicture(Image1, pictures.boxPicture)) {
+    if (showPictureFile(Image1, pictures.boxPicture)) {
         ShowBoxArt();
     } else {
-        loadPicture(Image1, kBoxPlaceholder);
+        showPictureFile(Image1, kBoxPlaceholder);
         ShowBoxArtPlaceholder();
     }
-    if (loadPicture(Image2, pictures.secondPicture)) {
+    if (showPictureFile(Image2, pictures.secondPicture)) {
         ShowScreenshot();
     } else {
-        loadPicture(Image2, kScreenPlaceholder);
+        showPictureFile(Image2, kScreenPlaceholder);
         ShowScreenshotPlaceholder();
     }
     txtText1->setPlainText(QString::fromStdString(pictures.description));
+}
+
+void Form1::ShowPictureView()
+{
+    Frame3->hide();
+    Image1->show();
+    Image2->show();
+}
+
+void Form1::ShowCataloguePanel()
+{
+    Image1->hide();
+    Image2->hide();
+    Frame3->show();
+    Frame3->raise();
+}
+
+void Form1::ShowSelectedCatalogue()
+{
+    // The panel reads the current file's catalogue when it is built over Frame3.
 }
 
 void Form1::gridClick()
@@ -232,9 +400,33 @@ void Form1::gridClick()
     }
     if (r.showPictures)
         showSoftwarePictures(r.pictures);
+    if (r.refillCatalogue)
+        ShowSelectedCatalogue();
 }
 
 void Form1::focusGrid() { MSFlexGridView->setFocus(Qt::OtherFocusReason); }
+
+void Form1::syncEmulatorMenu()
+{
+    mnuBeebEm->setChecked(f.mnuBeebEmChecked);
+    mnuB_Em->setChecked(f.mnuB_EmChecked);
+    mnuPcBBC->setChecked(f.mnuPcBBCChecked);
+    mnuElectrEm->setChecked(f.mnuElectrEmChecked);
+}
+
+void Form1::followReloadedCatalogue()
+{
+    f.sFullFilename = std::string(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), colFilepath));
+    followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
+    if (!f.sFullFilename.empty()) {
+        showSoftwarePictures(ShowSoftwarePicture(f, f.sFullFilename));
+        return;
+    }
+    // No file: the title shown before is gone, so are its pictures.
+    f.sFilename.clear();
+    f.sFilenameNoExt.clear();
+    showSoftwarePictures(SoftwarePictures{{}, {}, CurrentDescription(f)});
+}
 
 void Form1::loadCatalogue()
 {
@@ -249,8 +441,12 @@ void Form1::loadCatalogue()
 bool Form1::load()
 {
     InitGlobalData(f);
+    // The configuration dialog's routine reads "bbc.ini" and makes the
+    // stored emulator current; the dialog itself is never shown here.
+    ReadIni(f);
+    syncEmulatorMenu();
     InitDisplay();
-    loadPicture(Image0, kBackgroundPicture);
+    showPictureFile(Image0, kBackgroundPicture);
     Image0->adjustSize();
     Image0->lower();
 
@@ -264,7 +460,7 @@ bool Form1::load()
     }
 
     DeleteAllFiles(f.sTempDir);
-    f.sFullFilename = std::string(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), 3));
+    f.sFullFilename = std::string(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), colFilepath));
     for (const std::string& folder : {f.sTempDir, f.sDataDir, f.sTransferDir}) {
         if (DirExists(folder))
             continue;
@@ -286,6 +482,118 @@ void Form1::showEvent(QShowEvent* event)
     followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
 }
 
+// ---------------------------------------------------------------------------
+// Picture buttons. The pictures change only inside the clicks: pressed,
+// the action, normal again.
+
+void Form1::showButtonPicture(PictureButton* button, const char* picture)
+{
+    showPictureFile(button, picture);
+    button->repaint();
+    if (pictureShown)
+        pictureShown(button, QString::fromUtf8(picture));
+}
+
+void Form1::picCmdNew_Click()
+{
+    if (f.boolInternet)
+        return;
+    showButtonPicture(picCmdNew, kNewDown);
+    // The new-record window opens here once the record windows exist.
+    showButtonPicture(picCmdNew, kNewUp);
+}
+
+void Form1::picCmdEdit_Click()
+{
+    if (f.boolInternet)
+        return;
+    showButtonPicture(picCmdEdit, kEditDown);
+    // The record editor opens here once the record windows exist.
+    showButtonPicture(picCmdEdit, kEditUp);
+}
+
+void Form1::picCmdSort_Click()
+{
+    showButtonPicture(picCmdSort, kSortDown);
+    // The mode is the grid's current column; columns 3 to 7 sort nothing.
+    f.iSort = f.MSFlexGrid.Col();
+    Sort(f);
+    showButtonPicture(picCmdSort, kSortUp);
+}
+
+void Form1::picCmdRun_Click()
+{
+    showButtonPicture(picCmdRun, kRunDown);
+    showButtonPicture(picCmdRun, kRunUp);
+    // The launch of the current file starts here, after the normal picture.
+}
+
+void Form1::picCmdCatImages_Click()
+{
+    if (f.boolInternet)
+        return;
+    if (f.iCatalogueView == 1) {
+        showButtonPicture(picCmdCatImages, kCatalogueDown);
+        f.iCatalogueView = 2;
+        ShowCataloguePanel();
+        showButtonPicture(picCmdCatImages, kImagesUp);
+        ShowSelectedCatalogue();
+    } else if (f.iCatalogueView == 2) {
+        showButtonPicture(picCmdCatImages, kImagesDown);
+        f.iCatalogueView = 1;
+        ShowPictureView();
+        showButtonPicture(picCmdCatImages, kCatalogueUp);
+    }
+}
+
+void Form1::picCmdSource_Click()
+{
+    if (!f.boolInternet) {
+        // Local mode stays until the Internet sources exist: the button
+        // shows its pictures and the local catalogue remains.
+        showButtonPicture(picCmdSource, kInternetDown);
+        showButtonPicture(picCmdSource, kInternetUp);
+        return;
+    }
+    // Back from an Internet list to the local catalogue.
+    f.boolInternet = false;
+    showButtonPicture(picCmdSource, kLocalDown);
+    showButtonPicture(picCmdSource, kInternetUp);
+    try {
+        f.MSFlexGrid.Clear();
+        TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
+    } catch (const dao::DaoError& e) {
+        prompt_->messageBox("The catalogue \"" + f.sLocalDatabase + "\" cannot be read.\n\n" +
+                                e.what(),
+                            PromptButtons::Ok, PromptIcon::Critical);
+    }
+    f.iSort = 0;
+    Sort(f);
+}
+
+// ---------------------------------------------------------------------------
+// Menus.
+
+void Form1::mnuDownloadInternetDatabase_Click()
+{
+    // The update of the Internet reference catalogue runs here once the
+    // Internet sources exist.
+}
+
+void Form1::mnuNewDatabase_Click()
+{
+    if (!frmDialog)
+        frmDialog = new FrmDialog(*this);
+    frmDialog->show();
+    frmDialog->raise();
+    frmDialog->activateWindow();
+}
+
+void Form1::mnuCreateImg_Click()
+{
+    // The blank image dialog opens here once the image tools exist.
+}
+
 void Form1::mnuExit_Click() { close(); }
 
 void Form1::mnuSortExit_Click()
@@ -300,6 +608,58 @@ void Form1::mnuSortExit_Click()
         return;
     }
     close();
+}
+
+void Form1::mnuProperties_Click()
+{
+    if (!frmFormIni)
+        frmFormIni = new FrmFormIni(*this);
+    frmFormIni->show();
+    frmFormIni->raise();
+    frmFormIni->activateWindow();
+}
+
+void Form1::chooseEmulator(int emulator)
+{
+    ChooseEmulatorForRun(f, static_cast<Emulator>(emulator));
+    syncEmulatorMenu();
+}
+
+void Form1::mnuBeebEm_Click() { chooseEmulator(static_cast<int>(Emulator::BeebEm)); }
+void Form1::mnuB_Em_Click() { chooseEmulator(static_cast<int>(Emulator::B_Em)); }
+void Form1::mnuElectrEm_Click() { chooseEmulator(static_cast<int>(Emulator::ElectrEm)); }
+void Form1::mnuPcBBC_Click() { chooseEmulator(static_cast<int>(Emulator::PcBBC)); }
+
+void Form1::mnuSaveDiskImages_Click()
+{
+    // Whether downloads are kept is settled here once the Internet sources exist.
+}
+
+void Form1::showHelpFile(QPointer<FrmHelp>& viewer, const char* file)
+{
+    if (!viewer) {
+        auto* opened = new FrmHelp(*prompt_);
+        if (!opened->openFile(file)) {
+            delete opened;
+            return;
+        }
+        viewer = opened;
+    }
+    viewer->show();
+    viewer->raise();
+    viewer->activateWindow();
+}
+
+void Form1::mnuHelp1_Click() { showHelpFile(frmHelpContents, "help.hlp"); }
+void Form1::mnuHelp2_Click() { showHelpFile(frmHelpKeywords, "keywords.hlp"); }
+
+void Form1::mnuAbout_Click()
+{
+    if (!frmAbout)
+        frmAbout = new FrmAbout;
+    frmAbout->show();
+    frmAbout->raise();
+    frmAbout->activateWindow();
 }
 
 } // namespace tavrin

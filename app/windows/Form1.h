@@ -1,22 +1,31 @@
 #pragma once
 // The main window: the catalogue grid, the pictures of the selected title,
-// its description and the menus. All global state lives in `f`.
+// its description, the six picture buttons and the menus. All global state
+// lives in `f`; the other windows read and write it there.
 
 #include "catalogue/CatalogueGrid.h"
 #include "core/Form1State.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
+#include <functional>
 #include <memory>
 
+class QAction;
+class QFrame;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QTableView;
-class QAction;
 
 namespace tavrin {
 
+class FrmAbout;
+class FrmDialog;
+class FrmFormIni;
+class FrmHelp;
+class PictureButton;
 class Prompt;
 
 class Form1 : public QMainWindow {
@@ -27,9 +36,9 @@ public:
     explicit Form1(Prompt* prompt = nullptr, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The window's load: global state, display, catalogue, working folders
-    // and the first picture. False when the program cannot go on (the
-    // catalogue cannot be read); the reason has been shown.
+    // The window's load: global state and configuration, display, catalogue,
+    // working folders and the first picture. False when the program cannot
+    // go on (the catalogue cannot be read); the reason has been shown.
     bool load();
 
     Form1State f;
@@ -44,24 +53,95 @@ public:
     // picture gives its placeholder; a missing placeholder, no picture).
     void showSoftwarePictures(const SoftwarePictures& pictures);
 
+    // The two views of the picture area: the box art of the selected title,
+    // or the disk catalogue panel over Frame3.
+    void ShowPictureView();
+    void ShowCataloguePanel();
+    // Fills the catalogue panel for the current file.
+    void ShowSelectedCatalogue();
+
     // The grid click on the current row.
     void gridClick();
     // Gives the grid the keyboard focus.
     void focusGrid();
+    // The check marks of the emulator items follow f.
+    void syncEmulatorMenu();
+    // After the catalogue was replaced: the grid's row 0 is the current file.
+    void followReloadedCatalogue();
+
+    // Picture buttons.
+    void picCmdNew_Click();
+    void picCmdEdit_Click();
+    void picCmdSort_Click();
+    void picCmdRun_Click();
+    void picCmdCatImages_Click();
+    void picCmdSource_Click();
 
     // Menu items.
-    void mnuExit_Click();
+    void mnuDownloadInternetDatabase_Click();
+    void mnuNewDatabase_Click();
     void mnuSortExit_Click();
+    void mnuCreateImg_Click();
+    void mnuExit_Click();
+    void mnuProperties_Click();
+    void mnuBeebEm_Click();
+    void mnuB_Em_Click();
+    void mnuElectrEm_Click();
+    void mnuPcBBC_Click();
+    void mnuSaveDiskImages_Click();
+    void mnuHelp1_Click();
+    void mnuHelp2_Click();
+    void mnuAbout_Click();
 
     // Controls, named as the window names them.
+    QWidget* client = nullptr; // the client area, laid out in twips
     QLabel* Image0 = nullptr;
+    QPlainTextEdit* txtInfo = nullptr;
+    QTableView* MSFlexGridView = nullptr;
     QLabel* Image1 = nullptr;
     QLabel* Image2 = nullptr;
-    QTableView* MSFlexGridView = nullptr;
+    QFrame* Frame3 = nullptr;
+    QLabel* PicCornerOuter = nullptr;
+    QLabel* PicCornerInner = nullptr;
     QPlainTextEdit* txtText1 = nullptr;
+    PictureButton* picCmdNew = nullptr;
+    PictureButton* picCmdEdit = nullptr;
+    PictureButton* picCmdSort = nullptr;
+    PictureButton* picCmdRun = nullptr;
+    PictureButton* picCmdCatImages = nullptr;
+    PictureButton* picCmdSource = nullptr;
+    QLabel* imgOwl = nullptr;
+
     QMenu* mnuFile = nullptr;
+    QAction* mnuDownloadInternetDatabase = nullptr;
+    QAction* mnuNewDatabase = nullptr;
     QAction* mnuSortExit = nullptr;
+    QAction* mnuCreateImg = nullptr;
     QAction* mnuExit = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuProperties = nullptr;
+    QAction* mnuOptionsSep1 = nullptr;
+    QAction* mnuBeebEm = nullptr;
+    QAction* mnuB_Em = nullptr;
+    QAction* mnuElectrEm = nullptr;
+    QAction* mnuPcBBC = nullptr;
+    QAction* mnuOptionsSep2 = nullptr;
+    QAction* mnuSaveDiskImages = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelp1 = nullptr;
+    QAction* mnuHelp2 = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // The windows opened from here, while they are open.
+    QPointer<FrmFormIni> frmFormIni;
+    QPointer<FrmAbout> frmAbout;
+    QPointer<FrmDialog> frmDialog;
+    QPointer<FrmHelp> frmHelpContents;
+    QPointer<FrmHelp> frmHelpKeywords;
+
+    // Called with each picture a picture button is given, in order (tests
+    // follow the picture protocol with it).
+    std::function<void(const QLabel* button, const QString& picture)> pictureShown;
 
     Prompt& prompt() { return *prompt_; }
 
@@ -71,12 +151,16 @@ protected:
 private:
     void InitDisplay();
     void buildControls();
+    void buildPictureButtons();
+    void buildCataloguePanelFrame();
     void buildMenus();
     void applyGridLayout();
     void followGridCurrentCell(int row, int col);
     void placePicture(QLabel* image, int top, int left, int height, int width, bool pixels);
-    bool loadPicture(QLabel* image, const std::string& storedPath);
     void loadCatalogue();
+    void showButtonPicture(PictureButton* button, const char* picture);
+    void chooseEmulator(int emulator);
+    void showHelpFile(QPointer<FrmHelp>& viewer, const char* file);
 
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;

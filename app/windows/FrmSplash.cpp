@@ -100,6 +100,10 @@ bool FrmSplash::CoverWholeScreen(QWidget* window)
 
 void FrmSplash::tmrTimer1_Timer()
 {
+    // Without a window manager a maximised window keeps its size: give it
+    // the screen's free area first.
+    if (QScreen* screen = form1_.screen())
+        form1_.setGeometry(screen->availableGeometry());
     form1_.showMaximized();
     form1_.focusGrid();
     close();

@@ -1,0 +1,139 @@
+#include "Configuration.h"
+
+#include "Form1State.h"
+#include "IniFile.h"
+#include "Paths.h"
+
+namespace tavrin {
+
+std::optional<Emulator> EmulatorByName(std::string_view name)
+{
+    for (std::size_t i = 0; i < kEmulatorNames.size(); ++i) {
+        if (name == kEmulatorNames[i])
+            return static_cast<Emulator>(i);
+    }
+    return std::nullopt;
+}
+
+std::string IniFilePath(const Form1State& f)
+{
+    if (f.sAppPath.empty())
+        return f.sIniFile;
+    return f.sAppPath + "/" + f.sIniFile;
+}
+
+FormIniValues ReadIni(Form1State& f)
+{
+    FormIniValues v;
+    IniFile ini(OsPath(IniFilePath(f)));
+    // An unreadable file reads as a missing one: every key takes its default.
+    ini.load();
+    for (const IniKey& k : kIniKeys)
+        v.*k.control = ini.GetString(k.section, k.key, k.defaultValue);
+    f.sBeebEmu = v.cmbEmu;
+    SetupEmulatorByName(f, v);
+    return v;
+}
+
+namespace {
+
+void checkOnly(Form1State& f, Emulator e)
+{
+    f.mnuBeebEmChecked = e == Emulator::BeebEm;
+    f.mnuB_EmChecked = e == Emulator::B_Em;
+    f.mnuPcBBCChecked = e == Emulator::PcBBC;
+    f.mnuElectrEmChecked = e == Emulator::ElectrEm;
+}
+
+} // namespace
+
+void SetupBeebEm(Form1State& f, const FormIniValues& v)
+{
+    f.sDataDestination = v.txtBeebEmDest;
+    f.sEmuApp = v.txtBeebEmExec;
+    checkOnly(f, Emulator::BeebEm);
+}
+
+void SetupB_Em(Form1State& f, const FormIniValues& v)
+{
+    f.sDataDestination = v.txtB_EmDest;
+    f.sEmuApp = v.txtB_EmExec;
+    checkOnly(f, Emulator::B_Em);
+}
+
+void SetupPcBBC(Form1State& f, const FormIniValues& v)
+{
+    f.sDataDestination = v.txtPcBBCDest;
+    f.sEmuApp = v.txtPcBBCExec;
+    checkOnly(f, Emulator::PcBBC);
+}
+
+void SetupElectrEm(Form1State& f, const FormIniValues& v)
+{
+    // ElectrEm takes its image through its batch file, not a destination.
+    f.sEmuApp = v.txtElectrEmExec;
+    checkOnly(f, Emulator::ElectrEm);
+}
+
+void SetupEmulator(Form1State& f, const FormIniValues& v, Emulator e)
+{
+    switch (e) {
+    case Emulator::BeebEm: SetupBeebEm(f, v); break;
+    case Emulator::B_Em: SetupB_Em(f, v); break;
+    case Emulator::PcBBC: SetupPcBBC(f, v); break;
+    case Emulator::ElectrEm: SetupElectrEm(f, v); break;
+    }
+}
+
+bool SetupEmulatorByName(Form1State& f, const FormIniValues& v)
+{
+    const std::optional<Emulator> e = EmulatorByName(v.cmbEmu);
+    if (!e)
+        return false;
+    SetupEmulator(f, v, *e);
+    return true;
+}
+
+std::optional<Emulator> CheckedEmulator(const Form1State& f)
+{
+    if (f.mnuBeebEmChecked)
+        return Emulator::BeebEm;
+    if (f.mnuB_EmChecked)
+        return Emulator::B_Em;
+    if (f.mnuPcBBCChecked)
+        return Emulator::PcBBC;
+    if (f.mnuElectrEmChecked)
+        return Emulator::ElectrEm;
+    return std::nullopt;
+}
+
+void ChooseEmulatorForRun(Form1State& f, Emulator e)
+{
+    const FormIniValues v = ReadIni(f);
+    SetupEmulator(f, v, e);
+}
+
+bool InputIsComplete(const FormIniValues& v)
+{
+    bool complete = !v.cmbEmu.empty();
+    if (v.cmbEmu == "PcBBC" && (v.txtPcBBCDest.empty() || v.txtPcBBCExec.empty()))
+        complete = false;
+    if (v.cmbEmu == "BeebEm" && (v.txtBeebEmDest.empty() || v.txtBeebEmExec.empty()))
+        complete = false;
+    if (v.cmbEmu == "ElectrEm" && v.txtElectrEmExec.empty())
+        complete = false;
+    return complete;
+}
+
+bool WriteIni(const Form1State& f, const FormIniValues& v, std::string* error)
+{
+    IniFile ini(OsPath(IniFilePath(f)));
+    // The other sections and keys of the file are kept: read it first.
+    if (!ini.load(error))
+        return false;
+    for (const IniKey& k : kIniKeys)
+        ini.SetString(k.section, k.key, v.*k.control);
+    return ini.save(error);
+}
+
+} // namespace tavrin
