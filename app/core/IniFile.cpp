@@ -85,6 +85,16 @@ bool IniFile::save(std::string* error) const
             *error = "the settings cannot be put into words";
         return false;
     }
+    // One blank line between sections, however often the file is saved.
+    std::string tidy;
+    tidy.reserve(text.size());
+    for (char c : text) {
+        if (c == '\n' && tidy.size() >= 2 && tidy[tidy.size() - 1] == '\n' &&
+            tidy[tidy.size() - 2] == '\n')
+            continue;
+        tidy += c;
+    }
+    text = std::move(tidy);
     // QSaveFile writes beside the file and renames, keeps the old file's
     // permissions, and refuses a file that is read-only.
     QSaveFile out(QString::fromStdString(file_.string()));

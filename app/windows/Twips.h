@@ -7,10 +7,15 @@
 
 namespace tavrin {
 
+// 1440 twips an inch: 15 twips a pixel at 96 dpi, 10 at 144 dpi.
+inline int twipsToPixels(int twips, double dpi)
+{
+    return static_cast<int>(twips * dpi / 1440.0 + 0.5);
+}
+
 inline int twipsToPixels(int twips, const QWidget* w = nullptr)
 {
-    const double dpi = w ? w->logicalDpiX() : 96.0;
-    return static_cast<int>(twips * dpi / 1440.0 + 0.5);
+    return twipsToPixels(twips, w ? static_cast<double>(w->logicalDpiX()) : 96.0);
 }
 
 inline QRect twipsRect(int left, int top, int width, int height, const QWidget* w = nullptr)

@@ -1,0 +1,286 @@
+// The configuration on real files: which emulator is current after reading,
+// saving and the Options menu's choices.
+
+#include "TempDir.h"
+#include "core/Configuration.h"
+#include "core/Form1State.h"
+#include "core/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace tavrin {
+namespace {
+
+using test::TempDir;
+
+struct Checks {
+    bool beebEm, bEm, pcBbc, electrEm;
+    bool operator==(const Checks&) const = default;
+};
+
+Checks checks(const Form1State& f)
+{
+    return {f.mnuBeebEmChecked, f.mnuB_EmChecked, f.mnuPcBBCChecked, f.mnuElectrEmChecked};
+}
+
+void PrintTo(const Checks& c, std::ostream* os)
+{
+    *os << "{" << c.beebEm << c.bEm << c.pcBbc << c.electrEm << "}";
+}
+
+class ConfigurationTest : public ::testing::Test {
+protected:
+    void SetUp() override { start(f); }
+
+    // A fresh run in the same application folder.
+    void start(Form1State& state)
+    {
+        InitGlobalData(state);
+        state.sAppPath = dir.path().string();
+    }
+
+    std::filesystem::path iniPath() const { return dir / "bbc.ini"; }
+
+    void writeIni(const std::string& text) { dir.write("bbc.ini", text); }
+
+    std::string readIniText() const
+    {
+        std::ifstream in(iniPath(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    static constexpr const char* kAllFour =
+        "[BBC EMU]\nForm1.sBeebEmu=%s\n"
+        "[PcBBC]\nForm1.sPcBBCDest=/pc/dest\nForm1.sPcBBCExec=/pc/exec\n"
+        "[BeebEm]\nForm1.sBeebEmDest=/beeb/dest\nForm1.sBeebEmExec=/beeb/exec\n"
+        "[B-Em]\nForm1.sB_EmDest=/bem/dest\nForm1.sB_EmExec=/bem/exec\n"
+        "[ElectrEm]\nForm1.sElectrEmExec=/elk/exec\n";
+
+    void writeAllFour(const std::string& emulator)
+    {
+        std::string text = kAllFour;
+        text.replace(text.find("%s"), 2, emulator);
+        writeIni(text);
+    }
+
+    TempDir dir;
+    Form1State f;
+};
+
+TEST_F(ConfigurationTest, AMissingFileSelectsBeebEmWithEmptyPaths)
+{
+    const FormIniValues v = ReadIni(f);
+    EXPECT_EQ(v.cmbEmu, "BeebEm");
+    EXPECT_EQ(f.sBeebEmu, "BeebEm");
+    EXPECT_EQ(checks(f), (Checks{true, false, false, false}));
+    EXPECT_EQ(f.sEmuApp, "");
+    EXPECT_EQ(f.sDataDestination, "");
+    EXPECT_FALSE(std::filesystem::exists(iniPath())) << "reading never creates the file";
+}
+
+TEST_F(ConfigurationTest, TheStoredEmulatorIsCurrentWithItsOwnPaths)
+{
+    struct Row {
+        const char* name;
+        Checks checked;
+        const char* app;
+        const char* destination;
+    };
+    const Row rows[] = {
+        {"BeebEm", {true, false, false, false}, "/beeb/exec", "/beeb/dest"},
+        {"B-Em", {false, true, false, false}, "/bem/exec", "/bem/dest"},
+        {"PcBBC", {false, false, true, false}, "/pc/exec", "/pc/dest"},
+        // ElectrEm has no destination: the one before stays.
+        {"ElectrEm", {false, false, false, true}, "/elk/exec", "kept"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeAllFour(row.name);
+        Form1State run;
+        start(run);
+        run.sDataDestination = "kept";
+        ReadIni(run);
+        EXPECT_EQ(checks(run), row.checked);
+        EXPECT_EQ(run.sEmuApp, row.app);
+        EXPECT_EQ(run.sDataDestination, row.destination);
+        EXPECT_EQ(CheckedEmulator(run), EmulatorByName(row.name));
+    }
+}
+
+TEST_F(ConfigurationTest, AStoredNameThatIsNoneOfTheFourSelectsNothing)
+{
+    for (const char* name : {"Beeb", "beebem", "B-EM", "PcBBC2", "MAME"}) {
+        SCOPED_TRACE(name);
+        writeAllFour(name);
+        Form1State run;
+        start(run);
+        const FormIniValues v = ReadIni(run);
+        EXPECT_EQ(checks(run), (Checks{false, false, false, false}));
+        EXPECT_EQ(run.sEmuApp, "");
+        EXPECT_EQ(run.sDataDestination, "");
+        EXPECT_EQ(v.cmbEmu, name) << "the dialog shows the stored text";
+    }
+    // Later in a run, such a name leaves the current emulator as it was.
+    writeAllFour("B-Em");
+    ReadIni(f);
+    writeAllFour("Unknown");
+    ReadIni(f);
+    EXPECT_EQ(checks(f), (Checks{false, true, false, false}));
+    EXPECT_EQ(f.sEmuApp, "/bem/exec");
+}
+
+TEST_F(ConfigurationTest, AMenuChoiceLastsForTheRunOnlyAndAReopenedDialogReplacesIt)
+{
+    writeAllFour("BeebEm");
+    const std::string before = readIniText();
+    ReadIni(f);
+    ChooseEmulatorForRun(f, Emulator::PcBBC);
+    EXPECT_EQ(checks(f), (Checks{false, false, true, false}));
+    EXPECT_EQ(f.sEmuApp, "/pc/exec");
+    EXPECT_EQ(f.sDataDestination, "/pc/dest");
+    EXPECT_EQ(readIniText(), before) << "the menu never writes the file";
+
+    // Opening the dialog (and cancelling it) reads the file again.
+    ReadIni(f);
+    EXPECT_EQ(checks(f), (Checks{true, false, false, false}));
+    EXPECT_EQ(f.sEmuApp, "/beeb/exec");
+
+    // The next run starts with the stored emulator too.
+    Form1State next;
+    start(next);
+    ReadIni(next);
+    EXPECT_EQ(CheckedEmulator(next), Emulator::BeebEm);
+}
+
+TEST_F(ConfigurationTest, ElectrEmFromTheMenuKeepsTheStoredEmulatorsDestination)
+{
+    writeAllFour("B-Em");
+    ChooseEmulatorForRun(f, Emulator::ElectrEm);
+    EXPECT_EQ(checks(f), (Checks{false, false, false, true}));
+    EXPECT_EQ(f.sEmuApp, "/elk/exec");
+    EXPECT_EQ(f.sDataDestination, "/bem/dest");
+}
+
+TEST_F(ConfigurationTest, SavedBEmIsReadBackSelectedOnTheNextStart)
+{
+    FormIniValues v = ReadIni(f);
+    v.cmbEmu = "B-Em";
+    v.txtB_EmDest = "/home/me/b-em/disc.ssd";
+    v.txtB_EmExec = "b-em -autoboot";
+    ASSERT_TRUE(InputIsComplete(v));
+    ASSERT_TRUE(SetupEmulatorByName(f, v));
+    std::string error;
+    ASSERT_TRUE(WriteIni(f, v, &error)) << error;
+
+    Form1State next;
+    start(next);
+    const FormIniValues back = ReadIni(next);
+    EXPECT_EQ(back.cmbEmu, "B-Em");
+    EXPECT_EQ(CheckedEmulator(next), Emulator::B_Em);
+    EXPECT_EQ(next.sEmuApp, "b-em -autoboot");
+    EXPECT_EQ(next.sDataDestination, "/home/me/b-em/disc.ssd");
+    EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", iniPath()), "b-em -autoboot");
+}
+
+TEST_F(ConfigurationTest, SavingWritesEveryKeyInOrderAndKeepsTheRestOfTheFile)
+{
+    writeIni("[Window]\nMaximised=1\n[b-em]\nform1.sb_emdest=/old/bem\n");
+    FormIniValues v = ReadIni(f);
+    EXPECT_EQ(v.txtB_EmDest, "/old/bem");
+    v.cmbEmu = "BeebEm";
+    v.txtBeebEmDest = "/beeb/dest";
+    v.txtBeebEmExec = "/beeb/exec";
+    v.txtB_EmDest = ""; // an empty box is written as an empty key
+    ASSERT_TRUE(InputIsComplete(v));
+    ASSERT_TRUE(WriteIni(f, v));
+
+    const std::string text = readIniText();
+    EXPECT_NE(text.find("[Window]\nMaximised=1\n"), std::string::npos) << text;
+    IniFile ini(iniPath());
+    ASSERT_TRUE(ini.load());
+    for (const IniKey& k : kIniKeys)
+        EXPECT_EQ(ini.GetString(k.section, k.key, "<missing>"), v.*k.control) << k.key;
+
+    // In a new file the sections follow the order of the keys.
+    TempDir other;
+    Form1State g;
+    InitGlobalData(g);
+    g.sAppPath = other.path().string();
+    ASSERT_TRUE(WriteIni(g, v));
+    std::ifstream in(other / "bbc.ini");
+    std::stringstream s;
+    s << in.rdbuf();
+    EXPECT_EQ(s.str(), "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n\n"
+                       "[PcBBC]\nForm1.sPcBBCDest=\nForm1.sPcBBCExec=\n\n"
+                       "[BeebEm]\nForm1.sBeebEmDest=/beeb/dest\nForm1.sBeebEmExec=/beeb/exec\n\n"
+                       "[B-Em]\nForm1.sB_EmDest=\nForm1.sB_EmExec=\n\n"
+                       "[ElectrEm]\nForm1.sElectrEmExec=\n");
+}
+
+TEST_F(ConfigurationTest, AThreeHundredCharacterPathIsReadAsItsFirst254)
+{
+    const std::string path300 = "/" + std::string(299, 'p');
+    writeIni("[BBC EMU]\nForm1.sBeebEmu=PcBBC\n[PcBBC]\nForm1.sPcBBCExec=" + path300 +
+             "\nForm1.sPcBBCDest=/d\n");
+    const FormIniValues v = ReadIni(f);
+    EXPECT_EQ(v.txtPcBBCExec, path300.substr(0, 254));
+    EXPECT_EQ(f.sEmuApp, path300.substr(0, 254));
+}
+
+TEST(ConfigurationValidation, FieldsTheNamedEmulatorNeeds)
+{
+    struct Row {
+        const char* emulator;
+        const char* blank; // the one box left empty, or "" for none
+        bool complete;
+    };
+    const Row rows[] = {
+        {"", "", false},
+        {"BeebEm", "", true},
+        {"BeebEm", "txtBeebEmDest", false},
+        {"BeebEm", "txtBeebEmExec", false},
+        {"BeebEm", "txtB_EmExec", true},
+        {"PcBBC", "txtPcBBCDest", false},
+        {"PcBBC", "txtPcBBCExec", false},
+        {"PcBBC", "txtBeebEmExec", true},
+        {"ElectrEm", "txtElectrEmExec", false},
+        {"ElectrEm", "txtPcBBCExec", true},
+        {"B-Em", "txtB_EmDest", true},
+        {"B-Em", "txtB_EmExec", true},
+        {"Other", "txtBeebEmDest", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.emulator) + " without " + row.blank);
+        FormIniValues v{row.emulator, "a", "b", "c", "d", "e", "f", "g"};
+        const std::pair<const char*, std::string FormIniValues::*> boxes[] = {
+            {"txtPcBBCDest", &FormIniValues::txtPcBBCDest},
+            {"txtPcBBCExec", &FormIniValues::txtPcBBCExec},
+            {"txtBeebEmDest", &FormIniValues::txtBeebEmDest},
+            {"txtBeebEmExec", &FormIniValues::txtBeebEmExec},
+            {"txtB_EmDest", &FormIniValues::txtB_EmDest},
+            {"txtB_EmExec", &FormIniValues::txtB_EmExec},
+            {"txtElectrEmExec", &FormIniValues::txtElectrEmExec},
+        };
+        for (const auto& [name, member] : boxes)
+            if (std::string(row.blank) == name)
+                v.*member = "";
+        EXPECT_EQ(InputIsComplete(v), row.complete);
+    }
+}
+
+TEST_F(ConfigurationTest, AFileThatCannotBeWrittenIsReported)
+{
+    f.sAppPath = (dir / "gone").string(); // a folder that does not exist
+    FormIniValues v = ReadIni(f);
+    std::string error;
+    EXPECT_FALSE(WriteIni(f, v, &error));
+    EXPECT_FALSE(error.empty());
+}
+
+} // namespace
+} // namespace tavrin
