@@ -60,11 +60,14 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
                                                      "Data1", "Data2", "Description1", "Index"};
     // Each cell is written, so no text of an earlier load survives in a row.
     static const std::array<std::string_view, 8> otherwise = {" ", "", " ", "", "0", "0", " ", ""};
+    std::array<int, 8> ordinals;
+    for (size_t c = 0; c < names.size(); ++c)
+        ordinals[c] = dbTable.FieldOrdinal(names[c]);
     std::array<std::string, 8> scratch;
     std::vector<std::string_view> cells(8);
     for (int i = 0; i < count; ++i) {
         for (size_t c = 0; c < names.size(); ++c)
-            cells[c] = cellText(dbTable.Fields(names[c]), scratch[c], otherwise[c]);
+            cells[c] = cellText(dbTable.Fields(ordinals[c]), scratch[c], otherwise[c]);
         grid.setRowCells(i, cells);
         dbTable.MoveNext();
     }

@@ -150,25 +150,31 @@ void bindValue(sqlite3_stmt* stmt, int index, const Value& v)
     }
 }
 
-Value columnValue(sqlite3_stmt* stmt, int column)
+void readColumn(sqlite3_stmt* stmt, int column, Value& out)
 {
     switch (sqlite3_column_type(stmt, column)) {
     case SQLITE_NULL:
-        return {};
+        out.assignNull();
+        return;
     case SQLITE_INTEGER:
-        return Value(static_cast<int64_t>(sqlite3_column_int64(stmt, column)));
+        out.assignNumber(static_cast<int64_t>(sqlite3_column_int64(stmt, column)));
+        return;
     case SQLITE_FLOAT: {
         const double d = sqlite3_column_double(stmt, column);
-        if (std::floor(d) == d && std::fabs(d) < 9e15)
-            return Value(static_cast<int64_t>(d));
+        if (std::floor(d) == d && std::fabs(d) < 9e15) {
+            out.assignNumber(static_cast<int64_t>(d));
+            return;
+        }
         char buf[32];
         std::snprintf(buf, sizeof buf, "%.15g", d);
-        return Value(std::string(buf));
+        out.assignText(buf);
+        return;
     }
     default: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
         const int bytes = sqlite3_column_bytes(stmt, column);
-        return Value(std::string_view(text ? text : "", static_cast<size_t>(bytes)));
+        out.assignText(std::string_view(text ? text : "", static_cast<size_t>(bytes)));
+        return;
     }
     }
 }
@@ -459,13 +465,16 @@ void Recordset::MoveLast()
 
 void Recordset::MoveNext()
 {
+    currentLoaded_ = false;
+    if (currentDeleted_) {
+        // The position already names the record after the deleted one, or
+        // the end of the table when the last record went.
+        currentDeleted_ = false;
+        return;
+    }
     if (isEOF())
         throw DaoError(errNoCurrentRecord, "No current record.");
-    if (currentDeleted_)
-        currentDeleted_ = false; // the position already names the next record
-    else
-        ++pos_;
-    currentLoaded_ = false;
+    ++pos_;
 }
 
 void Recordset::MovePrevious()
@@ -520,13 +529,21 @@ void Recordset::loadCurrent()
     cursorPos_ = pos_;
     current_.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i)
-        current_[i] = columnValue(cursor_, static_cast<int>(i) + 1);
+        readColumn(cursor_, static_cast<int>(i) + 1, current_[i]);
     currentLoaded_ = true;
 }
 
 const Value& Recordset::Fields(std::string_view name)
 {
-    const size_t i = fieldIndex(name);
+    return Fields(static_cast<int>(fieldIndex(name)));
+}
+
+const Value& Recordset::Fields(int ordinal)
+{
+    if (ordinal < 0 || static_cast<size_t>(ordinal) >= fields_.size())
+        throw DaoError(errItemNotFound, "Item not found in this collection: the table '" + table_ +
+                                            "' has no field number " + std::to_string(ordinal) + ".");
+    const size_t i = static_cast<size_t>(ordinal);
     if (editMode_ != EditMode::None)
         return buffer_[i];
     requireCurrent();

@@ -76,6 +76,25 @@ public:
 
     bool operator==(const Value& other) const = default;
 
+    // Makes this value the given text or number, reusing the storage of the
+    // text it held (a walk over many records then allocates nothing).
+    void assignText(std::string_view text)
+    {
+        kind_ = Kind::Text;
+        text_.assign(text.data(), text.size());
+    }
+    void assignNumber(int64_t number)
+    {
+        kind_ = Kind::Number;
+        number_ = number;
+        text_.clear();
+    }
+    void assignNull()
+    {
+        kind_ = Kind::Null;
+        text_.clear();
+    }
+
 private:
     enum class Kind { Null, Text, Number };
     Kind kind_ = Kind::Null;
@@ -123,6 +142,10 @@ public:
 
     // The current record's field, by name without regard to letter case.
     const Value& Fields(std::string_view name);
+    // The current record's field by its position in the table (0 first);
+    // FieldOrdinal finds the position of a name once for a loop.
+    const Value& Fields(int ordinal);
+    int FieldOrdinal(std::string_view name) const { return static_cast<int>(fieldIndex(name)); }
     const std::vector<Field>& fieldDefs() const { return fields_; }
 
     void AddNew();

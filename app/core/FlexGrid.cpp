@@ -28,11 +28,33 @@ int asciiCompareIgnoringCase(std::string_view a, std::string_view b)
     return a.size() < b.size() ? -1 : 1;
 }
 
+unsigned char foldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+
+// A sort key of one cell. Text keys carry their first 16 bytes, letter case
+// folded, packed big-endian into two integers, so that most comparisons are
+// settled without reading the row's text.
 struct SortKey {
-    double number;
-    std::string_view text;
-    bool isNumber;
+    union {
+        uint64_t prefix[2];
+        double number; // when isNumber
+    };
+    const char* text;
+    uint32_t length : 31;
+    uint32_t isNumber : 1;
 };
+
+int compareText(const SortKey& a, const SortKey& b)
+{
+    for (int i = 0; i < 2; ++i)
+        if (a.prefix[i] != b.prefix[i])
+            return a.prefix[i] < b.prefix[i] ? -1 : 1;
+    // Equal prefixes: a text of at most 16 bytes is padded with zero bytes,
+    // which no cell holds, so both texts are the same.
+    if (a.length <= 16 || b.length <= 16)
+        return 0;
+    return asciiCompareIgnoringCase(std::string_view(a.text + 16, a.length - 16),
+                                    std::string_view(b.text + 16, b.length - 16));
+}
 
 int compareKeys(const SortKey& a, const SortKey& b)
 {
@@ -40,13 +62,25 @@ int compareKeys(const SortKey& a, const SortKey& b)
         return a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
     if (a.isNumber != b.isNumber)
         return a.isNumber ? -1 : 1;
-    return asciiCompareIgnoringCase(a.text, b.text);
+    return compareText(a, b);
 }
 
 SortKey makeKey(std::string_view text)
 {
-    SortKey key{0.0, text, false};
-    key.isNumber = readsAsNumber(text, &key.number);
+    SortKey key;
+    key.prefix[0] = key.prefix[1] = 0;
+    key.text = text.data();
+    key.length = static_cast<uint32_t>(std::min<size_t>(text.size(), 0x7FFFFFFF));
+    double number = 0;
+    key.isNumber = readsAsNumber(text, &number);
+    if (key.isNumber) {
+        key.number = number;
+        return key;
+    }
+    const size_t n = std::min<size_t>(text.size(), 16);
+    for (size_t i = 0; i < n; ++i)
+        key.prefix[i / 8] |= uint64_t(foldCase(static_cast<unsigned char>(text[i])))
+                             << (56 - 8 * (i % 8));
     return key;
 }
 
@@ -54,8 +88,14 @@ SortKey makeKey(std::string_view text)
 
 bool readsAsNumber(std::string_view text, double* value)
 {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
+    size_t first = 0;
+    while (first < text.size() && text[first] == ' ')
+        ++first;
+    if (first == text.size())
+        return false;
+    // Most keys are words: settle them before any parsing.
+    const char lead = text[first];
+    if (!(lead >= '0' && lead <= '9') && lead != '+' && lead != '-' && lead != '.')
         return false;
     text = text.substr(first, text.find_last_not_of(' ') - first + 1);
     bool negative = false;
@@ -268,37 +308,75 @@ void FlexGrid::setSort(int setting)
     sortRows(std::min(col_, colSel_), std::max(col_, colSel_));
 }
 
+namespace {
+
+// The order of `n` rows sorted by K key cells each, read from `keyOf(row, j)`.
+// Rows with equal keys keep their order: the row number settles ties, so
+// the unstable (and faster) sort gives the stable result. The keys travel
+// with their row number through the sort, so that comparisons read
+// neighbouring memory rather than the rows' text.
+template <size_t K, typename KeyOf>
+std::vector<uint32_t> sortedOrder(size_t n, KeyOf keyOf)
+{
+    struct Entry {
+        SortKey key[K];
+        uint32_t row;
+    };
+    std::vector<Entry> entries(n);
+    for (size_t r = 0; r < n; ++r) {
+        entries[r].row = static_cast<uint32_t>(r);
+        for (size_t j = 0; j < K; ++j)
+            entries[r].key[j] = keyOf(r, j);
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        for (size_t j = 0; j < K; ++j)
+            if (const int c = compareKeys(a.key[j], b.key[j]); c != 0)
+                return c < 0;
+        return a.row < b.row;
+    });
+    std::vector<uint32_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = entries[i].row;
+    return order;
+}
+
+} // namespace
+
 void FlexGrid::sortRows(int firstKey, int lastKey)
 {
     const size_t n = rows_.size();
     const size_t k = static_cast<size_t>(lastKey - firstKey + 1);
     std::vector<SortKey> keys(n * k);
     for (size_t r = 0; r < n; ++r) {
-        const std::string& row = rows_[r];
-        auto [start, end] = cellRange(row, firstKey);
+        const std::string_view row = rows_[r];
+        auto [start, end] = cellRange(rows_[r], firstKey);
         for (size_t j = 0; j < k; ++j) {
-            keys[r * k + j] = makeKey(std::string_view(row).substr(start, end - start));
+            keys[r * k + j] = makeKey(row.substr(start, end - start));
             if (end < row.size()) {
                 start = end + 1;
-                size_t next = row.find(kCellSeparator, start);
-                end = next == std::string::npos ? row.size() : next;
+                const size_t next = row.find(kCellSeparator, start);
+                end = next == std::string_view::npos ? row.size() : next;
             } else {
                 start = end;
             }
         }
     }
-    std::vector<uint32_t> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        const SortKey* ka = &keys[a * k];
-        const SortKey* kb = &keys[b * k];
-        for (size_t j = 0; j < k; ++j) {
-            const int c = compareKeys(ka[j], kb[j]);
-            if (c != 0)
-                return c < 0;
-        }
-        return false;
-    });
+    const auto keyOf = [&](size_t r, size_t j) { return keys[r * k + j]; };
+    std::vector<uint32_t> order;
+    switch (k) {
+    case 1: order = sortedOrder<1>(n, keyOf); break;
+    case 2: order = sortedOrder<2>(n, keyOf); break;
+    case 3: order = sortedOrder<3>(n, keyOf); break;
+    default:
+        order.resize(n);
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            for (size_t j = 0; j < k; ++j)
+                if (const int c = compareKeys(keys[a * k + j], keys[b * k + j]); c != 0)
+                    return c < 0;
+            return a < b;
+        });
+    }
     keys.clear();
     keys.shrink_to_fit();
 

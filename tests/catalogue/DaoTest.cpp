@@ -162,6 +162,11 @@ TEST(Dao, EditDeleteBookmarksAndRecordOrder)
         rs.MoveLast();
         EXPECT_EQ(rs.Fields("Name").text(), "r4");
         EXPECT_EQ(rs.RecordCount(), 4);
+        // Deleting the last record and moving on reaches the end of the table.
+        rs.Delete();
+        rs.MoveNext();
+        EXPECT_TRUE(rs.isEOF());
+        add(rs, Value("r4"), Value(4));
         expectError(3159, [&] { rs.setBookmark(999); });
     }
     Database db = DBEngine::Workspaces(0).OpenDatabase(path);

@@ -93,11 +93,16 @@ TEST(FileHelpers, DeleteAllFilesOfAMissingFolderCreatesNothing)
 
 TEST(FileHelpers, DeleteAllFilesReportsFilesThatStay)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root may delete in a read-only folder";
-    TempDir tmp;
-    tmp.write("Temp/a.ssd");
-    fs::permissions(tmp / "Temp", fs::perms::owner_read | fs::perms::owner_exec,
-                    fs::perm_options::replace);
-    EXPECT_FALSE(DeleteAllFiles((tmp / "Temp").string()));
+    // Nobody, root included, can delete the files of /proc; its folders are
+    // left alone as any subfolder is.
+    EXPECT_FALSE(DeleteAllFiles("/proc/self"));
+    EXPECT_TRUE(fs::exists("/proc/self/status"));
+    if (geteuid() != 0) {
+        TempDir tmp;
+        tmp.write("Temp/a.ssd");
+        fs::permissions(tmp / "Temp", fs::perms::owner_read | fs::perms::owner_exec,
+                        fs::perm_options::replace);
+        EXPECT_FALSE(DeleteAllFiles((tmp / "Temp").string()));
+        EXPECT_TRUE(fs::exists(tmp / "Temp/a.ssd"));
+    }
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -131,4 +133,84 @@ TEST(FlexGrid, IsAWellBehavedModelAndReportsTheCurrentCellAfterABatch)
     EXPECT_EQ(g.data(g.index(999, 0)).toString(), QStringLiteral("1000"));
     g.setRows(10);
     g.setCols(3);
+}
+
+// The sort against a plain reference on rows whose keys share long prefixes,
+// differ only in letter case or past their 16th byte, hold bytes above 0x7F,
+// or read as numbers.
+TEST(FlexGrid, SortAgreesWithAPlainReferenceOnAwkwardKeys)
+{
+    std::mt19937 rng(7);
+    const std::vector<std::string> stems = {"Lanternfish Software Ltd", "lanternfish software ltd",
+                                            "Lanternfish Softwa", "Lanternfish", "", " ", "Ärger",
+                                            "\xC3\xA9t\xC3\xA9", "zebra", "Zebra"};
+    auto cell = [&]() -> std::string {
+        switch (rng() % 4) {
+        case 0: return std::to_string(static_cast<int>(rng() % 200) - 50);
+        case 1: return " " + std::to_string(rng() % 30) + " ";
+        default: {
+            std::string s = stems[rng() % stems.size()];
+            if (rng() % 2)
+                s += static_cast<char>('a' + rng() % 3);
+            return s;
+        }
+        }
+    };
+    auto isNumber = [](const std::string& s, double& v) {
+        const size_t a = s.find_first_not_of(' ');
+        if (a == std::string::npos)
+            return false;
+        const std::string t = s.substr(a, s.find_last_not_of(' ') - a + 1);
+        if (t.find_first_not_of("-0123456789") != std::string::npos)
+            return false;
+        v = std::stod(t);
+        return true;
+    };
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        return s;
+    };
+    auto less = [&](const std::string& a, const std::string& b) {
+        double x = 0, y = 0;
+        const bool na = isNumber(a, x), nb = isNumber(b, y);
+        if (na && nb)
+            return x < y;
+        if (na != nb)
+            return na;
+        const std::string la = lower(a), lb = lower(b);
+        return std::lexicographical_compare(la.begin(), la.end(), lb.begin(), lb.end(),
+                                            [](char p, char q) {
+                                                return static_cast<unsigned char>(p) <
+                                                       static_cast<unsigned char>(q);
+                                            });
+    };
+    for (int keys = 1; keys <= 4; ++keys) {
+        SCOPED_TRACE(keys);
+        std::vector<std::vector<std::string>> rows;
+        for (int r = 0; r < 400; ++r) {
+            std::vector<std::string> row;
+            for (int c = 0; c < keys; ++c)
+                row.push_back(cell());
+            row.push_back(std::to_string(r));
+            rows.push_back(row);
+        }
+        FlexGrid g;
+        fill(g, rows);
+        sortBy(g, 0, keys - 1);
+        std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+            for (int c = 0; c < keys; ++c) {
+                if (less(a[c], b[c]))
+                    return true;
+                if (less(b[c], a[c]))
+                    return false;
+            }
+            return false;
+        });
+        std::vector<std::string> expected;
+        for (const auto& row : rows)
+            expected.push_back(row.back());
+        EXPECT_EQ(column(g, keys), expected);
+    }
 }
