@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 using namespace tavrin;
@@ -59,4 +61,35 @@ TEST(StartupE2E, FirstRunMakesTheFoldersShowsTheWindowAndExitLeavesTheCatalogue)
     ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+f"), QStringLiteral("e")}));
     EXPECT_EQ(tavrin.waitForExit(15s), std::optional<int>(0));
     EXPECT_EQ(test::readFile(app / "bbc.mdb"), before) << "Exit changed the catalogue";
+}
+
+TEST(StartupE2E, AMissingCatalogueIsCreatedAndTheProgramGoesOn)
+{
+    Xvfb x;
+    AppFolder app;
+    app.copyFromBuild("Images");
+    Tavrin tavrin(x, app);
+    const auto window = x.waitForWindow("Tavrin", 30s);
+    ASSERT_TRUE(window) << "the main window never appeared";
+    EXPECT_EQ(test::readFile(app / "bbc.mdb").substr(0, 16), std::string("SQLite format 3\0", 16));
+    ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+f"), QStringLiteral("e")}));
+    EXPECT_EQ(tavrin.waitForExit(15s), std::optional<int>(0));
+}
+
+TEST(StartupE2E, ADamagedCatalogueIsReportedLeftAloneAndTheProgramEnds)
+{
+    Xvfb x;
+    AppFolder app;
+    app.copyFromBuild("Images");
+    const std::string damaged = "Standard Jet DB\0 not a database of this program";
+    std::ofstream(app / "bbc.mdb", std::ios::binary) << damaged;
+    Tavrin tavrin(x, app);
+    // The message names the catalogue; the main window never shows.
+    const auto message = x.waitForWindow("Tavrin", 30s);
+    ASSERT_TRUE(message) << "no message about the damaged catalogue";
+    EXPECT_TRUE(tavrin.running());
+    ASSERT_TRUE(x.typeKeys(*message, {QStringLiteral("Return")}));
+    EXPECT_EQ(tavrin.waitForExit(15s), std::optional<int>(1));
+    EXPECT_EQ(test::readFile(app / "bbc.mdb"), damaged);
+    EXPECT_FALSE(fs::exists(app / "Temp")) << "start-up went on past the catalogue";
 }
