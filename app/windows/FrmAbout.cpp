@@ -39,17 +39,17 @@ FrmAbout::FrmAbout(const QString& version)
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setFont(titleFont);
-    lblTitle->setGeometry(twipsRect(1050, 240, 3885, 480, this));
+    lblTitle->setGeometry(twipsRect(1050, 240, 4440, 480, this));
 
     lblVersion = new QLabel(this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(twipsRect(1050, 780, 3885, 300, this));
+    lblVersion->setGeometry(twipsRect(1050, 780, 4440, 300, this));
 
     lblDescription = new QLabel(this);
     lblDescription->setObjectName(QStringLiteral("lblDescription"));
     lblDescription->setWordWrap(true);
     lblDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lblDescription->setGeometry(twipsRect(1050, 1125, 3885, 810, this));
+    lblDescription->setGeometry(twipsRect(1050, 1125, 4440, 810, this));
 
     // An etched separator: a grey line above a white one.
     Line1 = new QFrame(this);

@@ -36,6 +36,11 @@ FrmDialog::FrmDialog(Form1& form1)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::NoFocus);
+    QFont textFont(QStringLiteral("Sans Serif"));
+    textFont.setStyleHint(QFont::SansSerif);
+    textFont.setPointSizeF(8.25);
+    Text1->setFont(textFont);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setGeometry(twipsRect(120, 480, 3375, 975, this));
     // The box shows the lines; their carriage returns are Windows' line ends.
     Text1->setPlainText(QString::fromUtf8(kWarning).remove(QLatin1Char('\r')).trimmed());

@@ -13,11 +13,15 @@ For each file it checks that:
     link or form element and no link to another file or site;
   - it holds plain ASCII only, so that no character encoding can garble it;
   - it has a title, a contents anchor, and every h2 section ends with a link back to
-    the contents before the next h2 (or the end of the body).
+    the contents before the next h2 (or the end of the body);
+  - keywords.hlp: every keyword of BBC BASIC has an entry (an h3 heading) with its
+    Syntax, Purpose and Example rows;
+  - help.hlp: every menu item, picture button and window of Tavrin is named.
 Exit status 0 when all files pass, 1 otherwise; each problem is printed with its line.
 """
 from html.parser import HTMLParser
 import os
+import re
 import sys
 
 VOID = {"br", "hr", "img", "meta", "link", "input", "col", "area", "base", "wbr"}
@@ -103,6 +107,56 @@ class HelpChecker(HTMLParser):
             self.title += data
 
 
+# Every keyword of BBC BASIC II (BBC Micro, Electron) and BASIC IV (Master).
+KEYWORDS = """
+ABS ACS ADVAL AND ASC ASN ATN AUTO BGET# BPUT# CALL CHAIN CHR$ CLEAR CLG CLOSE# CLS COLOUR
+COS COUNT DATA DEF DEG DELETE DIM DIV DRAW ELSE END ENDPROC ENVELOPE EOF# EOR ERL ERR ERROR
+EVAL EXP EXT# FALSE FN FOR GCOL GET GET$ GOSUB GOTO HIMEM IF INKEY INKEY$ INPUT INPUT# INSTR
+INT LEFT$ LEN LET LINE LIST LISTO LN LOAD LOCAL LOG LOMEM MID$ MOD MODE MOVE NEW NEXT NOT OFF
+OLD ON OPENIN OPENOUT OPENUP OPT OR OSCLI PAGE PI PLOT POINT POS PRINT PRINT# PROC PTR# RAD
+READ REM RENUMBER REPEAT REPORT RESTORE RETURN RIGHT$ RND RUN SAVE SGN SIN SOUND SPC SQR STEP
+STOP STR$ STRING$ TAB TAN THEN TIME TIME$ TO TOP TRACE TRUE UNTIL USR VAL VDU VPOS WIDTH
+EQUB EQUW EQUD EQUS
+""".split()
+
+# What the user guide must name: the menus and their items, the picture buttons
+# and the windows.
+GUIDE_NAMES = [
+    "File", "Options", "Help",
+    "Download latest Internet database", "New database", "Sort database and exit",
+    "Create .img file", "Exit", "Properties", "BeebEm", "B-Em", "ElectrEm", "PcBBC",
+    "Save downloaded disk images", "Contents", "Basic keywords reference", "About",
+    "New", "Edit", "Sort", "Run", "Catalogue / Images", "Internet / Local",
+    "Tavrin Properties", "About Tavrin", "Warning!", "New record", "Edit record",
+    "Create an .IMG file", "Update image", "splash screen", "disk catalogue panel",
+]
+
+
+def check_keywords(text):
+    """Each keyword is the heading (or part of it) of an entry with three rows."""
+    problems = []
+    entries = {}
+    for part in text.split("<h3>")[1:]:
+        head = re.sub(r"<[^>]*>", "", part.split("</h3>")[0]).replace("&amp;", "&")
+        body = part.split("</table>")[0]
+        if "kw_" not in part.split("</h3>")[0]:
+            continue
+        for label in ("Syntax", "Purpose", "Example"):
+            if f">{label}<" not in body:
+                problems.append(f'entry "{head.strip()}" has no {label} row')
+        for word in re.split(r"[ ,]+", head):
+            entries[word] = head
+    for keyword in KEYWORDS:
+        if keyword not in entries:
+            problems.append(f"keyword {keyword} has no entry")
+    return problems
+
+
+def check_guide(text):
+    plain = re.sub(r"\s+", " ", re.sub(r"<[^>]*>", "", text))
+    return [f'the guide never names "{name}"' for name in GUIDE_NAMES if name not in plain]
+
+
 def check_file(path):
     problems = []
     with open(path, "rb") as f:
@@ -130,6 +184,11 @@ def check_file(path):
             continue
         if not links or links[-1] != "contents":
             problems.append(f"line {line}: section does not end with a link back to the contents")
+    name = os.path.basename(path).lower()
+    if name == "keywords.hlp":
+        problems += check_keywords(text)
+    elif name == "help.hlp":
+        problems += check_guide(text)
     return problems
 
 
