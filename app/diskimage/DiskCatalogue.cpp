@@ -29,6 +29,44 @@ char32_t shownCharacter(uint8_t byte)
     return byte == 0 ? U' ' : Cp1252ToUnicode(byte);
 }
 
+// Files that are sometimes given a disk image's name by mistake, known by
+// their first bytes. None of these can begin a DFS title: each starts with a
+// control byte or spells a word no disk is named with.
+struct Signature {
+    std::string_view bytes;
+    std::string_view kind;
+};
+constexpr Signature kOtherSignatures[] = {
+    {std::string_view("PK\x03\x04", 4), "a zip archive"},
+    {std::string_view("PK\x05\x06", 4), "a zip archive"},
+    {std::string_view("\x1F\x8B", 2), "a gzip file"},
+    {std::string_view("\x7F" "ELF", 4), "a program"},
+    {std::string_view("\x89PNG", 4), "a PNG picture"},
+    {std::string_view("GIF87a", 6), "a GIF picture"},
+    {std::string_view("GIF89a", 6), "a GIF picture"},
+    {std::string_view("\xFF\xD8\xFF", 3), "a JPEG picture"},
+    {std::string_view("%PDF-", 5), "a PDF document"},
+    {std::string_view("UEF File!", 9), "a UEF tape image"},
+};
+
+std::optional<std::string_view> otherFileKind(std::span<const uint8_t> image)
+{
+    for (const Signature& s : kOtherSignatures)
+        if (image.size() >= s.bytes.size() &&
+            std::equal(s.bytes.begin(), s.bytes.end(), image.begin(),
+                       [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }))
+            return s.kind;
+    return std::nullopt;
+}
+
+// Printable ASCII and the white space of text files. A catalogue holds
+// control bytes somewhere in its two sectors: NUL padding, sector count bits
+// in byte 0x106, binary load and start addresses in sector 1.
+bool isTextByte(uint8_t byte)
+{
+    return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
 std::string hexByte(uint8_t byte)
 {
     char text[8];
@@ -68,6 +106,15 @@ std::string FormatCatalogueEntry(std::span<const uint8_t> image, size_t offset)
         AppendUtf8(text, shownCharacter(entry[i]));
     text += ' ';
     text += locked ? 'L' : ' ';
+    return text;
+}
+
+std::string FormatCatalogueEntry(std::span<const uint8_t> image, int& iCatPos)
+{
+    std::string text;
+    if (iCatPos >= 1)
+        text = FormatCatalogueEntry(image, static_cast<size_t>(iCatPos - 1));
+    iCatPos += static_cast<int>(kEntrySize);
     return text;
 }
 
@@ -121,9 +168,14 @@ DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image)
     DiskCatalogue catalogue;
     catalogue.title = ReadCatalogueTitle(image);
     catalogue.watford = HasWatfordCatalogue(image);
-    const int last = catalogue.watford ? kMaxEntries : kEntriesPerCatalogue;
-    for (int n = 1; n <= last; ++n)
-        catalogue.entries[n - 1] = FormatCatalogueEntry(image, CatalogueEntryOffset(n));
+    int iCatPos = kFirstEntryPosition;
+    for (int n = 1; n <= kEntriesPerCatalogue; ++n)
+        catalogue.entries[n - 1] = FormatCatalogueEntry(image, iCatPos);
+    if (catalogue.watford) {
+        iCatPos = kWatfordFirstEntryPosition;
+        for (int n = kEntriesPerCatalogue + 1; n <= kMaxEntries; ++n)
+            catalogue.entries[n - 1] = FormatCatalogueEntry(image, iCatPos);
+    }
     catalogue.bootOption = ReadBootOption(image);
     return catalogue;
 }
@@ -134,6 +186,11 @@ std::optional<std::string> CheckDfsImage(std::span<const uint8_t> image, uint64_
         return "it is shorter than the two sectors of a DFS catalogue (" +
                std::to_string(std::min<uint64_t>(imageSize, image.size())) + " bytes, " +
                std::to_string(kCatalogueSize) + " needed)";
+    if (auto kind = otherFileKind(image))
+        return "it is " + std::string(*kind);
+    const auto sectors = image.first(kCatalogueSize);
+    if (std::all_of(sectors.begin(), sectors.end(), isTextByte))
+        return "its first 512 bytes are plain text";
     const uint8_t count = image[kFileCountOffset];
     if (count % kEntrySize != 0)
         return "its file count byte at 0x105 is " + hexByte(count) + ", not a multiple of 8";

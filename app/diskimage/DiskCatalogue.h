@@ -46,6 +46,8 @@ constexpr size_t kWatfordMarkerOffset = 0x200;
 constexpr size_t kWatfordMarkerLength = 8;
 constexpr uint8_t kWatfordMarkerByte = 0xAA;
 constexpr size_t kWatfordFirstEntryOffset = 0x208;
+constexpr int kFirstEntryPosition = 9;           // offset 0x008 as a position counted from 1
+constexpr int kWatfordFirstEntryPosition = 521; // offset 0x208
 constexpr size_t kCatalogueReadLength = 0x300; // every byte the catalogue is read from
 constexpr uint8_t kBootOptionMask = 0x30;
 constexpr int kBootOptionShift = 4;
@@ -82,6 +84,10 @@ size_t CatalogueEntryOffset(int n);
 // show, appears as a space, so every shown entry has eleven characters.
 std::string FormatCatalogueEntry(std::span<const uint8_t> image, size_t offset);
 
+// The same for the entry at the running position `iCatPos`, counted from 1
+// (position p is offset p - 1), which then moves on by one entry (8 bytes).
+std::string FormatCatalogueEntry(std::span<const uint8_t> image, int& iCatPos);
+
 // The title, characters 1 to 8 and 9 to 12; it ends at the first NUL byte or
 // at the end of a short image.
 std::string ReadCatalogueTitle(std::span<const uint8_t> image);
@@ -97,11 +103,13 @@ std::optional<int> ReadBootOption(std::span<const uint8_t> image);
 DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image);
 
 // Why the bytes cannot be the start of a DFS image, or none when they can.
-// An image must hold both catalogue sectors (512 bytes), and its file count
-// byte 0x105 must be a multiple of 8. Every multiple of 8 that fits the byte
-// (0 to 0xF8) stays within the 31 entries of a catalogue, so that one test
-// also keeps the count within its maximum. `imageSize` is the size of the
-// whole file, which may be longer than the bytes passed.
+// An image must hold both catalogue sectors (512 bytes); it must not start
+// with the signature of another kind of file (a zip archive, a picture, a
+// program, a tape image) nor hold nothing but text in its two sectors; and
+// its file count byte 0x105 must be a multiple of 8. Every multiple of 8 that
+// fits the byte (0 to 0xF8) stays within the 31 entries of a catalogue, so
+// that one test also keeps the count within its maximum. `imageSize` is the
+// size of the whole file, which may be longer than the bytes passed.
 std::optional<std::string> CheckDfsImage(std::span<const uint8_t> image, uint64_t imageSize);
 
 // The twelve title bytes for a title typed as UTF-8 text: composed to single

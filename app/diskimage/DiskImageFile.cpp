@@ -353,9 +353,9 @@ DiskWriteResult CreateBlankImage(std::string_view path)
     int error = 0;
     FileDescriptor fd = createBeside(folder / target.filename(), temporaryPath, error);
     if (!fd.valid()) {
-        result.error = message::cannotCreate(path, isPermissionError(error)
-                                                       ? message::folderNotWritable(folder, error)
-                                                       : message::reason(error));
+        // The folder exists, so whatever keeps a new file out of it (rights,
+        // a read-only medium, a file system that holds no files) is the folder's.
+        result.error = message::cannotCreate(path, message::folderNotWritable(folder, error));
         return result;
     }
     TemporaryFile temporary(temporaryPath);

@@ -67,6 +67,25 @@ TEST(CatalogueEntry, OffsetsOfBothCatalogues)
     EXPECT_EQ(FormatCatalogueEntry(zeroImage(), CatalogueEntryOffset(63)), "");
 }
 
+TEST(CatalogueEntry, RunningPositionCountsFromOneAndMovesOnByAnEntry)
+{
+    Bytes image = zeroImage();
+    putEntry(image, 1, "FIRST", 0x24);
+    putEntry(image, 2, "SECOND", 0xA4);
+    int iCatPos = 9;
+    EXPECT_EQ(FormatCatalogueEntry(image, iCatPos), "$.FIRST    ");
+    EXPECT_EQ(iCatPos, 17);
+    EXPECT_EQ(FormatCatalogueEntry(image, iCatPos), "$.SECOND  L");
+    EXPECT_EQ(iCatPos, 25);
+    iCatPos = 0x2F9; // entry 62, the last 8 bytes of a 0x300-byte image
+    EXPECT_EQ(FormatCatalogueEntry(image, iCatPos), "");
+    iCatPos = 0x2FA; // one byte short
+    EXPECT_EQ(FormatCatalogueEntry(image, iCatPos), "");
+    EXPECT_EQ(iCatPos, 0x302);
+    iCatPos = 0;
+    EXPECT_EQ(FormatCatalogueEntry(image, iCatPos), "");
+}
+
 TEST(CatalogueEntry, EntriesPastTheFileCountAreShown)
 {
     Bytes image = zeroImage();
@@ -229,13 +248,14 @@ INSTANTIATE_TEST_SUITE_P(
 struct DfsCheckCase {
     size_t size;
     uint8_t fileCount;
+    std::string head; // the first bytes
     bool dfs;
     std::string reason;
 };
 
 void PrintTo(const DfsCheckCase& c, std::ostream* out)
 {
-    *out << c.size << " bytes, count " << int(c.fileCount);
+    *out << c.size << " bytes, count " << int(c.fileCount) << ", head " << c.head.size();
 }
 
 class DfsCheck : public testing::TestWithParam<DfsCheckCase>
@@ -246,6 +266,7 @@ TEST_P(DfsCheck, TellsWhyBytesAreNoDfsImage)
 {
     const DfsCheckCase& c = GetParam();
     Bytes image = zeroImage(c.size);
+    put(image, 0, c.head);
     if (c.size > 0x105)
         image[0x105] = c.fileCount;
     const auto reason = CheckDfsImage(image, image.size());
@@ -253,19 +274,46 @@ TEST_P(DfsCheck, TellsWhyBytesAreNoDfsImage)
     EXPECT_EQ(reason.value_or(""), c.reason);
 }
 
+const std::string kShort = "it is shorter than the two sectors of a DFS catalogue (";
+
 INSTANTIATE_TEST_SUITE_P(
     Table, DfsCheck,
     testing::Values(
-        DfsCheckCase{512, 0x00, true, ""}, DfsCheckCase{512, 0xF8, true, ""},
-        DfsCheckCase{204800, 0x10, true, ""},
-        DfsCheckCase{
-            511, 0x00, false,
-            "it is shorter than the two sectors of a DFS catalogue (511 bytes, 512 needed)"},
-        DfsCheckCase{0, 0x00, false,
-                     "it is shorter than the two sectors of a DFS catalogue (0 bytes, 512 needed)"},
-        DfsCheckCase{512, 0x05, false, "its file count byte at 0x105 is 0x05, not a multiple of 8"},
-        DfsCheckCase{512, 0xFF, false,
-                     "its file count byte at 0x105 is 0xFF, not a multiple of 8"}));
+        DfsCheckCase{512, 0x00, "", true, ""}, DfsCheckCase{512, 0xF8, "", true, ""},
+        DfsCheckCase{204800, 0x10, "ELITE   ", true, ""},
+        DfsCheckCase{512, 0x00, "PK", true, ""}, // a title may start so
+        DfsCheckCase{511, 0x00, "", false, kShort + "511 bytes, 512 needed)"},
+        DfsCheckCase{0, 0x00, "", false, kShort + "0 bytes, 512 needed)"},
+        DfsCheckCase{512, 0x05, "", false,
+                     "its file count byte at 0x105 is 0x05, not a multiple of 8"},
+        DfsCheckCase{512, 0xFF, "", false,
+                     "its file count byte at 0x105 is 0xFF, not a multiple of 8"},
+        DfsCheckCase{1024, 0x00, "PK\x03\x04"s, false, "it is a zip archive"},
+        DfsCheckCase{1024, 0x00, "PK\x05\x06"s, false, "it is a zip archive"},
+        DfsCheckCase{1024, 0x00, "\x1F\x8B\x08"s, false, "it is a gzip file"},
+        DfsCheckCase{1024, 0x00, "\x7F" "ELF\x02"s, false, "it is a program"},
+        DfsCheckCase{1024, 0x00, "\x89PNG\r\n"s, false, "it is a PNG picture"},
+        DfsCheckCase{1024, 0x00, "GIF89a", false, "it is a GIF picture"},
+        DfsCheckCase{1024, 0x00, "GIF87a", false, "it is a GIF picture"},
+        DfsCheckCase{1024, 0x00, "\xFF\xD8\xFF\xE0"s, false, "it is a JPEG picture"},
+        DfsCheckCase{1024, 0x00, "%PDF-1.4", false, "it is a PDF document"},
+        DfsCheckCase{1024, 0x00, "UEF File!\0"s, false, "it is a UEF tape image"},
+        DfsCheckCase{512, 0x20, std::string(510, 'a') + "\r\n", false,
+                     "its first 512 bytes are plain text"},
+        // One control byte anywhere in the two sectors: no text file.
+        DfsCheckCase{512, 0x20, std::string(300, 'a') + "\x03" + std::string(211, 'a'), true,
+                     ""}));
+
+TEST(DfsCheck, TextPastTheCatalogueSectorsDoesNotCount)
+{
+    Bytes image(2048, 'x');
+    image[0x105] = 0x08;
+    image[0x106] = 0x03;
+    EXPECT_EQ(CheckDfsImage(image, image.size()), std::nullopt);
+    std::fill(image.begin(), image.begin() + 512, uint8_t(' '));
+    EXPECT_EQ(CheckDfsImage(image, image.size()).value_or(""),
+              "its first 512 bytes are plain text");
+}
 
 struct TitleBytesCase {
     const char* what;

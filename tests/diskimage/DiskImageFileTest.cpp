@@ -1,6 +1,7 @@
 // Image files: reading the catalogue read-only, writing title and boot option
 // in place, creating blank images beside the target.
 
+#include "FailingFiles.h"
 #include "ImageBytes.h"
 
 #include "diskimage/DiskImageFile.h"
@@ -14,7 +15,6 @@
 #include <iterator>
 #include <random>
 
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace tavrin;
@@ -125,8 +125,11 @@ TEST_F(DiskImageFile, ShortFileShowsWhatItHolds)
 TEST_F(DiskImageFile, ReadsFilesThatCannotBeOpenedForWriting)
 {
     // A running program cannot be opened for writing, not even by root.
-    const DiskCatalogueRead running = ReadDiskCatalogue("/proc/self/exe");
+    linkToRunningProgram(path("busy.ssd"));
+    const DiskCatalogueRead running = ReadDiskCatalogue(path("busy.ssd").string());
     EXPECT_TRUE(running.ok()) << running.error;
+    const Bytes program = readFile(path("busy.ssd"));
+    EXPECT_EQ(running.catalogue.title, ParseDiskCatalogue(program).title);
 
     Bytes image = zeroImage(0x200);
     put(image, 0, "LOCKED");
@@ -239,17 +242,34 @@ TEST_F(DiskImageFile, UpdateRefusesABootOptionOutside0To3)
     EXPECT_EQ(readFile(path("game.ssd")), before);
 }
 
-TEST_F(DiskImageFile, UpdateOfAReadOnlyFileFailsClearly)
+TEST_F(DiskImageFile, UpdateOfAnImageThatCannotBeOpenedForWritingFailsClearly)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes read-only files (the tool tests cover this as nobody)";
+    linkToRunningProgram(path("busy.ssd"));
+    const Bytes before = readFile(path("busy.ssd"));
+    const std::string busy = path("busy.ssd").string();
+    EXPECT_TRUE(ReadDiskCatalogue(busy).ok());
+    EXPECT_EQ(WriteDiskCatalogue(busy, "X", 0).error,
+              "Cannot open \"" + busy + "\": Text file busy");
+    EXPECT_EQ(readFile(path("busy.ssd")), before);
+}
+
+TEST_F(DiskImageFile, UpdateThatCannotWriteFailsClearly)
+{
     const Bytes before = noisyImage();
-    writeFile(path("ro.ssd"), before);
-    fs::permissions(path("ro.ssd"), fs::perms::owner_read);
-    const std::string ro = path("ro.ssd").string();
-    EXPECT_EQ(WriteDiskCatalogue(ro, "X", 0).error,
-              "Cannot open \"" + ro + "\": Permission denied");
-    EXPECT_EQ(readFile(path("ro.ssd")), before);
+    writeFile(path("game.ssd"), before);
+    const std::string game = path("game.ssd").string();
+    for (auto [title, option] : {std::pair<std::optional<std::string_view>, std::optional<int>>{
+                                     "NEW", 3},
+                                 {std::nullopt, 1}}) {
+        DiskWriteResult result;
+        {
+            FileSizeLimit full;
+            result = WriteDiskCatalogue(game, title, option);
+        }
+        EXPECT_EQ(result.error,
+                  "Cannot write the catalogue of \"" + game + "\": File too large");
+        EXPECT_EQ(readFile(path("game.ssd")), before);
+    }
 }
 
 TEST_F(DiskImageFile, CreateWritesTheBlankImage)
@@ -297,16 +317,41 @@ TEST_F(DiskImageFile, CreateFailuresGiveAClearMessage)
 
 TEST_F(DiskImageFile, CreateInAFolderThatCannotBeWrittenFailsClearly)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes any folder (the tool tests cover this as nobody)";
-    fs::create_directory(path("ro"));
-    fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
-    const std::string target = path("ro/new.img").string();
-    EXPECT_EQ(CreateBlankImage(target).error, "Cannot create \"" + target + "\": the folder \"" +
-                                                  path("ro").string() +
-                                                  "\" cannot be written (Permission denied)");
-    EXPECT_FALSE(fs::exists(path("ro/new.img")));
-    fs::permissions(path("ro"), fs::perms::owner_all);
+    const std::string target = std::string(kUncreatableFolder) + "/new.img";
+    EXPECT_EQ(CreateBlankImage(target).error,
+              "Cannot create \"" + target + "\": the folder \"" + kUncreatableFolder +
+                  "\" cannot be written (No such file or directory)");
+    EXPECT_FALSE(fs::exists(target));
+
+    // A folder that has become a file.
+    writeFile(path("Files"), Bytes(3, 1));
+    const std::string inFile = path("Files/new.img").string();
+    EXPECT_EQ(CreateBlankImage(inFile).error, "Cannot create \"" + inFile + "\": the folder \"" +
+                                                  path("Files").string() + "\" does not exist");
+    EXPECT_EQ(readFile(path("Files")), Bytes(3, 1));
+}
+
+TEST_F(DiskImageFile, CreateThatCannotWriteLeavesTheOldFileAndNothingElse)
+{
+    const Bytes old(300000, 0x55);
+    writeFile(path("old.img"), old);
+    DiskWriteResult result;
+    {
+        FileSizeLimit full;
+        result = CreateBlankImage(path("old.img").string());
+    }
+    EXPECT_EQ(result.error,
+              "Cannot create \"" + path("old.img").string() + "\": File too large");
+    EXPECT_EQ(readFile(path("old.img")), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(path("")), fs::directory_iterator()), 1);
+
+    {
+        FileSizeLimit full;
+        result = CreateBlankImage(path("new.img").string());
+    }
+    EXPECT_FALSE(result.ok());
+    EXPECT_FALSE(fs::exists(path("new.img")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(path("")), fs::directory_iterator()), 1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // tavrin-disk run as the child process it is: exit status, standard output
 // and standard error.
 
+#include "FailingFiles.h"
 #include "ImageBytes.h"
 
 #include "diskimage/DiskCatalogue.h"
@@ -19,8 +20,6 @@
 #include <iterator>
 #include <map>
 
-#include <grp.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace tavrin;
@@ -35,10 +34,10 @@ struct ToolRun {
     std::string err;
 };
 
-enum class As { Me, Unprivileged };
+enum class As { Me, FullDisk };
 
-// Runs tavrin-disk. Unprivileged drops root's rights in the child (to
-// nobody), so that permission bits apply to it as to any user.
+// Runs tavrin-disk. FullDisk runs it under a file size limit of 0 bytes, so
+// that every write it makes fails as on a full disk.
 ToolRun runTool(const QStringList& args, As as = As::Me, const QString& stdoutFile = {})
 {
     QProcess process;
@@ -46,12 +45,8 @@ ToolRun runTool(const QStringList& args, As as = As::Me, const QString& stdoutFi
     process.setArguments(args);
     if (!stdoutFile.isEmpty())
         process.setStandardOutputFile(stdoutFile);
-    if (as == As::Unprivileged && ::geteuid() == 0) {
-        process.setChildProcessModifier([] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(99);
-        });
-    }
+    if (as == As::FullDisk)
+        process.setChildProcessModifier([] { FileSizeLimit::applyInChild(); });
     process.start();
     ToolRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -98,14 +93,7 @@ Bytes sampleImage()
 class DiskTool : public testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir_.isValid());
-        // Readable and searchable by the unprivileged child.
-        fs::permissions(root(), fs::perms::owner_all | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read |
-                                    fs::perms::others_exec);
-    }
+    void SetUp() override { ASSERT_TRUE(dir_.isValid()); }
     fs::path root() const { return fs::path(dir_.path().toStdString()); }
     fs::path path(const std::string& name) const { return root() / name; }
     QString arg(const std::string& name) const { return QString::fromStdString(path(name)); }
@@ -326,37 +314,51 @@ TEST_F(DiskTool, BlankWritesTheImageAsCreateDoes)
                                path("none").string() + "\" does not exist\n");
 }
 
-TEST_F(DiskTool, ReadOnlyImageIsShownButNotWritten)
+TEST_F(DiskTool, ImageThatCannotBeWrittenIsShownButNotWritten)
 {
-    const Bytes before = sampleImage();
-    writeFile(path("ro.ssd"), before);
-    fs::permissions(path("ro.ssd"),
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    linkToRunningProgram(path("busy.ssd"));
+    const Bytes before = readFile(path("busy.ssd"));
 
-    const ToolRun cat = runTool({"cat", arg("ro.ssd")}, As::Unprivileged);
-    EXPECT_EQ(cat.status, 0) << cat.err;
-    EXPECT_EQ(cat.out.rfind("Title: Acornsoft   \nBoot: 2 Run\n", 0), 0u);
+    const ToolRun cat = runTool({"cat", "--json", arg("busy.ssd")});
+    // The running program is no DFS image, and says so; it was opened all the same.
+    EXPECT_EQ(cat.status, 1);
+    EXPECT_EQ(cat.err, "tavrin-disk: \"" + path("busy.ssd").string() +
+                           "\" is not a DFS disk image: it is a program\n");
 
-    const ToolRun set = runTool({"set", arg("ro.ssd"), "--boot", "0"}, As::Unprivileged);
+    const ToolRun set = runTool({"set", arg("busy.ssd"), "--boot", "0"});
     EXPECT_EQ(set.status, 1);
     EXPECT_EQ(set.err,
-              "tavrin-disk: Cannot open \"" + path("ro.ssd").string() + "\": Permission denied\n");
-    EXPECT_EQ(readFile(path("ro.ssd")), before);
+              "tavrin-disk: Cannot open \"" + path("busy.ssd").string() + "\": Text file busy\n");
+    EXPECT_EQ(readFile(path("busy.ssd")), before);
+}
+
+TEST_F(DiskTool, WritesThatFailAreToldAndChangeNothing)
+{
+    const Bytes before = sampleImage();
+    writeFile(path("sample.ssd"), before);
+    const ToolRun set = runTool({"set", arg("sample.ssd"), "--title", "X"}, As::FullDisk);
+    EXPECT_EQ(set.status, 1);
+    EXPECT_EQ(set.out, "");
+    EXPECT_EQ(set.err, "tavrin-disk: Cannot write the catalogue of \"" +
+                           path("sample.ssd").string() + "\": File too large\n");
+    EXPECT_EQ(readFile(path("sample.ssd")), before);
+
+    const ToolRun blank = runTool({"blank", arg("sample.img")}, As::FullDisk);
+    EXPECT_EQ(blank.status, 1);
+    EXPECT_EQ(blank.err,
+              "tavrin-disk: Cannot create \"" + path("sample.img").string() + "\": File too large\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(root()), fs::directory_iterator()), 1);
 }
 
 TEST_F(DiskTool, BlankInAFolderThatCannotBeWrittenFails)
 {
-    fs::create_directory(path("ro"));
-    fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec |
-                                    fs::perms::others_read | fs::perms::others_exec);
-    const ToolRun run = runTool({"blank", arg("ro/new.img")}, As::Unprivileged);
+    const std::string target = std::string(kUncreatableFolder) + "/new.img";
+    const ToolRun run = runTool({"blank", QString::fromStdString(target)});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "tavrin-disk: Cannot create \"" + path("ro/new.img").string() +
-                           "\": the folder \"" + path("ro").string() +
-                           "\" cannot be written (Permission denied)\n");
-    EXPECT_TRUE(fs::is_empty(path("ro")));
-    fs::permissions(path("ro"), fs::perms::owner_all);
+    EXPECT_EQ(run.err, "tavrin-disk: Cannot create \"" + target + "\": the folder \"" +
+                           kUncreatableFolder + "\" cannot be written (No such file or directory)\n");
+    EXPECT_FALSE(fs::exists(target));
 }
 
 TEST_F(DiskTool, OutputThatCannotBeWrittenFails)

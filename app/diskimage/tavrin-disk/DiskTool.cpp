@@ -1,6 +1,7 @@
 #include "DiskTool.h"
 
 #include "diskimage/DiskImageFile.h"
+#include "diskimage/ImageTools.h"
 
 #include <cstdio>
 #include <functional>
@@ -102,7 +103,7 @@ std::string nothingToSet()
 }
 std::string badImgName()
 {
-    return "Invalid filename, the extension must be .img";
+    return kInvalidImgFilename;
 }
 std::string cannotWriteOutput()
 {

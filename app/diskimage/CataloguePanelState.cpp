@@ -1,0 +1,110 @@
+#include "CataloguePanelState.h"
+
+#include "DiskImageFile.h"
+#include "core/Form1State.h"
+
+#include <QList>
+#include <QString>
+
+namespace tavrin
+{
+namespace
+{
+
+constexpr int kColFilepath = 3; // the grid column that holds the file of a row
+
+// Every message of the panel.
+namespace message
+{
+std::string cannotShow(const std::string& why)
+{
+    return "The catalogue of the disk image cannot be shown.\n\n" + why + ".";
+}
+std::string notUpdated(const std::string& why)
+{
+    return "The title and boot option were not written.\n\n" + why + ".";
+}
+} // namespace message
+
+std::string selectedRowFile(const Form1State& f)
+{
+    return std::string(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), kColFilepath));
+}
+
+} // namespace
+
+std::string ExtensionOf(std::string_view path)
+{
+    const QList<uint> characters =
+        QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())).toUcs4();
+    const qsizetype first = characters.size() > 4 ? characters.size() - 4 : 0;
+    const QList<uint> last = characters.mid(first);
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(last.data()), last.size())
+        .toLower()
+        .toStdString();
+}
+
+bool IsDiskImageExtension(std::string_view sExt)
+{
+    return sExt == ".ssd" || sExt == ".dsd" || sExt == ".img" || sExt == ".bbc";
+}
+
+CataloguePanelState::Shown CataloguePanelState::ShowSelectedCatalogue(Form1State& f,
+                                                                      bool electronSelected)
+{
+    f.sFullFilename = selectedRowFile(f);
+    if (!f.sFullFilename.empty())
+        f.sExt = ExtensionOf(f.sFullFilename);
+    textExt_ = f.sExt;
+
+    Shown shown;
+    // ElectrEm takes no disk images: the panel stays as it was. "Update" then
+    // follows CanUpdate, so it cannot write into the newly selected file.
+    if (electronSelected)
+        return shown;
+
+    // A row without a file keeps the last extension; there is no image to read.
+    if (f.sFullFilename.empty() || !IsDiskImageExtension(f.sExt)) {
+        ClearCataloguePanel();
+        shown.outcome = Outcome::Cleared;
+        return shown;
+    }
+    shown.message = ReadDiskCatalogue(f.sFullFilename);
+    shown.outcome = shown.message.empty() ? Outcome::Read : Outcome::Failed;
+    return shown;
+}
+
+std::string CataloguePanelState::ReadDiskCatalogue(const std::string& path)
+{
+    DiskCatalogueRead read = tavrin::ReadDiskCatalogue(path);
+    if (!read.ok()) {
+        ClearCataloguePanel();
+        return message::cannotShow(read.error);
+    }
+    catalogue_ = std::move(read.catalogue);
+    shownFile_ = path;
+    return {};
+}
+
+void CataloguePanelState::ClearCataloguePanel()
+{
+    catalogue_ = DiskCatalogue{};
+    shownFile_.clear();
+}
+
+bool CataloguePanelState::CanUpdate(const Form1State& f) const
+{
+    return !shownFile_.empty() && f.sFullFilename == shownFile_ &&
+           selectedRowFile(f) == shownFile_;
+}
+
+std::string CataloguePanelState::WriteDiskCatalogue(const Form1State& f, std::string_view title,
+                                                    std::optional<int> checkedOption)
+{
+    if (!CanUpdate(f))
+        return {};
+    const DiskWriteResult result = tavrin::WriteDiskCatalogue(shownFile_, title, checkedOption);
+    return result.ok() ? std::string() : message::notUpdated(result.error);
+}
+
+} // namespace tavrin

@@ -1,0 +1,330 @@
+// The catalogue panel's state: which file it shows, when it is cleared or
+// kept, and when "Update" may write; the blank image dialog's "Create".
+
+#include "FailingFiles.h"
+#include "ImageBytes.h"
+
+#include "core/Form1State.h"
+#include "diskimage/CataloguePanelState.h"
+#include "diskimage/DiskImageFile.h"
+#include "diskimage/ImageTools.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using namespace tavrin;
+using namespace tavrin::test;
+using Outcome = CataloguePanelState::Outcome;
+
+namespace
+{
+
+void writeFile(const fs::path& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+Bytes readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes imageTitled(std::string_view title8, uint8_t boot)
+{
+    Bytes image = zeroImage(0x400);
+    put(image, 0, title8);
+    putEntry(image, 1, "ELITE", 0xA4);
+    image[0x106] = boot;
+    image[0x107] = 0x20;
+    return image;
+}
+
+struct ExtensionCase {
+    std::string path;
+    std::string ext;
+    bool disk;
+};
+
+class Extension : public testing::TestWithParam<ExtensionCase>
+{
+};
+
+TEST_P(Extension, IsTheLastFourCharactersInLowerCase)
+{
+    EXPECT_EQ(ExtensionOf(GetParam().path), GetParam().ext);
+    EXPECT_EQ(IsDiskImageExtension(ExtensionOf(GetParam().path)), GetParam().disk);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Extension,
+    testing::Values(ExtensionCase{"Disks\\Acme\\ELITE.SSD", ".ssd", true},
+                    ExtensionCase{"a.dsd", ".dsd", true}, ExtensionCase{"b.Img", ".img", true},
+                    ExtensionCase{"c.BBC", ".bbc", true}, ExtensionCase{"d.zip", ".zip", false},
+                    ExtensionCase{"e.uef", ".uef", false}, ExtensionCase{"f.ssd ", "ssd ", false},
+                    ExtensionCase{"ssd", "ssd", false}, ExtensionCase{"", "", false},
+                    ExtensionCase{"g\u00C9.SSD", ".ssd", true},
+                    ExtensionCase{"Xcaf\u00C9", "caf\u00E9", false}));
+
+// Form1's state with a grid of rows whose column 3 holds the given files.
+class PanelState : public testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir_.isValid());
+        f_.MSFlexGrid.setCols(8);
+    }
+    std::string path(const std::string& name) const
+    {
+        return (fs::path(dir_.path().toStdString()) / name).string();
+    }
+    void rows(const std::vector<std::string>& files)
+    {
+        f_.MSFlexGrid.setRows(static_cast<int>(files.size()));
+        for (size_t r = 0; r < files.size(); ++r)
+            f_.MSFlexGrid.setTextMatrix(static_cast<int>(r), 3, files[r]);
+    }
+    void select(int row) { f_.MSFlexGrid.setRow(row); }
+
+    QTemporaryDir dir_;
+    Form1State f_;
+    CataloguePanelState panel_;
+};
+
+TEST_F(PanelState, ShowsTheSelectedImageAndMayUpdateIt)
+{
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x13));
+    rows({path("one.ssd")});
+    const auto shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Read);
+    EXPECT_EQ(shown.message, "");
+    EXPECT_EQ(f_.sFullFilename, path("one.ssd"));
+    EXPECT_EQ(f_.sExt, ".ssd");
+    EXPECT_EQ(panel_.textExt(), ".ssd");
+    EXPECT_EQ(panel_.shownFile(), path("one.ssd"));
+    EXPECT_EQ(panel_.catalogue().title, "ONE");
+    EXPECT_EQ(panel_.catalogue().entries[0], "$.ELITE   L");
+    EXPECT_EQ(panel_.catalogue().bootOption, 1);
+    EXPECT_TRUE(panel_.CanUpdate(f_));
+}
+
+TEST_F(PanelState, OtherFilesAndEmptyPathsClearThePanel)
+{
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
+    rows({path("one.ssd"), path("game.zip"), "", path("tape.UEF")});
+    panel_.ShowSelectedCatalogue(f_, false);
+
+    select(1);
+    auto shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Cleared);
+    EXPECT_EQ(panel_.textExt(), ".zip");
+    EXPECT_EQ(panel_.catalogue().title, "");
+    EXPECT_EQ(panel_.catalogue().entries[0], "");
+    EXPECT_EQ(panel_.catalogue().bootOption, std::nullopt);
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+
+    // A row without a file keeps the extension before it; there is nothing to read.
+    select(0);
+    panel_.ShowSelectedCatalogue(f_, false);
+    select(2);
+    shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Cleared);
+    EXPECT_EQ(f_.sFullFilename, "");
+    EXPECT_EQ(f_.sExt, ".ssd");
+    EXPECT_EQ(panel_.textExt(), ".ssd");
+    EXPECT_EQ(panel_.shownFile(), "");
+    EXPECT_EQ(shown.message, "");
+
+    select(3);
+    EXPECT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Cleared);
+    EXPECT_EQ(panel_.textExt(), ".uef");
+}
+
+TEST_F(PanelState, AnImageThatCannotBeReadIsToldAndLeavesThePanelCleared)
+{
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
+    writeFile(path("folder"), Bytes(4, 0)); // a file where a folder should be
+    rows({path("one.ssd"), path("missing.ssd"), path("folder/two.ssd")});
+    panel_.ShowSelectedCatalogue(f_, false);
+
+    select(1);
+    auto shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Failed);
+    EXPECT_EQ(shown.message, "The catalogue of the disk image cannot be shown.\n\nCannot open \"" +
+                                 path("missing.ssd") + "\": No such file or directory.");
+    EXPECT_EQ(panel_.catalogue().title, "");
+    EXPECT_EQ(panel_.shownFile(), "");
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+
+    select(2);
+    shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Failed);
+    EXPECT_EQ(shown.message, "The catalogue of the disk image cannot be shown.\n\nCannot open \"" +
+                                 path("folder/two.ssd") + "\": Not a directory.");
+}
+
+TEST_F(PanelState, WithTheElectronEmulatorOnlyTheExtensionFollows)
+{
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
+    writeFile(path("two.ssd"), imageTitled("TWO", 0x33));
+    rows({path("one.ssd"), path("two.ssd"), path("x.zip")});
+    panel_.ShowSelectedCatalogue(f_, false);
+    ASSERT_TRUE(panel_.CanUpdate(f_));
+
+    select(1);
+    const auto shown = panel_.ShowSelectedCatalogue(f_, true);
+    EXPECT_EQ(shown.outcome, Outcome::Kept);
+    EXPECT_EQ(f_.sFullFilename, path("two.ssd"));
+    EXPECT_EQ(panel_.textExt(), ".ssd");
+    EXPECT_EQ(panel_.catalogue().title, "ONE");
+    EXPECT_EQ(panel_.shownFile(), path("one.ssd"));
+    // The panel shows ONE, the current file is TWO: "Update" has nothing to act on.
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "WRONG", 2), "");
+    EXPECT_EQ(readFile(path("two.ssd")), imageTitled("TWO", 0x33));
+    EXPECT_EQ(readFile(path("one.ssd")), imageTitled("ONE", 0x03));
+
+    select(2);
+    EXPECT_EQ(panel_.ShowSelectedCatalogue(f_, true).outcome, Outcome::Kept);
+    EXPECT_EQ(panel_.textExt(), ".zip");
+    EXPECT_EQ(panel_.catalogue().title, "ONE");
+
+    // Back on the row the panel shows, "Update" acts on it again.
+    select(0);
+    panel_.ShowSelectedCatalogue(f_, true);
+    EXPECT_TRUE(panel_.CanUpdate(f_));
+}
+
+TEST_F(PanelState, UpdateActsOnlyWhileTheShownImageIsSelected)
+{
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
+    writeFile(path("two.ssd"), imageTitled("TWO", 0x03));
+    rows({path("one.ssd"), path("two.ssd")});
+    panel_.ShowSelectedCatalogue(f_, false);
+
+    // The row moves without the panel following (keyboard, sort).
+    select(1);
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "WRONG", 3), "");
+    EXPECT_EQ(readFile(path("one.ssd")), imageTitled("ONE", 0x03));
+    EXPECT_EQ(readFile(path("two.ssd")), imageTitled("TWO", 0x03));
+
+    // The row's file was edited to another one.
+    select(0);
+    ASSERT_TRUE(panel_.CanUpdate(f_));
+    f_.MSFlexGrid.setTextMatrix(0, 3, path("two.ssd"));
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+    f_.MSFlexGrid.setTextMatrix(0, 3, path("one.ssd"));
+
+    // sFullFilename set elsewhere.
+    f_.sFullFilename = path("two.ssd");
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+    f_.sFullFilename = path("one.ssd");
+
+    ASSERT_TRUE(panel_.CanUpdate(f_));
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "Exile", 3), "");
+    Bytes expected = imageTitled("Exile   ", 0x33);
+    put(expected, 0x100, "    ");
+    EXPECT_EQ(readFile(path("one.ssd")), expected);
+    EXPECT_EQ(readFile(path("two.ssd")), imageTitled("TWO", 0x03));
+}
+
+TEST_F(PanelState, UpdateWithoutAnOptionLeavesByte0x106)
+{
+    writeFile(path("forty.ssd"), imageTitled("FORTY", 0x21));
+    rows({path("forty.ssd")});
+    panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(panel_.catalogue().bootOption, std::nullopt);
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, panel_.catalogue().title, std::nullopt), "");
+    const Bytes after = readFile(path("forty.ssd"));
+    EXPECT_EQ(after[0x106], 0x21);
+    EXPECT_EQ(after[0x107], 0x20);
+    EXPECT_EQ(std::string(after.begin(), after.begin() + 8), "FORTY   ");
+}
+
+TEST_F(PanelState, AFailedUpdateIsTold)
+{
+    linkToRunningProgram(path("busy.ssd"));
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
+    rows({path("busy.ssd"), path("one.ssd")});
+    ASSERT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Read);
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "X", 0),
+              "The title and boot option were not written.\n\nCannot open \"" + path("busy.ssd") +
+                  "\": Text file busy.");
+
+    select(1);
+    panel_.ShowSelectedCatalogue(f_, false);
+    std::string message;
+    {
+        FileSizeLimit full;
+        message = panel_.WriteDiskCatalogue(f_, "X", 0);
+    }
+    EXPECT_EQ(message, "The title and boot option were not written.\n\nCannot write the "
+                       "catalogue of \"" +
+                           path("one.ssd") + "\": File too large.");
+    EXPECT_EQ(readFile(path("one.ssd")), imageTitled("ONE", 0x03));
+}
+
+TEST_F(PanelState, AShortFileShowsWhatItHoldsAndNothingFails)
+{
+    Bytes image = zeroImage(0x20);
+    put(image, 0, "SHORT\0\0\0");
+    putEntry(image, 1, "A", 0x24);
+    putEntry(image, 3, "C", 0x24); // ends at 0x20
+    writeFile(path("short.bbc"), image);
+    rows({path("short.bbc")});
+    const auto shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Read);
+    EXPECT_EQ(panel_.catalogue().title, "SHORT");
+    EXPECT_EQ(panel_.catalogue().entries[0], "$.A        ");
+    EXPECT_EQ(panel_.catalogue().entries[2], "$.C        ");
+    EXPECT_EQ(panel_.catalogue().entries[3], "");
+    EXPECT_EQ(panel_.catalogue().bootOption, std::nullopt);
+}
+
+TEST_F(PanelState, TheBlankImageReadsBackEmptyWithNothingChecked)
+{
+    ASSERT_TRUE(CreateImgFile(dir_.path().toStdString(), "Blank.IMG").created);
+    rows({path("Blank.IMG")});
+    ASSERT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Read);
+    EXPECT_EQ(panel_.catalogue().title, "");
+    for (const std::string& entry : panel_.catalogue().entries)
+        EXPECT_EQ(entry, "");
+    EXPECT_EQ(panel_.catalogue().bootOption, 0);
+    EXPECT_EQ(panel_.textExt(), ".img");
+}
+
+TEST_F(PanelState, CreateChecksTheExtensionAndTellsTheOutcome)
+{
+    const std::string folder = dir_.path().toStdString();
+    for (const char* refused : {"blank.ssd", "blank", "blank.img ", "img", ""}) {
+        const CreateImgOutcome outcome = CreateImgFile(folder, refused);
+        EXPECT_FALSE(outcome.created) << refused;
+        EXPECT_EQ(outcome.message, "Invalid filename, the extension must be .img") << refused;
+    }
+    EXPECT_TRUE(fs::is_empty(folder));
+
+    writeFile(path("old.img"), Bytes(300000, 0x55));
+    const CreateImgOutcome outcome = CreateImgFile(folder + "/", "old.img");
+    EXPECT_TRUE(outcome.created);
+    EXPECT_EQ(outcome.message, "Image file created successfully");
+    EXPECT_EQ(readFile(path("old.img")), MakeBlankImage());
+
+    const CreateImgOutcome failed = CreateImgFile(kUncreatableFolder, "new.img");
+    EXPECT_FALSE(failed.created);
+    EXPECT_EQ(failed.message, "The image file was not created.\n\nCannot create \"" +
+                                  std::string(kUncreatableFolder) + "/new.img\": the folder \"" +
+                                  kUncreatableFolder +
+                                  "\" cannot be written (No such file or directory).");
+}
+
+} // namespace
