@@ -60,7 +60,7 @@ FrmSplash::FrmSplash(Form1& form1, QWidget* parent)
     lblVersion = splashLabel(Frame1, "lblVersion", 1200, true, twipsRect(2160, 1200, 885, 285, this));
     lblCopyright = splashLabel(Frame1, "lblCopyright", 825, false, twipsRect(2160, 1800, 2055, 255, this));
     lblCompany = splashLabel(Frame1, "lblCompany", 825, false, twipsRect(2160, 2040, 2055, 255, this));
-    lblCopyright->setText(QStringLiteral("Free software for Acorn 8-bit fans"));
+    lblCopyright->setText(QStringLiteral("\u00A9 2026 the Tavrin team"));
     lblCompany->setText(QStringLiteral("tavrin.example.org"));
 
     tmrTimer1.setSingleShot(true);
