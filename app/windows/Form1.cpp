@@ -208,14 +208,14 @@ void Form1::buildPictureButtons()
 {
     // A column at the bottom left, each 1935 by 375 twips, 45 twips apart;
     // before its first click each shows the picture stored with the window.
-    struct Spec {
+    struct ButtonSetup {
         PictureButton** button;
         const char* name;
         const char* caption;
         const char* stored;
         void (Form1::*click)();
     };
-    const Spec specs[] = {
+    const ButtonSetup setups[] = {
         {&picCmdNew, "picCmdNew", "New", ":/windows/button-new.gif", &Form1::picCmdNew_Click},
         {&picCmdEdit, "picCmdEdit", "Edit", ":/windows/button-edit.gif", &Form1::picCmdEdit_Click},
         {&picCmdSort, "picCmdSort", "Sort", ":/windows/button-sort.gif", &Form1::picCmdSort_Click},
@@ -226,7 +226,7 @@ void Form1::buildPictureButtons()
          &Form1::picCmdSource_Click},
     };
     int top = 6900;
-    for (const Spec& s : specs) {
+    for (const ButtonSetup& s : setups) {
         auto* b = new PictureButton(QString::fromUtf8(s.name), QString::fromUtf8(s.caption), client);
         b->setGeometry(twipsRect(270, top, 1935, 375, this));
         showStoredPicture(b, QString::fromUtf8(s.stored));
