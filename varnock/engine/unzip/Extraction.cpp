@@ -1,5 +1,6 @@
 #include "Extraction.h"
 
+#include "ArchiveSource.h"
 #include "common/HostPath.h"
 
 #include <algorithm>
@@ -209,11 +210,11 @@ bool Extraction::openArchive()
         note(PK_NOZIP);
         return false;
     }
-    int error = 0;
-    archive_ = zip_open(archivePath_.c_str(), ZIP_RDONLY, &error);
+    zip_error_t ze;
+    zip_error_init(&ze);
+    archive_ = OpenArchiveForReading(archivePath_, &ze);
     if (!archive_) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, error);
+        int error = zip_error_code_zip(&ze);
         int code = PK_BADERR;
         std::string why = zip_error_strerror(&ze);
         switch (error) {
@@ -248,6 +249,7 @@ bool Extraction::openArchive()
         note(code);
         return false;
     }
+    zip_error_fini(&ze);
     return true;
 }
 
@@ -642,11 +644,8 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
                 return false;
             }
             sinceSpaceCheck_ += size;
-            if (sinceSpaceCheck_ >= kSpaceCheckInterval) {
-                sinceSpaceCheck_ = 0;
-                if (!checkRoom(folder_, 0, entry.name))
-                    return false;
-            }
+            if (sinceSpaceCheck_ >= kSpaceCheckInterval && !checkRoom(folder_, 0, entry.name))
+                return false;
         }
     }
     if (text) {
@@ -775,25 +774,32 @@ bool Extraction::replaceExisting(const Entry& entry, const std::string& path,
 
 bool Extraction::checkRoom(const std::string& folder, uint64_t needed, const std::string& entryName)
 {
+    // The last answer of the file system, less what was written since, is
+    // good enough while it leaves room: no question per small file.
+    if (spaceKnown_ && sinceSpaceCheck_ < kSpaceCheckInterval && knownFree_ >= sinceSpaceCheck_ &&
+        RoomFor(needed, knownFree_ - sinceSpaceCheck_, knownSize_))
+        return true;
     struct statvfs fs;
     if (::statvfs(folder.c_str(), &fs) != 0)
         return true; // nothing known: the writes themselves report a full disk
-    uint64_t available = uint64_t(fs.f_bavail) * fs.f_frsize;
-    uint64_t size = uint64_t(fs.f_blocks) * fs.f_frsize;
-    if (RoomFor(needed, available, size))
+    spaceKnown_ = true;
+    sinceSpaceCheck_ = 0;
+    knownFree_ = uint64_t(fs.f_bavail) * fs.f_frsize;
+    knownSize_ = uint64_t(fs.f_blocks) * fs.f_frsize;
+    if (RoomFor(needed, knownFree_, knownSize_))
         return true;
     print(Level::Problem,
           Format("error:  not enough disk space for %s (%llu bytes needed, %llu bytes free in the "
                  "extraction folder); extraction stopped\n",
                  entryName.c_str(), static_cast<unsigned long long>(needed),
-                 static_cast<unsigned long long>(available)));
+                 static_cast<unsigned long long>(knownFree_)));
     note(PK_DISK);
     stop_ = true;
     return false;
 }
 
 bool Extraction::writeFile(const Entry& entry, const std::string& folder, const std::string& path,
-                           const std::string& shownName)
+                           const std::string& shownName, bool replacing)
 {
     if (!checkRoom(folder, entry.stat.size, entry.name))
         return false;
@@ -848,6 +854,15 @@ bool Extraction::writeFile(const Entry& entry, const std::string& folder, const 
         int error = errno;
         print(Level::Problem, Format("error:  cannot write %s: %s\n", shownName.c_str(),
                                      ErrnoText(error).c_str()));
+        note(PK_DISK);
+        ok = false;
+    }
+    // The old file goes first, as unzip programs do: a rename over an
+    // existing file makes ext4 flush the new one at once, which costs more
+    // than the whole extraction of a small file.
+    if (ok && replacing && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+        print(Level::Problem, Format("error:  cannot replace %s: %s\n", shownName.c_str(),
+                                     ErrnoText(errno).c_str()));
         note(PK_DISK);
         ok = false;
     }
@@ -923,7 +938,8 @@ void Extraction::extractEntry(const Entry& entry)
     std::string path = folder_ + "/" + shown;
     std::string folder = path.substr(0, path.rfind('/'));
     struct stat existing;
-    if (::lstat(path.c_str(), &existing) == 0) {
+    bool replacing = ::lstat(path.c_str(), &existing) == 0;
+    if (replacing) {
         if (S_ISDIR(existing.st_mode)) {
             print(Level::Problem, Format("   skipping: %s  (a folder of that name is in the way)\n",
                                          entry.name.c_str()));
@@ -949,7 +965,7 @@ void Extraction::extractEntry(const Entry& entry)
         links_.push_back({path, shown, target});
         return;
     }
-    if (writeFile(entry, folder, path, shown))
+    if (writeFile(entry, folder, path, shown, replacing))
         print(Level::Detail, Format("%s: %s\n",
                                     entry.stat.comp_method == ZIP_CM_STORE ? " extracting" : "  inflating",
                                     shown.c_str()));

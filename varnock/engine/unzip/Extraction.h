@@ -83,7 +83,7 @@ private:
     bool replaceExisting(const Entry& entry, const std::string& path, const struct stat& existing);
     bool checkRoom(const std::string& folder, uint64_t needed, const std::string& entryName);
     bool writeFile(const Entry& entry, const std::string& folder, const std::string& path,
-                   const std::string& shownName);
+                   const std::string& shownName, bool replacing);
     bool readLinkTarget(const Entry& entry, std::string& target);
     void createPendingLinks();
     void reportReadError(const Entry& entry, zip_error_t* error);
@@ -107,7 +107,9 @@ private:
     std::vector<bool> patternMatched_;
     std::set<std::string> knownFolders_;
     std::vector<PendingLink> links_;
-    uint64_t sinceSpaceCheck_ = 0;
+    uint64_t sinceSpaceCheck_ = 0; // bytes written since the file system was last asked
+    bool spaceKnown_ = false;
+    uint64_t knownFree_ = 0, knownSize_ = 0;
     uint64_t totalSize_ = 0, totalCompressed_ = 0, members_ = 0;
     int problems_ = 0;
     std::vector<char> buffer_;

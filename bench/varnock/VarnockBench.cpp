@@ -1,0 +1,274 @@
+// Varnock against Debian's unzip and zip on the same archives:
+//   - UnzipFiles.Unzip (defaults, HonorDirectories false) against
+//     "unzip -o -j -qq", on 2,000 small files and on ten 20 MB files, each
+//     compressed and stored;
+//   - ZipFiles.MakeZipFile of 99 files against "zip -q" at the same level (6).
+// Varnock runs in this process (its real use) and, for a fair comparison of
+// time and peak memory with the tools, in a helper process of its own.
+//
+//   varnock_bench [--benchmark_format=json]
+//
+// The data is generated once into $TMPDIR/tavrin-bench/varnock and kept.
+
+#include "VarnockLoad.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Text-like content: words of BBC BASIC listings and game names, so that
+// deflate has something to do (about 3:1).
+std::string TextLike(size_t size, unsigned seed)
+{
+    static const char* const words[] = {"10 ", "PRINT ", "\"ELITE\" ", "GOTO ", "CHUCKIE ",
+                                        "EGG ", "REPTON ", "MODE 7", "\r\n", "FOR I%=1 TO ",
+                                        "NEXT ", "VDU 23,1,0;0;0;0; ", "CALL &", "3F00 ",
+                                        "*RUN ", "REVS "};
+    std::mt19937 random(seed);
+    std::string out;
+    out.reserve(size + 32);
+    while (out.size() < size) {
+        out += words[random() % 16];
+        if (random() % 4 == 0)
+            out += std::to_string(random() % 100000);
+    }
+    out.resize(size);
+    return out;
+}
+
+void WriteFile(const fs::path& file, const std::string& content)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+struct Outcome {
+    double seconds = 0;
+    long peakKb = 0;
+    int exitCode = -1;
+};
+
+// Runs a program (in `folder` when given) through the helper's measure
+// mode and measures it.
+Outcome Spawn(const std::vector<std::string>& program, const fs::path& folder = {})
+{
+    static const std::string report = (fs::temp_directory_path() / "varnock-bench-peak").string();
+    std::vector<std::string> arguments = {HELPER_PATH, "measure", report};
+    arguments.insert(arguments.end(), program.begin(), program.end());
+    std::vector<char*> argv;
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    Outcome outcome;
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return outcome;
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::ifstream(report) >> outcome.peakKb;
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return outcome;
+}
+
+struct Data {
+    fs::path dir;
+    std::vector<std::string> zipNames; // 99 names below dir/zip99
+};
+
+const Data& GetData()
+{
+    static Data data = [] {
+        Data d;
+        d.dir = fs::temp_directory_path() / "tavrin-bench" / "varnock";
+        fs::path marker = d.dir / "ready";
+        for (int i = 0; i < 99; ++i)
+            d.zipNames.push_back("F" + std::to_string(i) + ".BAS");
+        if (fs::exists(marker))
+            return d;
+        fs::remove_all(d.dir);
+        std::mt19937 random(1986);
+        for (int i = 0; i < 2000; ++i)
+            WriteFile(d.dir / "small" / ("DISK" + std::to_string(i / 100)) / ("FILE" + std::to_string(i) + ".INF"),
+                      TextLike(200 + random() % 6000, static_cast<unsigned>(i)));
+        for (int i = 0; i < 10; ++i)
+            WriteFile(d.dir / "large" / ("IMAGE" + std::to_string(i) + ".SSD"),
+                      TextLike(20u << 20, 5000u + static_cast<unsigned>(i)));
+        for (int i = 0; i < 99; ++i)
+            WriteFile(d.dir / "zip99" / d.zipNames[static_cast<size_t>(i)],
+                      TextLike(100000 + random() % 200000, 9000u + static_cast<unsigned>(i)));
+        for (const char* set : {"small", "large"}) {
+            for (const char* level : {"-6", "-0"}) {
+                std::string archive = (d.dir / (std::string(set) + (level[1] == '0' ? "-stored.zip" : "-deflated.zip"))).string();
+                Spawn({"zip", "-q", "-r", level, archive, "."}, d.dir / set);
+            }
+        }
+        std::ofstream(marker) << "ok";
+        return d;
+    }();
+    return data;
+}
+
+fs::path Archive(const std::string& name) { return GetData().dir / name; }
+
+fs::path FreshFolder(const std::string& name)
+{
+    fs::path folder = GetData().dir / "out" / name;
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+void ReportPeak(benchmark::State& state, long peakKb)
+{
+    state.counters["peak_rss_kb"] = benchmark::Counter(static_cast<double>(peakKb));
+}
+
+void BM_Unzip_Varnock(benchmark::State& state, const std::string& archive)
+{
+    std::string zip = Archive(archive).string();
+    std::string out = FreshFolder("varnock-" + archive).string();
+    for (auto _ : state) {
+        if (bench::VarnockUnzip(zip, out) != 0) {
+            state.SkipWithError("Unzip failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(fs::file_size(zip)));
+}
+
+void BM_Unzip_VarnockProcess(benchmark::State& state, const std::string& archive)
+{
+    std::string zip = Archive(archive).string();
+    std::string out = FreshFolder("helper-" + archive).string();
+    long peak = 0;
+    for (auto _ : state) {
+        Outcome o = Spawn({HELPER_PATH, "unzip", zip, out});
+        if (o.exitCode != 0) {
+            state.SkipWithError("helper failed");
+            break;
+        }
+        state.SetIterationTime(o.seconds);
+        peak = std::max(peak, o.peakKb);
+    }
+    ReportPeak(state, peak);
+}
+
+void BM_Unzip_Debian(benchmark::State& state, const std::string& archive)
+{
+    std::string zip = Archive(archive).string();
+    std::string out = FreshFolder("debian-" + archive).string();
+    long peak = 0;
+    for (auto _ : state) {
+        Outcome o = Spawn({"unzip", "-o", "-j", "-qq", zip, "-d", out});
+        if (o.exitCode != 0) {
+            state.SkipWithError("unzip failed");
+            break;
+        }
+        state.SetIterationTime(o.seconds);
+        peak = std::max(peak, o.peakKb);
+    }
+    ReportPeak(state, peak);
+}
+
+void BM_Zip_Varnock(benchmark::State& state)
+{
+    const Data& d = GetData();
+    std::string zip = (FreshFolder("zip-varnock") / "out.zip").string();
+    std::string root = (d.dir / "zip99").string();
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(zip);
+        state.ResumeTiming();
+        if (bench::VarnockZip(root, d.zipNames, zip) != 0) {
+            state.SkipWithError("MakeZipFile failed");
+            break;
+        }
+    }
+}
+
+void BM_Zip_VarnockProcess(benchmark::State& state)
+{
+    const Data& d = GetData();
+    std::string zip = (FreshFolder("zip-helper") / "out.zip").string();
+    std::vector<std::string> args = {HELPER_PATH, "zip", (d.dir / "zip99").string(), zip};
+    args.insert(args.end(), d.zipNames.begin(), d.zipNames.end());
+    long peak = 0;
+    for (auto _ : state) {
+        fs::remove(zip);
+        Outcome o = Spawn(args);
+        if (o.exitCode != 0) {
+            state.SkipWithError("helper failed");
+            break;
+        }
+        state.SetIterationTime(o.seconds);
+        peak = std::max(peak, o.peakKb);
+    }
+    ReportPeak(state, peak);
+}
+
+void BM_Zip_Debian(benchmark::State& state)
+{
+    const Data& d = GetData();
+    std::string zip = (FreshFolder("zip-debian") / "out.zip").string();
+    std::vector<std::string> args = {"zip", "-q", "-6", zip};
+    args.insert(args.end(), d.zipNames.begin(), d.zipNames.end());
+    long peak = 0;
+    for (auto _ : state) {
+        fs::remove(zip);
+        Outcome o = Spawn(args, d.dir / "zip99");
+        if (o.exitCode != 0) {
+            state.SkipWithError("zip failed");
+            break;
+        }
+        state.SetIterationTime(o.seconds);
+        peak = std::max(peak, o.peakKb);
+    }
+    ReportPeak(state, peak);
+}
+
+
+} // namespace
+
+// Archive names with a dash are not identifiers: spell them out.
+BENCHMARK_CAPTURE(BM_Unzip_Varnock, small_deflated, "small-deflated.zip")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Unzip_VarnockProcess, small_deflated, "small-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Unzip_Debian, small_deflated, "small-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Unzip_Varnock, small_stored, "small-stored.zip")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Unzip_VarnockProcess, small_stored, "small-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Unzip_Debian, small_stored, "small-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Unzip_Varnock, large_deflated, "large-deflated.zip")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Unzip_VarnockProcess, large_deflated, "large-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Unzip_Debian, large_deflated, "large-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Unzip_Varnock, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Unzip_VarnockProcess, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_Unzip_Debian, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
+BENCHMARK(BM_Zip_Varnock)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK(BM_Zip_VarnockProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK(BM_Zip_Debian)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+
+BENCHMARK_MAIN();
