@@ -183,6 +183,7 @@ private:
     std::vector<Value> current_;
     bool currentLoaded_ = false;
     std::vector<Value> buffer_;
+    std::vector<bool> assigned_; // fields set since AddNew or Edit
     EditMode editMode_ = EditMode::None;
     std::optional<Bookmark> lastModified_;
     // A reading cursor that walks the table in rowid order; a write resets it.

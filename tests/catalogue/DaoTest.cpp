@@ -151,9 +151,12 @@ TEST(Dao, EditDeleteBookmarksAndRecordOrder)
         rs.MoveFirst();
         rs.MoveNext();
         rs.Edit();
+        EXPECT_EQ(rs.Fields("Number").number(), 1); // unassigned fields read the stored value
         rs.setField("Name", Value("one"));
+        EXPECT_EQ(rs.Fields("Name").text(), "one");
         rs.Update();
         EXPECT_EQ(rs.Fields("Name").text(), "one"); // still the current record
+        EXPECT_EQ(rs.Fields("Number").number(), 1); // a field the edit left alone keeps its value
         rs.MoveNext();
         rs.Delete();
         expectError(errRecordDeleted, [&] { (void)rs.Fields("Name"); });
