@@ -1,6 +1,8 @@
 #include "Form1.h"
 
+#include "CataloguePanel.h"
 #include "FrmAbout.h"
+#include "FrmCreateImg.h"
 #include "FrmDialog.h"
 #include "FrmFormIni.h"
 #include "FrmHelp.h"
@@ -163,6 +165,8 @@ void Form1::buildControls()
     Image2->setScaledContents(true);
 
     buildCataloguePanelFrame();
+    catalogue = new CataloguePanel(Frame3, f, *prompt_);
+    catalogue->followSelectionOf(MSFlexGridView->selectionModel());
 
     txtText1 = new QPlainTextEdit(client);
     txtText1->setObjectName(QStringLiteral("txtText1"));
@@ -374,6 +378,7 @@ void Form1::showSoftwarePictures(const SoftwarePictures& pictures)
 void Form1::ShowPictureView()
 {
     Frame3->hide();
+    catalogue->ShowPictureView();
     Image1->show();
     Image2->show();
 }
@@ -384,11 +389,12 @@ void Form1::ShowCataloguePanel()
     Image2->hide();
     Frame3->show();
     Frame3->raise();
+    catalogue->ShowCataloguePanel();
 }
 
 void Form1::ShowSelectedCatalogue()
 {
-    // The panel reads the current file's catalogue when it is built over Frame3.
+    catalogue->ShowSelectedCatalogue();
 }
 
 void Form1::gridClick()
@@ -591,7 +597,11 @@ void Form1::mnuNewDatabase_Click()
 
 void Form1::mnuCreateImg_Click()
 {
-    // The blank image dialog opens here once the image tools exist.
+    if (!frmCreateImg)
+        frmCreateImg = new FrmCreateImg(*prompt_, this);
+    frmCreateImg->show();
+    frmCreateImg->raise();
+    frmCreateImg->activateWindow();
 }
 
 void Form1::mnuExit_Click() { close(); }

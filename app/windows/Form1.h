@@ -21,7 +21,9 @@ class QTableView;
 
 namespace tavrin {
 
+class CataloguePanel;
 class FrmAbout;
+class FrmCreateImg;
 class FrmDialog;
 class FrmFormIni;
 class FrmHelp;
@@ -111,6 +113,8 @@ public:
     PictureButton* picCmdCatImages = nullptr;
     PictureButton* picCmdSource = nullptr;
     QLabel* imgOwl = nullptr;
+    // The disk catalogue panel over Frame3 (txtTitle, txtFile1, the options, "Update").
+    CataloguePanel* catalogue = nullptr;
 
     QMenu* mnuFile = nullptr;
     QAction* mnuDownloadInternetDatabase = nullptr;
@@ -138,6 +142,7 @@ public:
     QPointer<FrmDialog> frmDialog;
     QPointer<FrmHelp> frmHelpContents;
     QPointer<FrmHelp> frmHelpKeywords;
+    QPointer<FrmCreateImg> frmCreateImg;
 
     // Called with each picture a picture button is given, in order (tests
     // follow the picture protocol with it).

@@ -3,6 +3,7 @@
 
 #include "diskimage/DiskCatalogue.h"
 
+#include <QList>
 #include <QString>
 
 #include <cstddef>

@@ -58,9 +58,11 @@ constexpr std::string_view kBlankHelp =
 
 constexpr std::string_view kStatusHelp =
     "Exit status: 0 on success, 1 when a file cannot be read or written or is\n"
-    "not a DFS disk image (shorter than its two catalogue sectors, 512 bytes, or\n"
-    "with a file count byte at 0x105 that is not a multiple of 8), 2 for bad\n"
-    "arguments. Messages go to standard error.\n";
+    "not a DFS disk image (shorter than its two catalogue sectors, 512 bytes;\n"
+    "another kind of file such as a zip archive, a picture or a tape image;\n"
+    "plain text; or a file count byte at 0x105 that is not a multiple of 8),\n"
+    "2 for bad arguments. Messages go to standard error; a file that is not\n"
+    "a DFS image is never written.\n";
 
 // Every message of the program.
 namespace message
