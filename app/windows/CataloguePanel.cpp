@@ -1,6 +1,7 @@
 #include "CataloguePanel.h"
 
 #include "Twips.h"
+#include "catalogue/CatalogueGrid.h"
 #include "core/Form1State.h"
 #include "core/Prompt.h"
 
@@ -60,7 +61,27 @@ QLineEdit* labelBox(QWidget* parent, const QString& name, const QString& text,
     box->setFrame(false);
     box->setFocusPolicy(Qt::NoFocus);
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
+    box->setProperty("labelBox", true);
     return box;
+}
+
+// The panel's look: yellow on black as the rest of the window, the boxes and
+// frames outlined in the purple of the grid's lines so that each of the 62
+// boxes shows, and option buttons that show on black.
+QString panelStyle()
+{
+    const QString yellow = colorFromBgr(kYellow).name();
+    const QString purple = colorFromBgr(kPurple).name();
+    return QStringLiteral(
+               "QLineEdit { color: %1; background: black; border: 1px solid %2; padding: 0px; }"
+               "QLineEdit[labelBox=\"true\"] { border: none; background: transparent; }"
+               "QGroupBox { border: 1px solid %2; margin: 0px; }"
+               "QRadioButton::indicator { width: 9px; height: 9px; border: 1px solid %1;"
+               " border-radius: 5px; background: black; }"
+               "QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5,"
+               " radius:0.5, fx:0.5, fy:0.5, stop:0 %1, stop:0.5 %1, stop:0.6 black,"
+               " stop:1 black); }")
+        .arg(yellow, purple);
 }
 
 } // namespace
@@ -137,6 +158,10 @@ void CataloguePanel::build()
     cmdUpdateEdits->setFont(bold);
     cmdUpdateEdits->setGeometry(twipsRect(kUpdateLeft, kUpdateTop, kUpdateWidth, kUpdateHeight, w));
     connect(cmdUpdateEdits, &QPushButton::clicked, this, &CataloguePanel::WriteDiskCatalogue);
+
+    const QString style = panelStyle();
+    for (QWidget* control : std::initializer_list<QWidget*>{txtTitle, TextExt, Frame1, Frame2})
+        control->setStyleSheet(style);
 }
 
 std::array<QRadioButton*, 4> CataloguePanel::options() const
