@@ -214,10 +214,10 @@ std::string UnzipFilesObject::GetLastMessage() const
     return GetString(object_.get(), &_UnzipFiles::GetLastMessage, "GetLastMessage");
 }
 
-void UnzipFilesObject::setPrompt(Prompt* prompt)
+static void SetPromptHook(IUnknown* object, Prompt* prompt)
 {
     void* p = nullptr;
-    Check(object_.get(), object_->QueryInterface(IID_IPromptHost, &p), "SetPromptHook");
+    Check(object, object->QueryInterface(IID_IPromptHost, &p), "SetPromptHook");
     ComPtr<IPromptHost> host(static_cast<IPromptHost*>(p));
     if (!prompt) {
         Check(host.get(), host->SetPromptHook(nullptr), "SetPromptHook");
@@ -226,6 +226,8 @@ void UnzipFilesObject::setPrompt(Prompt* prompt)
     VarnockPromptHook hook{prompt, PromptInputBox, PromptYesNoCancel, PromptProcessEvents};
     Check(host.get(), host->SetPromptHook(&hook), "SetPromptHook");
 }
+
+void UnzipFilesObject::setPrompt(Prompt* prompt) { SetPromptHook(object_.get(), prompt); }
 
 // ---- ZipFiles -------------------------------------------------------------
 
@@ -285,6 +287,8 @@ std::string ZipFilesObject::GetLastMessage() const
     return GetString(object_.get(), &_ZipFiles::GetLastMessage, "GetLastMessage");
 }
 
+void ZipFilesObject::setPrompt(Prompt* prompt) { SetPromptHook(object_.get(), prompt); }
+
 // ---- The library -----------------------------------------------------------
 
 VarnockLibrary::VarnockLibrary(const std::filesystem::path& folder)
@@ -335,13 +339,19 @@ void* VarnockLibrary::create(const CLSID& clsid, const IID& iid, const char* cla
 UnzipFilesObject VarnockLibrary::createUnzipFiles() const
 {
     auto* object = static_cast<_UnzipFiles*>(create(CLSID_UnzipFiles, IID__UnzipFiles, "UnzipFiles"));
-    return UnzipFilesObject(handle_, ComPtr<_UnzipFiles>(object));
+    UnzipFilesObject unzip(handle_, ComPtr<_UnzipFiles>(object));
+    if (defaultPrompt_)
+        unzip.setPrompt(defaultPrompt_);
+    return unzip;
 }
 
 ZipFilesObject VarnockLibrary::createZipFiles() const
 {
     auto* object = static_cast<_ZipFiles*>(create(CLSID_ZipFiles, IID__ZipFiles, "ZipFiles"));
-    return ZipFilesObject(handle_, ComPtr<_ZipFiles>(object));
+    ZipFilesObject zip(handle_, ComPtr<_ZipFiles>(object));
+    if (defaultPrompt_)
+        zip.setPrompt(defaultPrompt_);
+    return zip;
 }
 
 bool VarnockLibrary::canUnloadNow() const { return canUnloadNow_() == S_OK; }

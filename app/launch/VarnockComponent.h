@@ -162,6 +162,10 @@ public:
     int32_t MakeZipFile();
     std::string GetLastMessage() const;
 
+    // Lets `prompt`'s owner keep its windows live while the archive is
+    // written (the zip side asks no questions); null restores the default.
+    void setPrompt(Prompt* prompt);
+
 private:
     friend class VarnockLibrary;
     ZipFilesObject(LibraryHandle library, ComPtr<varnock::_ZipFiles> object)
@@ -183,6 +187,12 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
 
+    // The prompt that every object created from now on asks its questions
+    // with (the program passes its Qt prompt; tests a scripted one). Without
+    // one, Varnock declines the questions. The prompt must outlive the
+    // objects.
+    void setDefaultPrompt(Prompt* prompt) { defaultPrompt_ = prompt; }
+
     // A fresh object for each extraction.
     UnzipFilesObject createUnzipFiles() const;
     ZipFilesObject createZipFiles() const;
@@ -197,6 +207,7 @@ private:
     LibraryHandle handle_;
     varnock::PFN_DllGetClassObject getClassObject_ = nullptr;
     varnock::PFN_DllCanUnloadNow canUnloadNow_ = nullptr;
+    Prompt* defaultPrompt_ = nullptr;
 };
 
 } // namespace tavrin

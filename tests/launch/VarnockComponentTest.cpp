@@ -193,5 +193,22 @@ TEST(VarnockBinding, MissingEngineReachesTheCallerAsAnError)
     EXPECT_THROW(zip.MakeZipFile(), VarnockError);
 }
 
+TEST(VarnockBinding, DefaultPromptReachesEveryNewObject)
+{
+    TempDir t;
+    t.write("src/SECRET.TXT", "hidden");
+    ASSERT_EQ(Shell("cd '" + (t / "src").string() + "' && zip -q -P pw ../s.zip SECRET.TXT"), 0);
+    ScriptedPrompt prompt;
+    VarnockLibrary library(TAVRIN_APP_DIR);
+    library.setDefaultPrompt(&prompt);
+    for (int i = 0; i < 2; ++i) {
+        prompt.inputs = {std::string("pw")};
+        UnzipFilesObject unzip = library.createUnzipFiles();
+        EXPECT_EQ(unzip.Unzip((t / "s.zip").string(), (t / ("out" + std::to_string(i))).string()), 0);
+    }
+    EXPECT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(test::readFile(t / "out1/SECRET.TXT"), "hidden");
+}
+
 } // namespace
 } // namespace tavrin

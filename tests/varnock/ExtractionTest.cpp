@@ -354,5 +354,52 @@ TEST(Extraction, WithoutHookEncryptedEntriesAreSkipped)
     EXPECT_FALSE(fs::exists(t / "out/ONE.TXT"));
 }
 
+// UpdatingZip replaces entries only by newer files and adds new ones; a
+// folder without RecurseFolders is stored as a folder entry alone.
+TEST(ZipFiles, UpdatingReplacesOnlyNewerFiles)
+{
+    TempDir t;
+    t.write("src/A.TXT", "a1");
+    t.write("src/B.TXT", "b1");
+    t.write("src/SUB/C.TXT", "c1");
+    auto make = [&](bool update, std::vector<std::string> names) {
+        Releaser<_ZipFiles> z{RealComponent().zip()};
+        for (const std::string& n : names) {
+            Bstr b(n);
+            z->AddFile(b.get(), nullptr);
+        }
+        Bstr root((t / "src").string()), zip((t / "u.zip").string());
+        z->put_RootDirectory(root.get());
+        z->put_ZipFileName(zip.get());
+        z->put_UpdatingZip(update ? VARIANT_TRUE : VARIANT_FALSE);
+        int32_t result = -1;
+        EXPECT_EQ(z->MakeZipFile(&result), S_OK);
+        return result;
+    };
+    ASSERT_EQ(make(false, {"A.TXT", "B.TXT", "SUB"}), 0);
+    auto listing = [&] {
+        fs::remove_all(t / "out");
+        EXPECT_EQ(Shell("unzip -qq -o " + Quote(t / "u.zip") + " -d " + Quote(t / "out")), 0);
+        return FolderContents(t / "out");
+    };
+    EXPECT_EQ(listing(), (std::map<std::string, std::string>{{"A.TXT", "a1"}, {"B.TXT", "b1"}}));
+    EXPECT_TRUE(fs::is_directory(t / "out/SUB"));
+    auto then = fs::last_write_time(t / "src/A.TXT");
+    t.write("src/A.TXT", "a2");
+    fs::last_write_time(t / "src/A.TXT", then + std::chrono::hours(1));
+    t.write("src/B.TXT", "b2");
+    fs::last_write_time(t / "src/B.TXT", then - std::chrono::hours(1));
+    t.write("src/D.TXT", "d1");
+    ASSERT_EQ(make(true, {"A.TXT", "B.TXT", "D.TXT"}), 0);
+    EXPECT_EQ(listing(), (std::map<std::string, std::string>{{"A.TXT", "a2"}, {"B.TXT", "b1"}, {"D.TXT", "d1"}}));
+    // Without updating, every named file is replaced.
+    ASSERT_EQ(make(false, {"B.TXT"}), 0);
+    EXPECT_EQ(listing()["B.TXT"], "b2");
+    // Nothing that exists: the engine's "nothing to do", no archive.
+    fs::remove(t / "u.zip");
+    EXPECT_EQ(make(false, {"missing.txt"}), ZE_NONE);
+    EXPECT_FALSE(fs::exists(t / "u.zip"));
+}
+
 } // namespace
 } // namespace varnock::test

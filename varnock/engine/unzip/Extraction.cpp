@@ -322,8 +322,8 @@ int Extraction::run()
     if (options_.nzflag) {
         int length = 0;
         const char* comment = zip_get_archive_comment(archive_, &length, 0);
-        if (comment && length > 0)
-            print(Level::Summary, std::string(comment, static_cast<size_t>(length)) + "\n");
+        if (comment && length > 0) // asked for: shown at every message level
+            print(Level::Problem, std::string(comment, static_cast<size_t>(length)) + "\n");
     }
     bool listing = options_.nvflag != 0;
     bool zipinfo = !listing && options_.nZIflag != 0;

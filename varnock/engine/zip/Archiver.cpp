@@ -375,7 +375,7 @@ int Archiver::run(int32_t argc, const char* zipName, const ZIPNAMES* names)
             if (level == 0)
                 zip_set_file_compression(za, at, ZIP_CM_STORE, 0);
             else
-                zip_set_file_compression(za, at, ZIP_CM_DEFAULT, static_cast<zip_uint32_t>(level));
+                zip_set_file_compression(za, at, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level));
             if (!password.empty())
                 zip_file_set_encryption(za, at,
                                         zip_encryption_method_supported(ZIP_EM_TRAD_PKWARE, 1)
