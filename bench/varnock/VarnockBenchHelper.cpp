@@ -27,7 +27,9 @@ int main(int argc, char** argv)
         int status = 0;
         struct rusage usage {};
         wait4(pid, &status, 0, &usage);
-        std::ofstream(argv[2]) << usage.ru_maxrss << "\n";
+        long cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000 +
+                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+        std::ofstream(argv[2]) << usage.ru_maxrss << " " << cpuMs << "\n";
         return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
     }
     if (mode == "unzip" && argc == 4)
