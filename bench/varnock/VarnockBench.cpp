@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -273,6 +274,73 @@ void BM_Zip_Debian(benchmark::State& state)
 }
 
 
+// Varnock's helper and Debian's tool taken in turns within each iteration,
+// so that both see the same load of a shared machine; the counters give
+// each one's mean time and the ratio of the two.
+void Paired(benchmark::State& state, const std::vector<std::string>& varnock,
+            const std::vector<std::string>& debian, const fs::path& debianFolder,
+            const std::function<void()>& before)
+{
+    double varnockSeconds = 0, debianSeconds = 0;
+    long varnockCpu = 0, debianCpu = 0, varnockPeak = 0, debianPeak = 0;
+    bool varnockFirst = true;
+    for (auto _ : state) {
+        Outcome v, d;
+        for (int turn = 0; turn < 2; ++turn) {
+            before();
+            if ((turn == 0) == varnockFirst)
+                v = Spawn(varnock);
+            else
+                d = Spawn(debian, debianFolder);
+        }
+        varnockFirst = !varnockFirst;
+        if (v.exitCode != 0 || d.exitCode != 0) {
+            state.SkipWithError("a run failed");
+            break;
+        }
+        state.SetIterationTime(v.seconds);
+        varnockSeconds += v.seconds;
+        debianSeconds += d.seconds;
+        varnockCpu += v.cpuMs;
+        debianCpu += d.cpuMs;
+        varnockPeak = std::max(varnockPeak, v.peakKb);
+        debianPeak = std::max(debianPeak, d.peakKb);
+    }
+    double n = static_cast<double>(std::max<int64_t>(1, static_cast<int64_t>(state.iterations())));
+    state.counters["varnock_ms"] = varnockSeconds * 1000 / n;
+    state.counters["debian_ms"] = debianSeconds * 1000 / n;
+    state.counters["time_ratio"] = debianSeconds > 0 ? varnockSeconds / debianSeconds : 0;
+    state.counters["varnock_cpu_ms"] = static_cast<double>(varnockCpu) / n;
+    state.counters["debian_cpu_ms"] = static_cast<double>(debianCpu) / n;
+    state.counters["cpu_ratio"] = debianCpu > 0 ? static_cast<double>(varnockCpu) / static_cast<double>(debianCpu) : 0;
+    state.counters["varnock_peak_kb"] = static_cast<double>(varnockPeak);
+    state.counters["debian_peak_kb"] = static_cast<double>(debianPeak);
+}
+
+void BM_Unzip_Paired(benchmark::State& state, const std::string& archive)
+{
+    std::string zip = Archive(archive).string();
+    std::string out1 = FreshFolder("paired-varnock-" + archive).string();
+    std::string out2 = FreshFolder("paired-debian-" + archive).string();
+    Paired(state, {HELPER_PATH, "unzip", zip, out1}, {"unzip", "-o", "-j", "-qq", zip, "-d", out2}, {},
+           [] {});
+}
+
+void BM_Zip_Paired(benchmark::State& state)
+{
+    const Data& d = GetData();
+    fs::path folder = FreshFolder("paired-zip");
+    std::string zip1 = (folder / "varnock.zip").string(), zip2 = (folder / "debian.zip").string();
+    std::vector<std::string> varnock = {HELPER_PATH, "zip", (d.dir / "zip99").string(), zip1};
+    varnock.insert(varnock.end(), d.zipNames.begin(), d.zipNames.end());
+    std::vector<std::string> debian = {"zip", "-q", "-6", zip2};
+    debian.insert(debian.end(), d.zipNames.begin(), d.zipNames.end());
+    Paired(state, varnock, debian, d.dir / "zip99", [&] {
+        fs::remove(zip1);
+        fs::remove(zip2);
+    });
+}
+
 } // namespace
 
 // Archive names with a dash are not identifiers: spell them out.
@@ -291,5 +359,11 @@ BENCHMARK_CAPTURE(BM_Unzip_Debian, large_stored, "large-stored.zip")->Unit(bench
 BENCHMARK(BM_Zip_Varnock)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 BENCHMARK(BM_Zip_VarnockProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
 BENCHMARK(BM_Zip_Debian)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+
+BENCHMARK_CAPTURE(BM_Unzip_Paired, small_deflated, "small-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK_CAPTURE(BM_Unzip_Paired, small_stored, "small-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK_CAPTURE(BM_Unzip_Paired, large_deflated, "large-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
+BENCHMARK_CAPTURE(BM_Unzip_Paired, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
+BENCHMARK(BM_Zip_Paired)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
 
 BENCHMARK_MAIN();

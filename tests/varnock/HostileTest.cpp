@@ -334,5 +334,24 @@ TEST(Hostile, ZipBombStopsBeforeTheFileSystemIsFull)
     EXPECT_STREQ(said, "said");
 }
 
+TEST(Hostile, DamagedEntryLeavesTheFileItWouldReplace)
+{
+    TempDir t;
+    std::string data = RandomBytes(20000, 11);
+    {
+        ZipBuilder b(t / "stored.zip");
+        b.add("DATA.BIN", data, true);
+        b.close();
+    }
+    std::string bytes = tavrin::test::readFile(t / "stored.zip");
+    bytes[bytes.find(data.substr(0, 64)) + 5000] ^= 0x01;
+    WriteBytes(t / "bad.zip", bytes);
+    t.write("out/DATA.BIN", "the user's own file");
+    Releaser<_UnzipFiles> u{RealComponent().unzip()};
+    EXPECT_EQ(Unzip(u.p, (t / "bad.zip").string(), (t / "out").string()), PK_ERR);
+    EXPECT_EQ(tavrin::test::readFile(t / "out/DATA.BIN"), "the user's own file");
+    EXPECT_TRUE(PartFiles(t / "out").empty());
+}
+
 } // namespace
 } // namespace varnock::test

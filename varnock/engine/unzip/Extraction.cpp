@@ -806,11 +806,23 @@ bool Extraction::writeFile(const Entry& entry, const std::string& folder, const 
     zip_file_t* file = openEntry(entry);
     if (!file)
         return false;
-    std::string temporary;
+    // A new file is written under its own name (O_EXCL: never through a
+    // link) and removed again if anything goes wrong; a file that replaces
+    // another is written beside it and renamed, so that a damaged entry
+    // leaves the old file as it was.
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+    std::string written;
     int fd = -1;
-    for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-        temporary = TemporaryName(folder);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    bool direct = !replacing;
+    if (direct) {
+        written = path;
+        fd = ::open(path.c_str(), flags, 0666);
+        if (fd < 0 && errno == EEXIST)
+            direct = false;
+    }
+    for (int attempt = 0; !direct && attempt < 8 && fd < 0; ++attempt) {
+        written = TemporaryName(folder);
+        fd = ::open(written.c_str(), flags, 0666);
         if (fd < 0 && errno != EEXIST)
             break;
     }
@@ -860,20 +872,20 @@ bool Extraction::writeFile(const Entry& entry, const std::string& folder, const 
     // The old file goes first, as unzip programs do: a rename over an
     // existing file makes ext4 flush the new one at once, which costs more
     // than the whole extraction of a small file.
-    if (ok && replacing && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    if (ok && !direct && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
         print(Level::Problem, Format("error:  cannot replace %s: %s\n", shownName.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_DISK);
         ok = false;
     }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (ok && !direct && ::rename(written.c_str(), path.c_str()) != 0) {
         print(Level::Problem, Format("error:  cannot create %s: %s\n", shownName.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_DISK);
         ok = false;
     }
     if (!ok)
-        ::unlink(temporary.c_str());
+        ::unlink(written.c_str());
     return ok;
 }
 
