@@ -237,6 +237,14 @@ TEST_F(DiskTool, CatOfWhatIsNoImageFails)
     Bytes odd = zeroImage(0x200);
     odd[0x105] = 0x0C;
     writeFile(path("odd.ssd"), odd);
+    Bytes zip = zeroImage(0x400);
+    put(zip, 0, "PK\x03\x04");
+    writeFile(path("game.ssd"), zip);
+    const std::string prose = "A text file is no disk image, however long it is. ";
+    std::string text;
+    while (text.size() < 1000)
+        text += prose;
+    writeFile(path("readme.ssd"), Bytes(text.begin(), text.end()));
 
     const std::vector<std::pair<QString, std::string>> cases = {
         {QString::fromStdString(missing),
@@ -248,6 +256,10 @@ TEST_F(DiskTool, CatOfWhatIsNoImageFails)
         {arg("odd.ssd"), "\"" + path("odd.ssd").string() +
                              "\" is not a DFS disk image: its file count byte at 0x105 is "
                              "0x0C, not a multiple of 8"},
+        {arg("game.ssd"),
+         "\"" + path("game.ssd").string() + "\" is not a DFS disk image: it is a zip archive"},
+        {arg("readme.ssd"), "\"" + path("readme.ssd").string() +
+                                "\" is not a DFS disk image: its first 512 bytes are plain text"},
     };
     for (const auto& [image, message] : cases) {
         for (const QStringList& args :
@@ -259,6 +271,7 @@ TEST_F(DiskTool, CatOfWhatIsNoImageFails)
         }
     }
     EXPECT_EQ(readFile(path("odd.ssd")), odd);
+    EXPECT_EQ(readFile(path("game.ssd")), zip);
     EXPECT_FALSE(fs::exists(missing));
 }
 
