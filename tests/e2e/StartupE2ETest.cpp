@@ -47,7 +47,7 @@ TEST(StartupE2E, FirstRunMakesTheFoldersShowsTheWindowAndExitLeavesTheCatalogue)
 
     // The splash covers the screen first; the main window follows 6.5 s
     // after start-up has made the working folders.
-    const auto window = x.waitForWindow("Tavrin", 30s);
+    const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window) << "the main window never appeared";
     EXPECT_GE(std::chrono::steady_clock::now() - started, 6s);
     for (const char* folder : {"Temp", "Data", "Transfer"})
@@ -69,7 +69,7 @@ TEST(StartupE2E, AMissingCatalogueIsCreatedAndTheProgramGoesOn)
     AppFolder app;
     app.copyFromBuild("Images");
     Tavrin tavrin(x, app);
-    const auto window = x.waitForWindow("Tavrin", 30s);
+    const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window) << "the main window never appeared";
     EXPECT_EQ(test::readFile(app / "bbc.mdb").substr(0, 16), std::string("SQLite format 3\0", 16));
     ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+f"), QStringLiteral("e")}));
@@ -85,7 +85,7 @@ TEST(StartupE2E, ADamagedCatalogueIsReportedLeftAloneAndTheProgramEnds)
     std::ofstream(app / "bbc.mdb", std::ios::binary) << damaged;
     Tavrin tavrin(x, app);
     // The message names the catalogue; the main window never shows.
-    const auto message = x.waitForWindow("Tavrin", 30s);
+    const auto message = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(message) << "no message about the damaged catalogue";
     EXPECT_TRUE(tavrin.running());
     ASSERT_TRUE(x.typeKeys(*message, {QStringLiteral("Return")}));
