@@ -80,7 +80,7 @@ TEST(MainWindowE2E, TheSampleCatalogueInAMaximisedWindowWithItsPictureButtons)
     AppFolder app;
     copySample(app);
     Tavrin tavrin(x, app);
-    const auto window = x.waitForWindow("Tavrin", 30s);
+    const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window) << "the main window never appeared";
     const auto size = windowSize(x, *window);
     ASSERT_TRUE(size);
@@ -113,7 +113,7 @@ TEST(MainWindowE2E, HelpAboutAndTheNewDatabaseWarningOpenAndCancelChangesNothing
     copySample(app);
     const std::string before = test::readFile(app / "bbc.mdb");
     Tavrin tavrin(x, app);
-    const auto window = x.waitForWindow("Tavrin", 30s);
+    const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window);
 
     ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+h"), QStringLiteral("Return")}));
@@ -148,7 +148,7 @@ TEST(MainWindowE2E, PropertiesAreSavedAndReadBackAcrossARestart)
     std::ofstream(app / "bbc.ini") << "; kept by hand\n[Window]\nLeft=3\n";
     {
         Tavrin tavrin(x, app);
-        const auto window = x.waitForWindow("Tavrin", 30s);
+        const auto window = x.waitForWindow("Tavrin", 60s);
         ASSERT_TRUE(window);
         ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+o"), QStringLiteral("Return")}));
         const auto dialog = x.waitForWindow("Tavrin Properties", 10s);
@@ -179,7 +179,7 @@ TEST(MainWindowE2E, PropertiesAreSavedAndReadBackAcrossARestart)
 
     // The next run shows the stored values in the dialog again.
     Tavrin again(x, app);
-    const auto window = x.waitForWindow("Tavrin", 30s);
+    const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window);
     ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+o"), QStringLiteral("Return")}));
     const auto dialog = x.waitForWindow("Tavrin Properties", 10s);
