@@ -33,7 +33,12 @@ const std::filesystem::path& Scratch()
 {
     static const std::filesystem::path dir = [] {
         std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-unzip-XXXXXX").string();
-        return std::filesystem::path(mkdtemp(pattern.data()));
+        std::filesystem::path made(mkdtemp(pattern.data()));
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(Scratch(), ec);
+        });
+        return made;
     }();
     return dir;
 }
