@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <string>
 
+#include <cerrno>
+#include <csignal>
+
 #include <unistd.h>
 
 namespace {
@@ -29,14 +32,28 @@ void Message(uint64_t, uint64_t, uint32_t, uint16_t, uint16_t, uint16_t, uint16_
 }
 int Service(const char*, uint64_t) { return 0; }
 
+// A scratch folder per process: "fuzz-unzip-engine-PID" in the temporary
+// folder. libFuzzer may end without running exit handlers, so the folders
+// of processes that are gone are removed at start.
 const std::filesystem::path& Scratch()
 {
     static const std::filesystem::path dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz-unzip-XXXXXX").string();
-        std::filesystem::path made(mkdtemp(pattern.data()));
+        namespace fs = std::filesystem;
+        const std::string prefix = "fuzz-unzip-engine-";
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(fs::temp_directory_path(), ec)) {
+            std::string name = entry.path().filename().string();
+            if (name.rfind(prefix, 0) != 0)
+                continue;
+            pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + prefix.size()));
+            if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH)
+                fs::remove_all(entry.path(), ec);
+        }
+        fs::path made = fs::temp_directory_path() / (prefix + std::to_string(getpid()));
+        fs::create_directories(made, ec);
         std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(Scratch(), ec);
+            std::error_code ignored;
+            fs::remove_all(Scratch(), ignored);
         });
         return made;
     }();
@@ -72,5 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     std::error_code ec;
     std::filesystem::remove_all(out, ec);
+    std::filesystem::remove(archive, ec);
     return 0;
 }
