@@ -188,6 +188,15 @@ void Extraction::print(Level level, const std::string& text)
         return;
     if (!functions_ || !functions_->print)
         return;
+    if (archive_ && !archiveNamed_) {
+        // Every report names the archive, also when the line that starts
+        // an extraction is not shown.
+        archiveNamed_ = true;
+        std::string line = Format("Archive:  %s\n", archiveName_.c_str());
+        functions_->print(line.data(), static_cast<uint32_t>(line.size()));
+    }
+    if (text.empty())
+        return;
     std::string copy = text;
     functions_->print(copy.data(), static_cast<uint32_t>(copy.size()));
 }
@@ -318,7 +327,8 @@ int Extraction::run()
     }
     if (!openArchive())
         return code_;
-    print(Level::Summary, Format("Archive:  %s\n", archiveName_.c_str()));
+    if (options_.fQuiet < 2)
+        print(Level::Summary, ""); // the archive's line
     if (options_.nzflag) {
         int length = 0;
         const char* comment = zip_get_archive_comment(archive_, &length, 0);

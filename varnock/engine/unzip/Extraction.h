@@ -101,6 +101,7 @@ private:
     zip_t* archive_ = nullptr;
     int code_ = PK_OK;
     bool stop_ = false;
+    bool archiveNamed_ = false; // the line "Archive:  name" has been printed
     bool replaceAll_ = false;
     bool replaceNone_ = false;
     std::string password_;
