@@ -16,14 +16,14 @@ namespace {
 
 // The cell text of a field: its text when it holds any, else the column's
 // stand-in (" ", "0" or an empty cell).
-std::string_view cellText(const dao::Value& v, std::string& scratch, std::string_view otherwise)
+std::string_view cellText(const dao::FieldView& v, std::string& scratch, std::string_view otherwise)
 {
-    if (v.isText() && !v.textData().empty())
-        return v.textData();
-    if (v.isNumber()) {
-        scratch = v.text();
+    if (v.isNumber) {
+        scratch = std::to_string(v.number);
         return scratch;
     }
+    if (!v.isNull && !v.text.empty())
+        return v.text;
     return otherwise;
 }
 
@@ -67,7 +67,7 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
     std::vector<std::string_view> cells(8);
     for (int i = 0; i < count; ++i) {
         for (size_t c = 0; c < names.size(); ++c)
-            cells[c] = cellText(dbTable.Fields(ordinals[c]), scratch[c], otherwise[c]);
+            cells[c] = cellText(dbTable.fieldView(ordinals[c]), scratch[c], otherwise[c]);
         grid.setRowCells(i, cells);
         dbTable.MoveNext();
     }

@@ -500,9 +500,9 @@ size_t Recordset::fieldIndex(std::string_view name) const
                                         "' has no field '" + std::string(name) + "'.");
 }
 
-void Recordset::loadCurrent()
+void Recordset::positionCursor()
 {
-    if (currentLoaded_)
+    if (cursorPos_ == pos_ && cursorPos_ >= 0)
         return;
     const int64_t wanted = rowids_[static_cast<size_t>(pos_)];
     if (!cursor_) {
@@ -532,10 +532,44 @@ void Recordset::loadCurrent()
         }
     }
     cursorPos_ = pos_;
+}
+
+void Recordset::loadCurrent()
+{
+    if (currentLoaded_)
+        return;
+    positionCursor();
     current_.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i)
         readColumn(cursor_, static_cast<int>(i) + 1, current_[i]);
     currentLoaded_ = true;
+}
+
+FieldView Recordset::fieldView(int ordinal)
+{
+    if (ordinal < 0 || static_cast<size_t>(ordinal) >= fields_.size() ||
+        editMode_ != EditMode::None) {
+        const Value& v = Fields(ordinal); // the checks, and the edit buffer
+        return FieldView{v.isNull(), v.isNumber(), v.textData(), v.number()};
+    }
+    requireCurrent();
+    positionCursor();
+    const int column = ordinal + 1;
+    switch (sqlite3_column_type(cursor_, column)) {
+    case SQLITE_NULL:
+        return FieldView{true, false, {}, 0};
+    case SQLITE_INTEGER:
+        return FieldView{false, true, {}, sqlite3_column_int64(cursor_, column)};
+    case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(cursor_, column));
+        const int bytes = sqlite3_column_bytes(cursor_, column);
+        return FieldView{false, false, std::string_view(text ? text : "", static_cast<size_t>(bytes)), 0};
+    }
+    default: {
+        const Value& v = Fields(ordinal); // floats and blobs as Fields reads them
+        return FieldView{v.isNull(), v.isNumber(), v.textData(), v.number()};
+    }
+    }
 }
 
 const Value& Recordset::Fields(std::string_view name)

@@ -124,6 +124,14 @@ private:
 
 using Bookmark = int64_t; // a record's rowid
 
+// A field of the current record as it lies in the engine's buffer.
+struct FieldView {
+    bool isNull;
+    bool isNumber;
+    std::string_view text; // a text value
+    int64_t number;        // a number value
+};
+
 class Database;
 
 class Recordset {
@@ -146,6 +154,9 @@ public:
     // FieldOrdinal finds the position of a name once for a loop.
     const Value& Fields(int ordinal);
     int FieldOrdinal(std::string_view name) const { return static_cast<int>(fieldIndex(name)); }
+    // The same without a copy: the view is valid until the recordset moves
+    // or changes (the loader's fast path over many records).
+    FieldView fieldView(int ordinal);
     const std::vector<Field>& fieldDefs() const { return fields_; }
 
     void AddNew();
@@ -168,6 +179,7 @@ private:
     friend class Database;
     Recordset(std::shared_ptr<Connection> db, std::string table, std::vector<Field> fields);
     size_t fieldIndex(std::string_view name) const;
+    void positionCursor();
     void loadCurrent();
     void requireCurrent() const;
     sqlite3_stmt* prepare(const std::string& sql) const;

@@ -30,12 +30,16 @@ int asciiCompareIgnoringCase(std::string_view a, std::string_view b)
 
 unsigned char foldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 
-// A sort key of one cell. Text keys carry their first 16 bytes, letter case
-// folded, packed big-endian into two integers, so that most comparisons are
-// settled without reading the row's text.
+// A sort key of one cell. Text keys carry their first 24 bytes, letter case
+// folded, packed big-endian into three integers, so that most comparisons
+// (and every one between the usual publishers and genres) are settled
+// without reading the row's text.
+constexpr size_t kPrefixWords = 3;
+constexpr size_t kPrefixBytes = 8 * kPrefixWords;
+
 struct SortKey {
     union {
-        uint64_t prefix[2];
+        uint64_t prefix[kPrefixWords];
         double number; // when isNumber
     };
     const char* text;
@@ -45,15 +49,17 @@ struct SortKey {
 
 int compareText(const SortKey& a, const SortKey& b)
 {
-    for (int i = 0; i < 2; ++i)
+    for (size_t i = 0; i < kPrefixWords; ++i)
         if (a.prefix[i] != b.prefix[i])
             return a.prefix[i] < b.prefix[i] ? -1 : 1;
-    // Equal prefixes: a text of at most 16 bytes is padded with zero bytes,
-    // which no cell holds, so both texts are the same.
-    if (a.length <= 16 || b.length <= 16)
+    // Equal prefixes: a text shorter than the prefix is padded with zero
+    // bytes, which no cell holds, so both texts are the same. Texts that
+    // fill the prefix go on with the bytes after it.
+    if (a.length < kPrefixBytes || b.length < kPrefixBytes)
         return 0;
-    return asciiCompareIgnoringCase(std::string_view(a.text + 16, a.length - 16),
-                                    std::string_view(b.text + 16, b.length - 16));
+    return asciiCompareIgnoringCase(
+        std::string_view(a.text + kPrefixBytes, a.length - kPrefixBytes),
+        std::string_view(b.text + kPrefixBytes, b.length - kPrefixBytes));
 }
 
 int compareKeys(const SortKey& a, const SortKey& b)
@@ -68,7 +74,7 @@ int compareKeys(const SortKey& a, const SortKey& b)
 SortKey makeKey(std::string_view text)
 {
     SortKey key;
-    key.prefix[0] = key.prefix[1] = 0;
+    std::fill(std::begin(key.prefix), std::end(key.prefix), 0);
     key.text = text.data();
     key.length = static_cast<uint32_t>(std::min<size_t>(text.size(), 0x7FFFFFFF));
     double number = 0;
@@ -77,7 +83,7 @@ SortKey makeKey(std::string_view text)
         key.number = number;
         return key;
     }
-    const size_t n = std::min<size_t>(text.size(), 16);
+    const size_t n = std::min(text.size(), kPrefixBytes);
     for (size_t i = 0; i < n; ++i)
         key.prefix[i / 8] |= uint64_t(foldCase(static_cast<unsigned char>(text[i])))
                              << (56 - 8 * (i % 8));
@@ -310,23 +316,25 @@ void FlexGrid::setSort(int setting)
 
 namespace {
 
-// The order of `n` rows sorted by K key cells each, read from `keyOf(row, j)`.
-// Rows with equal keys keep their order: the row number settles ties, so
-// the unstable (and faster) sort gives the stable result. The keys travel
+// The order of the rows sorted by the K key cells that `cellsOf(row, out)`
+// finds. Rows with equal keys keep their order: the row number settles ties,
+// so the unstable (and faster) sort gives the stable result. The keys travel
 // with their row number through the sort, so that comparisons read
 // neighbouring memory rather than the rows' text.
-template <size_t K, typename KeyOf>
-std::vector<uint32_t> sortedOrder(size_t n, KeyOf keyOf)
+template <size_t K, typename CellsOf>
+std::vector<uint32_t> sortedOrder(size_t n, CellsOf cellsOf)
 {
     struct Entry {
         SortKey key[K];
         uint32_t row;
     };
     std::vector<Entry> entries(n);
+    std::string_view cells[K];
     for (size_t r = 0; r < n; ++r) {
+        cellsOf(r, cells);
         entries[r].row = static_cast<uint32_t>(r);
         for (size_t j = 0; j < K; ++j)
-            entries[r].key[j] = keyOf(r, j);
+            entries[r].key[j] = makeKey(cells[j]);
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         for (size_t j = 0; j < K; ++j)
@@ -346,12 +354,12 @@ void FlexGrid::sortRows(int firstKey, int lastKey)
 {
     const size_t n = rows_.size();
     const size_t k = static_cast<size_t>(lastKey - firstKey + 1);
-    std::vector<SortKey> keys(n * k);
-    for (size_t r = 0; r < n; ++r) {
+    // The key cells of a row: `out` gets k views into the row's text.
+    const auto cellsOf = [&](size_t r, std::string_view* out) {
         const std::string_view row = rows_[r];
         auto [start, end] = cellRange(rows_[r], firstKey);
         for (size_t j = 0; j < k; ++j) {
-            keys[r * k + j] = makeKey(row.substr(start, end - start));
+            out[j] = row.substr(start, end - start);
             if (end < row.size()) {
                 start = end + 1;
                 const size_t next = row.find(kCellSeparator, start);
@@ -360,14 +368,21 @@ void FlexGrid::sortRows(int firstKey, int lastKey)
                 start = end;
             }
         }
-    }
-    const auto keyOf = [&](size_t r, size_t j) { return keys[r * k + j]; };
+    };
     std::vector<uint32_t> order;
     switch (k) {
-    case 1: order = sortedOrder<1>(n, keyOf); break;
-    case 2: order = sortedOrder<2>(n, keyOf); break;
-    case 3: order = sortedOrder<3>(n, keyOf); break;
-    default:
+    case 1: order = sortedOrder<1>(n, cellsOf); break;
+    case 2: order = sortedOrder<2>(n, cellsOf); break;
+    case 3: order = sortedOrder<3>(n, cellsOf); break;
+    default: {
+        // Wider selections are rare: keys looked up by row number.
+        std::vector<SortKey> keys(n * k);
+        std::vector<std::string_view> cells(k);
+        for (size_t r = 0; r < n; ++r) {
+            cellsOf(r, cells.data());
+            for (size_t j = 0; j < k; ++j)
+                keys[r * k + j] = makeKey(cells[j]);
+        }
         order.resize(n);
         std::iota(order.begin(), order.end(), 0u);
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
@@ -377,8 +392,7 @@ void FlexGrid::sortRows(int firstKey, int lastKey)
             return a < b;
         });
     }
-    keys.clear();
-    keys.shrink_to_fit();
+    }
 
     Batch batch(*this);
     std::vector<std::string> sorted(n);

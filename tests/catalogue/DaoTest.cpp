@@ -106,8 +106,28 @@ TEST(Dao, FieldsReadByNameKeepNullApartFromEmptyText)
     EXPECT_EQ(rs.Fields("Number").number(), 3);
     EXPECT_EQ(rs.Fields("Number").text(), "3");
     expectError(errItemNotFound, [&] { (void)rs.Fields("Nope"); });
+
+    // The copy-free view tells the same, record by record and in an edit.
+    const int name = rs.FieldOrdinal("name"), number = rs.FieldOrdinal("NUMBER");
+    rs.MoveFirst();
+    EXPECT_TRUE(rs.fieldView(name).isNull);
+    EXPECT_EQ(rs.fieldView(number).number, 1);
+    EXPECT_TRUE(rs.fieldView(number).isNumber);
+    rs.MoveNext();
+    EXPECT_FALSE(rs.fieldView(name).isNull);
+    EXPECT_EQ(rs.fieldView(name).text, "");
+    rs.MoveNext();
+    EXPECT_EQ(rs.fieldView(name).text, "abc");
+    rs.Edit();
+    rs.setField("Name", Value("xyz"));
+    EXPECT_EQ(rs.fieldView(name).text, "xyz");
+    rs.CancelUpdate();
+    EXPECT_EQ(rs.fieldView(name).text, "abc");
+    expectError(errItemNotFound, [&] { (void)rs.fieldView(9); });
+
     rs.MoveNext();
     EXPECT_TRUE(rs.isEOF());
+    expectError(errNoCurrentRecord, [&] { (void)rs.fieldView(name); });
     expectError(errNoCurrentRecord, [&] { rs.MoveNext(); });
 }
 

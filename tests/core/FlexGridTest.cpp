@@ -52,6 +52,13 @@ TEST(GenericOrder, NumbersCompareAsNumbersBeforeTextAndTextIgnoresCase)
         {" 7 ", "7", 0},     {"1e3", "999", 1},    {"10", "abc", -1},    {"abc", "10", 1},
         {"apple", "Banana", -1}, {"ACORN", "acorn", 0}, {"a", "ab", -1}, {"", "a", -1},
         {" ", "a", -1},      {"1a", "1b", -1},     {"+4", "3", 1},       {".5", "0.4", 1},
+        // Texts of 16, 24 and more bytes, equal but for their end or case.
+        {"Superior Softwar", "Superior Software", -1},
+        {"Lanternfish Software Ltd", "Lanternfish Software Ltdb", -1},
+        {"Lanternfish Software Ltdb", "Lanternfish Software Ltd", 1},
+        {"Lanternfish Software Ltd", "LANTERNFISH SOFTWARE LTD", 0},
+        {"Lanternfish Software Limited", "lanternfish software limitee", -1},
+        {"Lanternfish Software Limited", "Lanternfish Software Limited", 0},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(std::string(r.a) + " vs " + r.b);
