@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace tavrin {
 
 FrmDialog::FrmDialog(Form1& form1)
@@ -43,7 +45,22 @@ FrmDialog::FrmDialog(Form1& form1)
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Text1->setGeometry(twipsRect(120, 480, 3375, 975, this));
     // The box shows the lines; their carriage returns are Windows' line ends.
-    Text1->setPlainText(QString::fromUtf8(kWarning).remove(QLatin1Char('\r')).trimmed());
+    const QString warning = QString::fromUtf8(kWarning).remove(QLatin1Char('\r')).trimmed();
+    Text1->document()->setDocumentMargin(2);
+    // The box was designed for a narrower font than the sans-serif fonts
+    // here: a smaller size keeps each of the three lines on one line.
+    const int room = Text1->width() - 2 * Text1->frameWidth() - 6;
+    while (textFont.pointSizeF() > 6.0) {
+        const QFontMetrics metrics(textFont);
+        int widest = 0;
+        for (const QString& line : warning.split(QLatin1Char('\n')))
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        if (widest <= room)
+            break;
+        textFont.setPointSizeF(textFont.pointSizeF() - 0.25);
+    }
+    Text1->setFont(textFont);
+    Text1->setPlainText(warning);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
