@@ -30,6 +30,27 @@ HRESULT PutBoolProperty(int16_t& stored, VARIANT_BOOL value);
     HRESULT get_##Name(VARIANT_BOOL* value) override { return GetBoolProperty(m_##Name, value); }          \
     HRESULT put_##Name(VARIANT_BOOL value) override { return PutBoolProperty(m_##Name, value); }
 
+// QueryInterface of a Varnock class: its own interface `Main` (also answered
+// for IUnknown), the error record and the prompt host.
+template <class Main, class Object>
+HRESULT QueryObjectInterface(Object* self, REFIID riid, const IID& mainIid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == mainIid)
+        *object = static_cast<Main*>(self);
+    else if (riid == IID_IErrorRecord)
+        *object = static_cast<IErrorRecord*>(self);
+    else if (riid == IID_IPromptHost)
+        *object = static_cast<IPromptHost*>(self);
+    else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    self->AddRef();
+    return S_OK;
+}
+
 // The reference count of a Varnock object of class `Derived`; the object
 // deletes itself when the last reference goes.
 template <class Derived>

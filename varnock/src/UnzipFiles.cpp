@@ -11,20 +11,7 @@ const char* const kUnzipSource = "UnZipFiles::Unzip";
 
 HRESULT UnzipFiles::QueryInterface(REFIID riid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID__UnzipFiles)
-        *object = static_cast<_UnzipFiles*>(this);
-    else if (riid == IID_IErrorRecord)
-        *object = static_cast<IErrorRecord*>(this);
-    else if (riid == IID_IPromptHost)
-        *object = static_cast<IPromptHost*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    addRef();
-    return S_OK;
+    return QueryObjectInterface<_UnzipFiles>(this, riid, IID__UnzipFiles, object);
 }
 
 HRESULT UnzipFiles::get_ZipFileName(BSTR* value)

@@ -19,20 +19,7 @@ ZipFiles::ZipFiles()
 
 HRESULT ZipFiles::QueryInterface(REFIID riid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID__ZipFiles)
-        *object = static_cast<_ZipFiles*>(this);
-    else if (riid == IID_IErrorRecord)
-        *object = static_cast<IErrorRecord*>(this);
-    else if (riid == IID_IPromptHost)
-        *object = static_cast<IPromptHost*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    addRef();
-    return S_OK;
+    return QueryObjectInterface<_ZipFiles>(this, riid, IID__ZipFiles, object);
 }
 
 std::string ZipFiles::Key(const std::string& name)

@@ -40,6 +40,8 @@ std::string MatchEntry(const std::string& folder, const std::string& name)
     return found;
 }
 
+} // namespace
+
 void AppendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
@@ -58,8 +60,6 @@ void AppendUtf8(std::string& out, char32_t cp)
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
 }
-
-} // namespace
 
 std::string ToSlashes(std::string_view path)
 {

@@ -20,6 +20,9 @@ std::string UpperCase(std::string_view text);
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b);
 
+// Appends one code point to `out` as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // Backslashes become "/", and where the exact path does not exist each part
 // of it is matched against the folder's entries without regard to letter
 // case, as Windows would. Parts that match nothing are kept as written.
