@@ -270,7 +270,7 @@ TEST_F(CataloguePanelTest, UpdateWritesTitleAndOptionOnly)
     panel->ShowSelectedCatalogue();
     EXPECT_EQ(text(panel->txtTitle), "ELITE");
 
-    panel->txtTitle->setText(QStringLiteral("Elite \u65E5 Special!"));
+    panel->txtTitle->setText(QStringLiteral("Elite \u65E5 Stardust!"));
     panel->Option4->setChecked(true); // "Exec"
     panel->txtFile1[1]->setText(QStringLiteral("$.CHANGED L"));
     QTest::mouseClick(panel->cmdUpdateEdits, Qt::LeftButton);
@@ -278,7 +278,7 @@ TEST_F(CataloguePanelTest, UpdateWritesTitleAndOptionOnly)
 
     Bytes expected = before;
     put(expected, 0x000, "Elite ? ");
-    put(expected, 0x100, "Spec");
+    put(expected, 0x100, "Star");
     expected[0x106] = 0x33;
     EXPECT_EQ(readBytes(dir / "elite.ssd"), expected);
     // The panel is not read again.
