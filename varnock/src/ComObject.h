@@ -30,6 +30,20 @@ HRESULT PutBoolProperty(int16_t& stored, VARIANT_BOOL value);
     HRESULT get_##Name(VARIANT_BOOL* value) override { return GetBoolProperty(m_##Name, value); }          \
     HRESULT put_##Name(VARIANT_BOOL value) override { return PutBoolProperty(m_##Name, value); }
 
+// A string property: the stored text, a new BSTR for the caller.
+#define VARNOCK_STRING_PROPERTY(Name)                                                              \
+    HRESULT get_##Name(BSTR* value) override                                                       \
+    {                                                                                              \
+        ClearErrorRecord();                                                                        \
+        return ReturnString(m_##Name, value);                                                      \
+    }                                                                                              \
+    HRESULT put_##Name(BSTR value) override                                                        \
+    {                                                                                              \
+        ClearErrorRecord();                                                                        \
+        m_##Name = BstrView(value);                                                                \
+        return S_OK;                                                                               \
+    }
+
 // QueryInterface of a Varnock class: its own interface `Main` (also answered
 // for IUnknown), the error record and the prompt host.
 template <class Main, class Object>

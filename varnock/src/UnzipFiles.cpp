@@ -14,32 +14,6 @@ HRESULT UnzipFiles::QueryInterface(REFIID riid, void** object)
     return QueryObjectInterface<_UnzipFiles>(this, riid, IID__UnzipFiles, object);
 }
 
-HRESULT UnzipFiles::get_ZipFileName(BSTR* value)
-{
-    ClearErrorRecord();
-    return ReturnString(m_ZipFileName, value);
-}
-
-HRESULT UnzipFiles::put_ZipFileName(BSTR value)
-{
-    ClearErrorRecord();
-    m_ZipFileName = BstrView(value);
-    return S_OK;
-}
-
-HRESULT UnzipFiles::get_ExtractDir(BSTR* value)
-{
-    ClearErrorRecord();
-    return ReturnString(m_ExtractDir, value);
-}
-
-HRESULT UnzipFiles::put_ExtractDir(BSTR value)
-{
-    ClearErrorRecord();
-    m_ExtractDir = BstrView(value);
-    return S_OK;
-}
-
 HRESULT UnzipFiles::Unzip(BSTR* sZipFileName, BSTR* sExtractDir, int32_t* result)
 {
     ClearErrorRecord();

@@ -50,10 +50,8 @@ public:
     VARNOCK_ENUM_PROPERTY(Privilege, ZPrivilege)
 #undef VARNOCK_ENUM_PROPERTY
 
-    HRESULT get_ZipFileName(BSTR* value) override;
-    HRESULT put_ZipFileName(BSTR value) override;
-    HRESULT get_ExtractDir(BSTR* value) override;
-    HRESULT put_ExtractDir(BSTR value) override;
+    VARNOCK_STRING_PROPERTY(ZipFileName)
+    VARNOCK_STRING_PROPERTY(ExtractDir)
     HRESULT Unzip(BSTR* sZipFileName, BSTR* sExtractDir, int32_t* result) override;
     HRESULT GetLastMessage(BSTR* result) override;
 

@@ -27,38 +27,12 @@ std::string ZipFiles::Key(const std::string& name)
     return engine::FoldCase(name);
 }
 
-HRESULT ZipFiles::get_ZipFileName(BSTR* value)
-{
-    ClearErrorRecord();
-    return ReturnString(m_ZipFileName, value);
-}
-
-HRESULT ZipFiles::put_ZipFileName(BSTR value)
-{
-    ClearErrorRecord();
-    m_ZipFileName = BstrView(value);
-    return S_OK;
-}
-
 HRESULT ZipFiles::get_ZipFileCount(int32_t* value)
 {
     ClearErrorRecord();
     if (!value)
         return E_POINTER;
     *value = static_cast<int32_t>(m_Items.size()) - 1;
-    return S_OK;
-}
-
-HRESULT ZipFiles::get_RootDirectory(BSTR* value)
-{
-    ClearErrorRecord();
-    return ReturnString(m_RootDirectory, value);
-}
-
-HRESULT ZipFiles::put_RootDirectory(BSTR value)
-{
-    ClearErrorRecord();
-    m_RootDirectory = BstrView(value);
     return S_OK;
 }
 

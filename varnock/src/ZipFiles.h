@@ -21,13 +21,11 @@ public:
     ULONG Release() override { return release(); }
 
     VARNOCK_BOOL_PROPERTY(RecurseFolders)
-    HRESULT get_ZipFileName(BSTR* value) override;
-    HRESULT put_ZipFileName(BSTR value) override;
+    VARNOCK_STRING_PROPERTY(ZipFileName)
     VARNOCK_BOOL_PROPERTY(Encrypted)
     VARNOCK_BOOL_PROPERTY(IncludeSystemFiles)
     HRESULT get_ZipFileCount(int32_t* value) override;
-    HRESULT get_RootDirectory(BSTR* value) override;
-    HRESULT put_RootDirectory(BSTR value) override;
+    VARNOCK_STRING_PROPERTY(RootDirectory)
     VARNOCK_BOOL_PROPERTY(UpdatingZip)
     HRESULT AddFile(BSTR sFileName, VARIANT* result) override;
     HRESULT RemoveFile(BSTR sFileName, VARIANT* result) override;
