@@ -161,6 +161,28 @@ long ProcessCpuMs()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
 }
 
+// Times one command per iteration (its own wall clock, peak memory and
+// processor time); `before` runs ahead of each, e.g. to remove an output.
+void MeasureCommand(benchmark::State& state, const std::vector<std::string>& command,
+                    const char* failure, const fs::path& folder = {},
+                    const std::function<void()>& before = {})
+{
+    long peak = 0, cpu = 0;
+    for (auto _ : state) {
+        if (before)
+            before();
+        Outcome o = Spawn(command, folder);
+        if (o.exitCode != 0) {
+            state.SkipWithError(failure);
+            break;
+        }
+        state.SetIterationTime(o.seconds);
+        peak = std::max(peak, o.peakKb);
+        cpu += o.cpuMs;
+    }
+    Report(state, peak, cpu);
+}
+
 void BM_Unzip_Varnock(benchmark::State& state, const std::string& archive)
 {
     std::string zip = Archive(archive).string();
@@ -180,36 +202,14 @@ void BM_Unzip_VarnockProcess(benchmark::State& state, const std::string& archive
 {
     std::string zip = Archive(archive).string();
     std::string out = FreshFolder("helper-" + archive).string();
-    long peak = 0, cpu = 0;
-    for (auto _ : state) {
-        Outcome o = Spawn({HELPER_PATH, "unzip", zip, out});
-        if (o.exitCode != 0) {
-            state.SkipWithError("helper failed");
-            break;
-        }
-        state.SetIterationTime(o.seconds);
-        peak = std::max(peak, o.peakKb);
-        cpu += o.cpuMs;
-    }
-    Report(state, peak, cpu);
+    MeasureCommand(state, {HELPER_PATH, "unzip", zip, out}, "helper failed");
 }
 
 void BM_Unzip_Debian(benchmark::State& state, const std::string& archive)
 {
     std::string zip = Archive(archive).string();
     std::string out = FreshFolder("debian-" + archive).string();
-    long peak = 0, cpu = 0;
-    for (auto _ : state) {
-        Outcome o = Spawn({"unzip", "-o", "-j", "-qq", zip, "-d", out});
-        if (o.exitCode != 0) {
-            state.SkipWithError("unzip failed");
-            break;
-        }
-        state.SetIterationTime(o.seconds);
-        peak = std::max(peak, o.peakKb);
-        cpu += o.cpuMs;
-    }
-    Report(state, peak, cpu);
+    MeasureCommand(state, {"unzip", "-o", "-j", "-qq", zip, "-d", out}, "unzip failed");
 }
 
 void BM_Zip_Varnock(benchmark::State& state)
@@ -237,19 +237,7 @@ void BM_Zip_VarnockProcess(benchmark::State& state)
     std::string zip = (FreshFolder("zip-helper") / "out.zip").string();
     std::vector<std::string> args = {HELPER_PATH, "zip", (d.dir / "zip99").string(), zip};
     args.insert(args.end(), d.zipNames.begin(), d.zipNames.end());
-    long peak = 0, cpu = 0;
-    for (auto _ : state) {
-        fs::remove(zip);
-        Outcome o = Spawn(args);
-        if (o.exitCode != 0) {
-            state.SkipWithError("helper failed");
-            break;
-        }
-        state.SetIterationTime(o.seconds);
-        peak = std::max(peak, o.peakKb);
-        cpu += o.cpuMs;
-    }
-    Report(state, peak, cpu);
+    MeasureCommand(state, args, "helper failed", {}, [&] { fs::remove(zip); });
 }
 
 void BM_Zip_Debian(benchmark::State& state)
@@ -258,19 +246,7 @@ void BM_Zip_Debian(benchmark::State& state)
     std::string zip = (FreshFolder("zip-debian") / "out.zip").string();
     std::vector<std::string> args = {"zip", "-q", "-6", zip};
     args.insert(args.end(), d.zipNames.begin(), d.zipNames.end());
-    long peak = 0, cpu = 0;
-    for (auto _ : state) {
-        fs::remove(zip);
-        Outcome o = Spawn(args, d.dir / "zip99");
-        if (o.exitCode != 0) {
-            state.SkipWithError("zip failed");
-            break;
-        }
-        state.SetIterationTime(o.seconds);
-        peak = std::max(peak, o.peakKb);
-        cpu += o.cpuMs;
-    }
-    Report(state, peak, cpu);
+    MeasureCommand(state, args, "zip failed", d.dir / "zip99", [&] { fs::remove(zip); });
 }
 
 

@@ -3,6 +3,7 @@
 
 #include "FailingFiles.h"
 #include "ImageBytes.h"
+#include "ImageFiles.h"
 
 #include "core/Form1State.h"
 #include "diskimage/CataloguePanelState.h"
@@ -24,19 +25,6 @@ using Outcome = CataloguePanelState::Outcome;
 
 namespace
 {
-
-void writeFile(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-Bytes readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 Bytes imageTitled(std::string_view title8, uint8_t boot)
 {

@@ -3,6 +3,7 @@
 
 #include "FailingFiles.h"
 #include "ImageBytes.h"
+#include "ImageFiles.h"
 
 #include "diskimage/DiskImageFile.h"
 
@@ -15,26 +16,12 @@
 #include <iterator>
 #include <random>
 
-
 namespace fs = std::filesystem;
 using namespace tavrin;
 using namespace tavrin::test;
 
 namespace
 {
-
-void writeFile(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-Bytes readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // An 800-sector image whose every byte outside the catalogue fields is
 // noise, so a write that touches anything else shows.

@@ -3,6 +3,7 @@
 
 #include "FailingFiles.h"
 #include "ImageBytes.h"
+#include "ImageFiles.h"
 
 #include "diskimage/DiskCatalogue.h"
 
@@ -19,7 +20,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-
 
 namespace fs = std::filesystem;
 using namespace tavrin;
@@ -55,19 +55,6 @@ ToolRun runTool(const QStringList& args, As as = As::Me, const QString& stdoutFi
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
-}
-
-void writeFile(const fs::path& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-Bytes readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // A Watford 62-file image with a few entries of each kind.
