@@ -1,0 +1,34 @@
+#pragma once
+// Zipped software: a catalogue entry that is a ".zip" archive is unpacked
+// flat into the temporary folder through a fresh UnzipFiles object of
+// Varnock, and the image to run is looked for there.
+
+#include "core/Form1State.h"
+#include "core/Prompt.h"
+
+#include <functional>
+#include <string>
+
+namespace tavrin {
+
+class VarnockLibrary;
+
+// Appends text to the main window's information box.
+using AppendInfo = std::function<void(const std::string&)>;
+
+// Unpacks f.sFullFilename into f.sTempDir and looks for the image to run:
+// one named like the archive (".ssd", ".dsd", ".img", ".bbc"), then one
+// built from ".inf" files, then any image in the unpacked tree. On success
+// f.iZipped is 1 and f.sFullFilename, f.sFilename, f.sFilenameNoExt and
+// f.sExt describe the image. False when the unpacker could not be created
+// or raised an error: the cause has been shown and the launch must stop.
+bool UnzipSoftware(Form1State& f, Prompt& prompt, const VarnockLibrary& varnock,
+                   const AppendInfo& appendInfo);
+
+// Takes f.sTempDir "\" f.sFilenameNoExt + sExt2 when that file exists.
+void CheckProcessedZipFile(Form1State& f, const std::string& sExt2, const AppendInfo& appendInfo);
+
+// The first image of the unpacked tree, in listing order.
+bool FindImageInTempDir(Form1State& f, Prompt& prompt);
+
+} // namespace tavrin
