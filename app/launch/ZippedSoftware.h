@@ -11,7 +11,11 @@
 
 namespace tavrin {
 
-class VarnockLibrary;
+class UnzipFilesObject;
+
+// Gives a fresh UnzipFiles object for one extraction; throws VarnockError
+// when the component library cannot be loaded or the object not created.
+using CreateUnzipFiles = std::function<UnzipFilesObject()>;
 
 // Appends text to the main window's information box.
 using AppendInfo = std::function<void(const std::string&)>;
@@ -22,7 +26,7 @@ using AppendInfo = std::function<void(const std::string&)>;
 // f.iZipped is 1 and f.sFullFilename, f.sFilename, f.sFilenameNoExt and
 // f.sExt describe the image. False when the unpacker could not be created
 // or raised an error: the cause has been shown and the launch must stop.
-bool UnzipSoftware(Form1State& f, Prompt& prompt, const VarnockLibrary& varnock,
+bool UnzipSoftware(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles,
                    const AppendInfo& appendInfo);
 
 // Takes f.sTempDir "\" f.sFilenameNoExt + sExt2 when that file exists.
