@@ -6,6 +6,7 @@
 #include "core/Form1State.h"
 #include "core/Prompt.h"
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -16,6 +17,11 @@ class UnzipFilesObject;
 // Gives a fresh UnzipFiles object for one extraction; throws VarnockError
 // when the component library cannot be loaded or the object not created.
 using CreateUnzipFiles = std::function<UnzipFilesObject()>;
+
+// The program's factory: loads Varnock from `folder` (the application
+// folder when empty) on first use, and makes `prompt` answer its questions
+// (the password, overwriting a file) for every object it creates.
+CreateUnzipFiles UnzipFilesFactory(Prompt& prompt, const std::filesystem::path& folder = {});
 
 // Appends text to the main window's information box.
 using AppendInfo = std::function<void(const std::string&)>;
