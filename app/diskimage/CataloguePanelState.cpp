@@ -24,6 +24,10 @@ std::string notUpdated(const std::string& why)
 {
     return "The title and boot option were not written.\n\n" + why + ".";
 }
+std::string updateOff(const std::string& why)
+{
+    return "Update is off, as this is not a DFS disk image: " + why + ".";
+}
 } // namespace message
 
 std::string selectedRowFile(const Form1State& f)
@@ -83,6 +87,7 @@ std::string CataloguePanelState::ReadDiskCatalogue(const std::string& path)
     }
     catalogue_ = std::move(read.catalogue);
     shownFile_ = path;
+    updateRefusal_ = read.notDfs ? message::updateOff(*read.notDfs) : std::string();
     return {};
 }
 
@@ -90,11 +95,12 @@ void CataloguePanelState::ClearCataloguePanel()
 {
     catalogue_ = DiskCatalogue{};
     shownFile_.clear();
+    updateRefusal_.clear();
 }
 
 bool CataloguePanelState::CanUpdate(const Form1State& f) const
 {
-    return !shownFile_.empty() && f.sFullFilename == shownFile_ &&
+    return !shownFile_.empty() && updateRefusal_.empty() && f.sFullFilename == shownFile_ &&
            selectedRowFile(f) == shownFile_;
 }
 

@@ -57,9 +57,14 @@ class CataloguePanelState
     void ClearCataloguePanel();
 
     // True while "Update" may write: the panel shows the catalogue of an
-    // image, and that image is both sFullFilename and the file of the grid's
-    // current row.
+    // image that "Update" would not refuse (see UpdateRefusal), and that
+    // image is both sFullFilename and the file of the grid's current row.
     bool CanUpdate(const Form1State& f) const;
+
+    // Why "Update" is off for the shown file although the panel shows its
+    // catalogue: it is not a DFS image, and a write would be refused. Empty
+    // when the panel shows a DFS image or nothing.
+    const std::string& UpdateRefusal() const { return updateRefusal_; }
 
     // "Update": writes the title and the checked boot option (none: byte
     // 0x106 is left alone) into the image the panel shows. Returns the
@@ -79,6 +84,7 @@ class CataloguePanelState
     DiskCatalogue catalogue_;
     std::string shownFile_;
     std::string textExt_;
+    std::string updateRefusal_;
 };
 
 } // namespace tavrin

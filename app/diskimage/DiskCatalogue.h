@@ -9,8 +9,15 @@
 //   0x105  1 byte   eight times the number of files
 //   0x106  1 byte   boot option in bits 4 and 5, sector count bits 8 and 9 in bits 0 and 1
 //   0x107  1 byte   sector count, low byte
+//   0x108  31 records of 8 bytes, one for each entry: load address, execution
+//          address and length (low 16 bits each, low byte first), a mixed
+//          byte, and the start sector's low byte. The mixed byte holds the
+//          start sector's bits 8 and 9 in bits 0 and 1, and bits 16 and 17 of
+//          the load address in bits 2 and 3, of the length in bits 4 and 5,
+//          of the execution address in bits 6 and 7.
 // A Watford 62-file disk marks sector 2 with eight bytes 0xAA and holds 31
-// more entries from 0x208 on, in the same 8-byte form.
+// more entries from 0x208 on, in the same 8-byte form, with their records in
+// sector 3 from 0x308 on and their file count at 0x305.
 //
 // Every function here is pure and bounds-checked: bytes past the end of a
 // short image read as absent, never past the span.
@@ -48,7 +55,12 @@ constexpr uint8_t kWatfordMarkerByte = 0xAA;
 constexpr size_t kWatfordFirstEntryOffset = 0x208;
 constexpr int kFirstEntryPosition = 9;           // offset 0x008 as a position counted from 1
 constexpr int kWatfordFirstEntryPosition = 521; // offset 0x208
-constexpr size_t kCatalogueReadLength = 0x300; // every byte the catalogue is read from
+constexpr size_t kCatalogueReadLength = 0x400;  // every byte the catalogue is read from
+constexpr size_t kRecordOffset = 0x100;         // an entry's record lies one sector after its name
+constexpr size_t kSectorCountHighOffset = 0x106;
+constexpr uint8_t kSectorCountHighMask = 0x03;
+constexpr size_t kWatfordFileCountOffset = 0x305;
+constexpr size_t kCatalogueSectors = 2;
 constexpr uint8_t kBootOptionMask = 0x30;
 constexpr int kBootOptionShift = 4;
 constexpr uint8_t kDirectoryLockBit = 0x80;
@@ -95,12 +107,60 @@ std::string ReadCatalogueTitle(std::span<const uint8_t> image);
 // True when sector 2 starts with the eight 0xAA bytes of a 62-file catalogue.
 bool HasWatfordCatalogue(std::span<const uint8_t> image);
 
-// Boot option 0 to 3 when byte 0x106 is exactly 0x03, 0x13, 0x23 or 0x33;
-// none for any other value, or when the image is too short to hold it.
+// Boot option 0 to 3 from bits 4 and 5 of byte 0x106, whatever the sector
+// count bits 0 and 1 beside them (3 on an 800-sector disk, 1 on a 400-sector
+// one). None when any of the bits no DFS uses (2, 3, 6, 7) is set, or when
+// the image is too short to hold the byte.
 std::optional<int> ReadBootOption(std::span<const uint8_t> image);
+
+// One file of the catalogue as DFS's *INFO tells it.
+struct CatalogueFile {
+    int box = 0;           // the entry's number, 1 to 62
+    std::string name;      // UTF-8, the seven name characters without trailing spaces
+    std::string directory; // UTF-8, one character
+    bool locked = false;
+    // The entry's record, none when it lies past the end of a short image.
+    // Addresses whose bits 16 and 17 are both set are I/O processor
+    // addresses and read as FFxxxx, as DFS shows them.
+    std::optional<uint32_t> load;
+    std::optional<uint32_t> exec;
+    std::optional<uint32_t> length;
+    std::optional<int> startSector;
+};
+
+// The file of entry n (1 to 62) when the panel shows that entry (see
+// FormatCatalogueEntry); none for an empty box. Entries 32 to 62 are read
+// only from a Watford 62-file disk.
+std::optional<CatalogueFile> ReadCatalogueFile(std::span<const uint8_t> image, int n);
+
+// An 18-bit address of a catalogue record as DFS shows it: FF0000 added
+// when bits 16 and 17 are both set.
+uint32_t HostAddress(uint32_t address18);
+
+// The disk's sector count from bytes 0x106 (bits 0 and 1) and 0x107; none
+// when the image is too short to hold them.
+std::optional<int> ReadSectorCount(std::span<const uint8_t> image);
+
+// The sectors no file uses: the sector count less the catalogue's two
+// sectors (four on a Watford 62-file disk) and the sectors of every file
+// the file count byte (bytes) counts, and never below 0. None when the
+// image is too short to hold the catalogue and its records.
+std::optional<int> FreeSectors(std::span<const uint8_t> image);
+
+// Text for a terminal line: each control character (C0, DEL and C1) as
+// "\xNN", and the backslash as "\\", so that no byte of a name or title
+// can break a line or reach the terminal as a command. Other characters are
+// kept as they are.
+std::string WithVisibleControlCharacters(std::string_view utf8);
 
 // The whole catalogue: title, 31 or 62 entries, boot option.
 DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image);
+
+// True when sector 1 describes its files as DFS writes them: a file count
+// that is a multiple of 8, a disk of at least the two catalogue sectors, and
+// the sectors of every counted file of some length lying inside the disk,
+// after the catalogue. False when the image does not hold both sectors.
+bool CatalogueHoldsTogether(std::span<const uint8_t> image);
 
 // Why the bytes cannot be the start of a DFS image, or none when they can.
 // An image must hold both catalogue sectors (512 bytes); it must not start
@@ -108,8 +168,11 @@ DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image);
 // program, a tape image) nor hold nothing but text in its two sectors; and
 // its file count byte 0x105 must be a multiple of 8. Every multiple of 8 that
 // fits the byte (0 to 0xF8) stays within the 31 entries of a catalogue, so
-// that one test also keeps the count within its maximum. `imageSize` is the
-// size of the whole file, which may be longer than the bytes passed.
+// that one test also keeps the count within its maximum. A signature made of
+// letters only ("GIF89a", "%PDF-", "UEF File!") can also be the start of a
+// disk's title, so it counts only when the catalogue does not hold together
+// (CatalogueHoldsTogether); one with a control byte always counts. `imageSize`
+// is the size of the whole file, which may be longer than the bytes passed.
 std::optional<std::string> CheckDfsImage(std::span<const uint8_t> image, uint64_t imageSize);
 
 // The twelve title bytes for a title typed as UTF-8 text: composed to single

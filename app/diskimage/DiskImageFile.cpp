@@ -260,6 +260,7 @@ DiskCatalogueRead ReadDiskCatalogue(std::string_view path)
         return result;
     }
     result.catalogue = ParseDiskCatalogue(head.bytes);
+    result.notDfs = CheckDfsImage(head.bytes, head.size);
     return result;
 }
 

@@ -28,6 +28,9 @@ struct DiskImageHead {
 // The catalogue of an image file, as the panel shows it.
 struct DiskCatalogueRead {
     DiskCatalogue catalogue;
+    // Why WriteDiskCatalogue would refuse the file, as CheckDfsImage tells
+    // it; none when it is a DFS image.
+    std::optional<std::string> notDfs;
     std::string error; // empty when the file was read
     bool ok() const { return error.empty(); }
 };
@@ -44,7 +47,8 @@ DiskImageHead ReadDiskImageHead(std::string_view path, size_t length = dfs::kCat
 
 // Reads the catalogue of the image, opened for reading only. A file shorter
 // than the bytes read gives empty boxes for what lies past its end (see
-// ParseDiskCatalogue); only a file that cannot be opened or read fails.
+// ParseDiskCatalogue); only a file that cannot be opened or read fails. A
+// file that is not a DFS image is shown all the same, with the reason why.
 DiskCatalogueRead ReadDiskCatalogue(std::string_view path);
 
 // The message for a file that is not a DFS image, `reason` as CheckDfsImage

@@ -18,8 +18,15 @@ CreateImgOutcome CreateImgFile(std::string_view folder, std::string_view filenam
     CreateImgOutcome outcome;
     if (!IsImgFilename(filename)) {
         outcome.message = kInvalidImgFilename;
+        outcome.nameRefused = true;
         return outcome;
     }
+    for (std::string_view outside : {"/", "\\", ".."})
+        if (filename.find(outside) != std::string_view::npos) {
+            outcome.message = kFilenameLeavesFolder;
+            outcome.nameRefused = true;
+            return outcome;
+        }
     std::string path(folder);
     if (path.empty() || path.back() != '/')
         path += '/';

@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,9 @@ namespace
 // Positions in twips inside Frame3, which is 7845 by 4935 twips.
 constexpr int kTitleLeft = 240, kTitleTop = 300, kTitleWidth = 2700, kBoxHeight = 315;
 constexpr int kExtLeft = 3060, kExtWidth = 900;
+// Why "Update" is off: right of the extension, above Frame1.
+constexpr int kUpdateOffLeft = 4080, kUpdateOffTop = 180, kUpdateOffWidth = 3645,
+              kUpdateOffHeight = 510;
 // The 62 entries stand in 5 columns of 13, numbered down each column.
 constexpr int kFrame1Left = 120, kFrame1Top = 705, kFrame1Width = 7605, kFrame1Height = 3585;
 constexpr int kEntryRows = 13;
@@ -112,6 +116,14 @@ void CataloguePanel::build()
     TextExt = textBox(w, QStringLiteral("TextExt"),
                       twipsRect(kExtLeft, kTitleTop, kExtWidth, kBoxHeight, w));
     TextExt->setReadOnly(true);
+    // Twelve characters are what the catalogue holds.
+    txtTitle->setMaxLength(static_cast<int>(dfs::kTitleLength));
+    lblUpdateOff = new QLabel(w);
+    lblUpdateOff->setObjectName(QStringLiteral("lblUpdateOff"));
+    lblUpdateOff->setGeometry(
+        twipsRect(kUpdateOffLeft, kUpdateOffTop, kUpdateOffWidth, kUpdateOffHeight, w));
+    lblUpdateOff->setWordWrap(true);
+    lblUpdateOff->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     Frame1 = new QGroupBox(w);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -162,6 +174,11 @@ void CataloguePanel::build()
     const QString style = panelStyle();
     for (QWidget* control : std::initializer_list<QWidget*>{txtTitle, TextExt, Frame1, Frame2})
         control->setStyleSheet(style);
+    lblUpdateOff->setStyleSheet(QStringLiteral("QLabel { color: %1; background: transparent; }")
+                                    .arg(colorFromBgr(kYellow).name()));
+    QFont small = lblUpdateOff->font();
+    small.setPointSizeF(7);
+    lblUpdateOff->setFont(small);
 }
 
 std::array<QRadioButton*, 4> CataloguePanel::options() const
@@ -178,6 +195,7 @@ void CataloguePanel::setPanelVisible(bool visible)
     for (int n = 1; n <= dfs::kMaxEntries; ++n)
         txtFile1[static_cast<size_t>(n)]->setVisible(visible);
     Frame3->setVisible(visible);
+    followSelection();
 }
 
 void CataloguePanel::ShowPictureView() { setPanelVisible(false); }
@@ -227,7 +245,15 @@ void CataloguePanel::ClearCataloguePanel()
     followSelection();
 }
 
-void CataloguePanel::followSelection() { cmdUpdateEdits->setEnabled(state_.CanUpdate(f_)); }
+void CataloguePanel::followSelection()
+{
+    cmdUpdateEdits->setEnabled(state_.CanUpdate(f_));
+    const QString why = QString::fromStdString(state_.UpdateRefusal());
+    lblUpdateOff->setText(why);
+    lblUpdateOff->setToolTip(why);
+    cmdUpdateEdits->setToolTip(why);
+    lblUpdateOff->setVisible(!txtTitle->isHidden() && !why.isEmpty());
+}
 
 void CataloguePanel::followSelectionOf(QItemSelectionModel* selection)
 {

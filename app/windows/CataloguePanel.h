@@ -15,6 +15,7 @@
 class QButtonGroup;
 class QGroupBox;
 class QItemSelectionModel;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -54,7 +55,8 @@ class CataloguePanel : public QObject
     void ClearCataloguePanel();
 
     // Enables "Update" only while the panel shows the catalogue of the
-    // selected row's file. Called on every change of the grid's rows or
+    // selected row's file, and that file is a DFS image; for one that is
+    // not, lblUpdateOff tells why. Called on every change of the grid's rows or
     // current cell; `selection` is the grid view's, whose moves the grid
     // model does not signal.
     void followSelection();
@@ -82,6 +84,9 @@ class CataloguePanel : public QObject
     QLineEdit* Text4 = nullptr;
     QLineEdit* TextExt = nullptr;
     QPushButton* cmdUpdateEdits = nullptr;
+    // Beside the extension: why "Update" is off for a file that is not a
+    // DFS image; shown only then.
+    QLabel* lblUpdateOff = nullptr;
 
   private:
     void build();

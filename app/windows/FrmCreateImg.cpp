@@ -161,7 +161,7 @@ void FrmCreateImg::cmdCreate_Click()
         CreateImgFile(filMain->path().toStdString(), txtFilename->text().toStdString());
     if (outcome.created)
         filMain->refresh();
-    const bool failed = !outcome.created && outcome.message != kInvalidImgFilename;
+    const bool failed = !outcome.created && !outcome.nameRefused;
     prompt_.messageBox(outcome.message, PromptButtons::Ok,
                        failed ? PromptIcon::Exclamation : PromptIcon::None);
     if (outcome.created)

@@ -228,26 +228,27 @@ TEST_F(PanelState, UpdateActsOnlyWhileTheShownImageIsSelected)
 
 TEST_F(PanelState, UpdateWithoutAnOptionLeavesByte0x106)
 {
-    writeFile(path("forty.ssd"), imageTitled("FORTY", 0x21));
+    writeFile(path("forty.ssd"), imageTitled("FORTY", 0x25));
     rows({path("forty.ssd")});
     panel_.ShowSelectedCatalogue(f_, false);
     EXPECT_EQ(panel_.catalogue().bootOption, std::nullopt);
     EXPECT_EQ(panel_.WriteDiskCatalogue(f_, panel_.catalogue().title, std::nullopt), "");
     const Bytes after = readFile(path("forty.ssd"));
-    EXPECT_EQ(after[0x106], 0x21);
+    EXPECT_EQ(after[0x106], 0x25);
     EXPECT_EQ(after[0x107], 0x20);
     EXPECT_EQ(std::string(after.begin(), after.begin() + 8), "FORTY   ");
 }
 
 TEST_F(PanelState, AFailedUpdateIsTold)
 {
-    linkToRunningProgram(path("busy.ssd"));
+    writeFile(path("gone.ssd"), imageTitled("GONE", 0x03));
     writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
-    rows({path("busy.ssd"), path("one.ssd")});
+    rows({path("gone.ssd"), path("one.ssd")});
     ASSERT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Read);
+    fs::remove(path("gone.ssd"));
     EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "X", 0),
-              "The title and boot option were not written.\n\nCannot open \"" + path("busy.ssd") +
-                  "\": Text file busy.");
+              "The title and boot option were not written.\n\nCannot open \"" + path("gone.ssd") +
+                  "\": No such file or directory.");
 
     select(1);
     panel_.ShowSelectedCatalogue(f_, false);
@@ -260,6 +261,22 @@ TEST_F(PanelState, AFailedUpdateIsTold)
                        "catalogue of \"" +
                            path("one.ssd") + "\": File too large.");
     EXPECT_EQ(readFile(path("one.ssd")), imageTitled("ONE", 0x03));
+}
+
+TEST_F(PanelState, WhatIsNoDfsImageIsShownWithUpdateOffAndTheReason)
+{
+    const Bytes zip = imageTitled("PK\x03\x04    ", 0x03);
+    writeFile(path("zip.ssd"), zip);
+    rows({path("zip.ssd")});
+    ASSERT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Read);
+    EXPECT_EQ(panel_.catalogue().entries[0], "$.ELITE   L");
+    EXPECT_FALSE(panel_.CanUpdate(f_));
+    EXPECT_EQ(panel_.UpdateRefusal(),
+              "Update is off, as this is not a DFS disk image: it is a zip archive.");
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "X", 0), "");
+    EXPECT_EQ(readFile(path("zip.ssd")), zip);
+    panel_.ClearCataloguePanel();
+    EXPECT_EQ(panel_.UpdateRefusal(), "");
 }
 
 TEST_F(PanelState, AShortFileShowsWhatItHoldsAndNothingFails)
@@ -300,6 +317,17 @@ TEST_F(PanelState, CreateChecksTheExtensionAndTellsTheOutcome)
         EXPECT_EQ(outcome.message, "Invalid filename, the extension must be .img") << refused;
     }
     EXPECT_TRUE(fs::is_empty(folder));
+
+    // Names that would reach outside the chosen folder.
+    fs::create_directory(path("in"));
+    for (const char* refused : {"../up.img", "a/b.img", "..\\up.img", "C:\\x.img", "..img"}) {
+        const CreateImgOutcome outcome = CreateImgFile(path("in"), refused);
+        EXPECT_FALSE(outcome.created) << refused;
+        EXPECT_EQ(outcome.message, "Invalid filename, it must not hold \"/\", \"\\\" or \"..\"")
+            << refused;
+    }
+    EXPECT_TRUE(fs::is_empty(path("in")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 
     writeFile(path("old.img"), Bytes(300000, 0x55));
     const CreateImgOutcome outcome = CreateImgFile(folder + "/", "old.img");

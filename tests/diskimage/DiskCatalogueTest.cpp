@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 using namespace std::string_literals;
 using namespace tavrin;
@@ -148,18 +149,22 @@ class BootOptionDisplay : public testing::TestWithParam<BootCase>
 {
 };
 
-TEST_P(BootOptionDisplay, ChecksTheOptionOfTheWholeByte)
+TEST_P(BootOptionDisplay, ReadsBits4And5WhateverTheSectorCountBits)
 {
     Bytes image = zeroImage();
     image[0x106] = GetParam().byte;
     EXPECT_EQ(ReadBootOption(image), GetParam().option);
 }
 
+// 800-sector disks (low bits 3) as before; 400-sector ones (low bits 1) too;
+// a bit that no DFS sets shows no option.
 INSTANTIATE_TEST_SUITE_P(Table, BootOptionDisplay,
                          testing::Values(BootCase{0x03, 0}, BootCase{0x13, 1}, BootCase{0x23, 2},
-                                         BootCase{0x33, 3}, BootCase{0x21, std::nullopt},
-                                         BootCase{0x00, std::nullopt}, BootCase{0x31, std::nullopt},
-                                         BootCase{0x43, std::nullopt}));
+                                         BootCase{0x33, 3}, BootCase{0x01, 0}, BootCase{0x11, 1},
+                                         BootCase{0x21, 2}, BootCase{0x31, 3}, BootCase{0x00, 0},
+                                         BootCase{0x32, 3}, BootCase{0x43, std::nullopt},
+                                         BootCase{0xC3, std::nullopt}, BootCase{0x27, std::nullopt},
+                                         BootCase{0x0B, std::nullopt}));
 
 TEST(WatfordCatalogue, EightMarkerBytesShow62Entries)
 {
@@ -251,6 +256,7 @@ struct DfsCheckCase {
     std::string head; // the first bytes
     bool dfs;
     std::string reason;
+    std::string sector1 = {}; // bytes from 0x100 on, before the file count
 };
 
 void PrintTo(const DfsCheckCase& c, std::ostream* out)
@@ -267,6 +273,7 @@ TEST_P(DfsCheck, TellsWhyBytesAreNoDfsImage)
     const DfsCheckCase& c = GetParam();
     Bytes image = zeroImage(c.size);
     put(image, 0, c.head);
+    put(image, 0x100, c.sector1);
     if (c.size > 0x105)
         image[0x105] = c.fileCount;
     const auto reason = CheckDfsImage(image, image.size());
@@ -291,18 +298,30 @@ INSTANTIATE_TEST_SUITE_P(
         DfsCheckCase{1024, 0x00, "PK\x03\x04"s, false, "it is a zip archive"},
         DfsCheckCase{1024, 0x00, "PK\x05\x06"s, false, "it is a zip archive"},
         DfsCheckCase{1024, 0x00, "\x1F\x8B\x08"s, false, "it is a gzip file"},
-        DfsCheckCase{1024, 0x00, "\x7F" "ELF\x02"s, false, "it is a program"},
+        DfsCheckCase{1024, 0x00,
+                     "\x7F"
+                     "ELF\x02"s,
+                     false, "it is a program"},
         DfsCheckCase{1024, 0x00, "\x89PNG\r\n"s, false, "it is a PNG picture"},
         DfsCheckCase{1024, 0x00, "GIF89a", false, "it is a GIF picture"},
         DfsCheckCase{1024, 0x00, "GIF87a", false, "it is a GIF picture"},
         DfsCheckCase{1024, 0x00, "\xFF\xD8\xFF\xE0"s, false, "it is a JPEG picture"},
         DfsCheckCase{1024, 0x00, "%PDF-1.4", false, "it is a PDF document"},
         DfsCheckCase{1024, 0x00, "UEF File!\0"s, false, "it is a UEF tape image"},
+        // A title may begin like a signature of letters: the catalogue decides.
+        DfsCheckCase{1024, 0x00, "GIF89a D", true, "", "EMOS\0\0\x03\x20"s},
+        DfsCheckCase{1024, 0x08, "%PDF-VIE", true, "",
+                     "WER \0\0\x01\x90"
+                     "\0\x19\x23\x80\x00\x28\x00\x02"s},
+        DfsCheckCase{1024, 0x08, "GIF89a D", false, "it is a GIF picture",
+                     "EMOS\0\0\x03\x20"
+                     "\0\x19\x23\x80\x00\x28\x03\x20"s},
+        // One with a control byte cannot be typed as a title.
+        DfsCheckCase{1024, 0x00, "PK\x03\x04"s, false, "it is a zip archive", "    \0\0\x03\x20"s},
         DfsCheckCase{512, 0x20, std::string(510, 'a') + "\r\n", false,
                      "its first 512 bytes are plain text"},
         // One control byte anywhere in the two sectors: no text file.
-        DfsCheckCase{512, 0x20, std::string(300, 'a') + "\x03" + std::string(211, 'a'), true,
-                     ""}));
+        DfsCheckCase{512, 0x20, std::string(300, 'a') + "\x03" + std::string(211, 'a'), true, ""}));
 
 TEST(DfsCheck, TextPastTheCatalogueSectorsDoesNotCount)
 {
@@ -441,6 +460,90 @@ TEST(BootOptionWriting, RefusesOptionsOutside0To3AndShortImages)
     Bytes shortImage = zeroImage(0x106);
     EXPECT_FALSE(WriteBootOption(shortImage, 3));
     EXPECT_EQ(shortImage, zeroImage(0x106));
+}
+
+// Load 0x1900, exec 0x8023, length 0x2800 and start sector 2, with the high
+// bits of each from the mixed byte; both address bits set read as FF.
+TEST(FileInfo, TakesTheHighBitsFromTheMixedByte)
+{
+    const uint32_t table[][5] = {{0x00, 0x001900, 0x008023, 0x02800, 0x002},
+                                 {0xFF, 0xFF1900, 0xFF8023, 0x32800, 0x302},
+                                 {0x55, 0x011900, 0x018023, 0x12800, 0x102},
+                                 {0xA6, 0x011900, 0x028023, 0x22800, 0x202},
+                                 {0xCC, 0xFF1900, 0xFF8023, 0x02800, 0x002}};
+    for (const auto& [mixed, load, exec, length, start] : table) {
+        Bytes image = zeroImage(0x400);
+        putEntry(image, 2, "ELITE", 0xA4);
+        put(image, 0x110, "\0\x19\x23\x80\0\x28"s + char(mixed) + "\x02");
+        const auto file = ReadCatalogueFile(image, 2);
+        ASSERT_TRUE(file.has_value());
+        EXPECT_EQ(std::tie(file->box, file->name, file->directory, file->locked),
+                  std::make_tuple(2, "ELITE", "$", true));
+        EXPECT_EQ(std::make_tuple(*file->load, *file->exec, *file->length, *file->startSector),
+                  std::make_tuple(load, exec, length, int(start)))
+            << mixed;
+    }
+}
+
+TEST(FileInfo, OfShownEntriesWithTheRecordsTheFileHolds)
+{
+    Bytes image = zeroImage(0x400);
+    putEntry(image, 1, "A", 0x24);
+    putEntry(image, 2, "HIDDEN", 0x10);
+    putEntry(image, 32, "W", 0x24);
+    put(image, 0x308, "\x34\x12"s);
+    EXPECT_FALSE(ReadCatalogueFile(image, 2) || ReadCatalogueFile(image, 3) ||
+                 ReadCatalogueFile(image, 32)); // hidden, empty, no Watford marker
+    putWatfordMarker(image);
+    EXPECT_EQ(ReadCatalogueFile(image, 32).value().load, 0x1234u);
+    EXPECT_EQ(ReadCatalogueFile(Bytes(image.begin(), image.begin() + 0x10F), 1).value().load,
+              std::nullopt);
+}
+
+// Files of 0x2800 (40 sectors) and 0x201 (3 sectors) bytes; a Watford
+// catalogue with one of 0x10000 bytes (256 sectors).
+Bytes withFiles(uint8_t count, uint8_t high, uint8_t low, bool watford = false)
+{
+    Bytes image = zeroImage(0x400);
+    put(image, 0x105, std::string{char(count), char(high), char(low)});
+    put(image, 0x108,
+        "\0\0\0\0\0\x28\0\x02"
+        "\0\0\0\0\x01\x02\0\x2A"s);
+    if (watford) {
+        putWatfordMarker(image);
+        put(image, 0x305,
+            "\x08\0\0"
+            "\0\0\0\0\0\0\x10\x30"s);
+    }
+    return image;
+}
+
+TEST(FreeSpace, IsTheSectorCountLessCatalogueAndCountedFiles)
+{
+    const std::vector<std::tuple<Bytes, std::optional<int>, std::optional<int>>> table = {
+        {MakeBlankImage(), 800, 798},
+        {withFiles(0x10, 0x21, 0x90), 400, 355},
+        {withFiles(0x08, 0x03, 0x20), 800, 758},       // one file counted
+        {withFiles(0x10, 0x03, 0x20, true), 800, 497}, // Watford
+        {withFiles(0x10, 0x00, 0x10), 16, 0},          // over full
+        {zeroImage(0x107), std::nullopt, std::nullopt},
+        {Bytes(0x10F, 0x08), 8, std::nullopt}}; // the record is cut
+    for (const auto& [image, sectors, free] : table) {
+        EXPECT_EQ(ReadSectorCount(image), sectors);
+        EXPECT_EQ(FreeSectors(image), free) << image.size();
+    }
+}
+
+TEST(VisibleText, ControlCharactersAndTheBackslashAreEscaped)
+{
+    const std::pair<std::string, std::string> table[] = {
+        {"$.ELITE   L", "$.ELITE   L"},
+        {"A\nB\rC\tD", "A\\x0AB\\x0DC\\x09D"},
+        {"\x1B[2J\x01\x7F", "\\x1B[2J\\x01\\x7F"},
+        {"\u0081\u009B\u00A0\u00E9\u20AC", "\\x81\\x9B\u00A0\u00E9\u20AC"},
+        {"C:\\x0A", "C:\\\\x0A"}};
+    for (const auto& [text, shown] : table)
+        EXPECT_EQ(WithVisibleControlCharacters(text), shown);
 }
 
 TEST(ImgFilename, ExtensionIsCheckedWithoutRegardToCase)

@@ -213,12 +213,12 @@ TEST_F(CataloguePanelTest, AWatfordImageFillsAll62Boxes)
     EXPECT_EQ(text(panel->txtFile1[62]), "");
 }
 
-TEST_F(CataloguePanelTest, BootOptionsFollowTheWholeByte)
+TEST_F(CataloguePanelTest, BootOptionsFollowBits4And5)
 {
     const std::vector<std::pair<uint8_t, std::vector<bool>>> cases = {
-        {0x03, {true, false, false, false}},  {0x13, {false, true, false, false}},
-        {0x23, {false, false, true, false}},  {0x33, {false, false, false, true}},
-        {0x21, {false, false, false, false}}, {0x00, {false, false, false, false}},
+        {0x03, {true, false, false, false}}, {0x13, {false, true, false, false}},
+        {0x23, {false, false, true, false}}, {0x33, {false, false, false, true}},
+        {0x31, {false, false, false, true}}, {0x27, {false, false, false, false}},
         {0x03, {true, false, false, false}}};
     rows({path("boot.ssd")});
     for (const auto& [byte, checked] : cases) {
@@ -296,7 +296,7 @@ TEST_F(CataloguePanelTest, UpdateWritesTitleAndOptionOnly)
 
 TEST_F(CataloguePanelTest, UpdateKeepsTheSectorCountBitsAndAnUncheckedByte)
 {
-    Bytes before = sampleImage("FORTY", "", 0x21);
+    Bytes before = sampleImage("FORTY", "", 0x25); // bit 2: no option shown
     before[0x107] = 0x90;
     writeBytes(dir / "forty.ssd", before);
     rows({path("forty.ssd")});
@@ -304,13 +304,13 @@ TEST_F(CataloguePanelTest, UpdateKeepsTheSectorCountBitsAndAnUncheckedByte)
     ASSERT_EQ(checkedOptions(), (std::vector<bool>{false, false, false, false}));
     panel->cmdUpdateEdits->click();
     Bytes after = readBytes(dir / "forty.ssd");
-    EXPECT_EQ(after[0x106], 0x21);
+    EXPECT_EQ(after[0x106], 0x25);
     EXPECT_EQ(after[0x107], 0x90);
 
     panel->Option2->setChecked(true); // "Load"
     panel->cmdUpdateEdits->click();
     after = readBytes(dir / "forty.ssd");
-    EXPECT_EQ(after[0x106], 0x11);
+    EXPECT_EQ(after[0x106], 0x15);
     EXPECT_EQ(after[0x107], 0x90);
 }
 
@@ -370,14 +370,47 @@ TEST_F(CataloguePanelTest, WithElectrEmSelectedOnlyTheExtensionFollows)
 
 TEST_F(CataloguePanelTest, AFailedUpdateIsTold)
 {
-    linkToRunningProgram(dir / "busy.ssd");
-    rows({path("busy.ssd")});
+    writeBytes(dir / "gone.ssd", sampleImage("GONE", "", 0x03));
+    rows({path("gone.ssd")});
     panel->ShowSelectedCatalogue();
     ASSERT_TRUE(panel->cmdUpdateEdits->isEnabled());
+    fs::remove(dir / "gone.ssd");
     panel->cmdUpdateEdits->click();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "The title and boot option were not written.\n\nCannot open \"" +
-                                        path("busy.ssd") + "\": Text file busy.");
+    EXPECT_EQ(prompt.shown[0].text,
+              "The title and boot option were not written.\n\nCannot open \"" + path("gone.ssd") +
+                  "\": No such file or directory.");
+    EXPECT_FALSE(fs::exists(dir / "gone.ssd"));
+}
+
+TEST_F(CataloguePanelTest, WhatIsNoDfsImageIsShownWithUpdateOffAndTheReason)
+{
+    Bytes odd = sampleImage("ODD", "", 0x03);
+    odd[0x105] = 0x0C;
+    writeBytes(dir / "odd.ssd", odd);
+    writeBytes(dir / "one.ssd", sampleImage("ONE", "", 0x03));
+    rows({path("odd.ssd"), path("one.ssd")});
+    panel->ShowCataloguePanel();
+    panel->ShowSelectedCatalogue();
+    EXPECT_EQ(text(panel->txtFile1[1]), "$.ELITE   L");
+    EXPECT_FALSE(panel->cmdUpdateEdits->isEnabled());
+    EXPECT_FALSE(panel->lblUpdateOff->isHidden());
+    EXPECT_EQ(panel->lblUpdateOff->text(),
+              "Update is off, as this is not a DFS disk image: its file "
+              "count byte at 0x105 is 0x0C, not a multiple of 8.");
+    EXPECT_TRUE(prompt.shown.empty());
+
+    clickRow(1);
+    EXPECT_TRUE(panel->cmdUpdateEdits->isEnabled());
+    EXPECT_TRUE(panel->lblUpdateOff->isHidden());
+}
+
+TEST_F(CataloguePanelTest, TheTitleBoxTakesTwelveCharacters)
+{
+    panel->ShowCataloguePanel();
+    panel->txtTitle->clear();
+    QTest::keyClicks(panel->txtTitle, QStringLiteral("Fifteen letters"));
+    EXPECT_EQ(text(panel->txtTitle), "Fifteen lett");
 }
 
 TEST_F(CataloguePanelTest, TheBlankImageShowsEmptyWithNothingChecked)

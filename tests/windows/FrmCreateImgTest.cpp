@@ -137,6 +137,18 @@ TEST_F(FrmCreateImgTest, NamesWithoutImgAreRefusedAndNothingIsWritten)
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "Files"), fs::directory_iterator()), 3);
 }
 
+TEST_F(FrmCreateImgTest, NamesReachingOutsideTheFolderAreRefused)
+{
+    FrmCreateImg& d = open();
+    emit d.dirMain->itemActivated(d.dirMain->currentItem()->child(0), 0); // Acme
+    d.txtFilename->setText(QStringLiteral("../up.img"));
+    QTest::mouseClick(d.cmdCreate, Qt::LeftButton);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "Invalid filename, it must not hold \"/\", \"\\\" or \"..\"");
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_FALSE(fs::exists(dir / "Files/up.img"));
+}
+
 TEST_F(FrmCreateImgTest, CreateWritesTheBlankImageTellsAndCloses)
 {
     FrmCreateImg& d = open();

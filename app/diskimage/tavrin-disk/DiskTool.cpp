@@ -16,31 +16,42 @@ namespace
 
 constexpr std::string_view kProgram = "tavrin-disk";
 
-constexpr std::string_view kUsage = "Usage: tavrin-disk cat [--json] IMAGE\n"
-                                    "       tavrin-disk set IMAGE [--title TEXT] [--boot 0..3]\n"
-                                    "       tavrin-disk blank IMAGE\n"
-                                    "       tavrin-disk --help\n";
-
 constexpr std::string_view kIntroHelp =
     "Reads and writes the catalogue of Acorn DFS disk images (.ssd, .dsd, .img,\n"
     ".bbc) as the catalogue panel of Tavrin does, and creates blank images.\n"
     "IMAGE may be written with \\ or / and in any letter case.\n";
 
 constexpr std::string_view kCatHelp =
-    "cat [--json] IMAGE\n"
+    "cat [--info] [--json] IMAGE\n"
     "    Prints the disk's title, its boot option and its 62 catalogue entries\n"
-    "    exactly as the catalogue panel shows them:\n"
+    "    as the catalogue panel shows them:\n"
     "        Title: TITLE\n"
     "        Boot: 0 Nothing | 1 Load | 2 Run | 3 Exec | none\n"
     "    then 62 lines, one for each box: the box number in two columns, a\n"
     "    space and the entry's text (nothing after the space for an empty box).\n"
     "    An entry reads directory, \".\", seven name characters, a space, and\n"
     "    \"L\" for a locked file. Entries 32 to 62 are filled only on a Watford\n"
-    "    62-file disk. The boot option is \"none\" when byte 0x106 is not one of\n"
-    "    0x03, 0x13, 0x23, 0x33.\n"
-    "    --json prints one object instead:\n"
+    "    62-file disk. The boot option is bits 4 and 5 of byte 0x106; it is\n"
+    "    \"none\" when a bit no DFS uses (2, 3, 6 or 7) is set there. Control\n"
+    "    characters in the title and names are shown as \\xNN, a backslash as\n"
+    "    \\\\. A file that is not a DFS image is shown all the same, with a\n"
+    "    note on standard error telling why set will not write to it.\n"
+    "    --info adds, after the boot option,\n"
+    "        Sectors: the disk's sector count (bytes 0x106 and 0x107)\n"
+    "        Free: the sectors no counted file or catalogue sector uses\n"
+    "    and to each entry its load and execution address, length and start\n"
+    "    sector in hexadecimal, as DFS's *INFO shows them (FF1900 FF8023\n"
+    "    002800 002); bits 16 and 17 come from the entry's mixed byte, and an\n"
+    "    address with both set shows as FFxxxx.\n"
+    "    --json prints one object instead, with the title and entries as they\n"
+    "    are (JSON escapes):\n"
     "        {\"title\": text, \"boot\": 0 to 3 or null, \"entries\": [62 texts]}\n"
-    "    with \"\" for an empty box.\n";
+    "    with \"\" for an empty box. With --info it also holds \"sectors\",\n"
+    "    \"free_sectors\" and \"files\", one object for each shown entry:\n"
+    "        {\"box\": 1 to 62, \"name\": text, \"directory\": text,\n"
+    "         \"locked\": true or false, \"load\": number, \"exec\": number,\n"
+    "         \"length\": number, \"start_sector\": number}\n"
+    "    (numbers are null where a short file ends before them).\n";
 
 constexpr std::string_view kSetHelp =
     "set IMAGE [--title TEXT] [--boot 0..3]\n"
@@ -56,13 +67,27 @@ constexpr std::string_view kBlankHelp =
     "    \"Create\" dialog does; IMAGE must end in .img. A file of that name is\n"
     "    replaced entirely.\n";
 
+// The help of every command, in the order --help lists them; the first line
+// of each is its usage.
+constexpr std::string_view kCommandHelp[] = {
+    kCatHelp, kSetHelp, kBlankHelp,
+    // Further commands add their help here.
+};
+
 constexpr std::string_view kStatusHelp =
-    "Exit status: 0 on success, 1 when a file cannot be read or written or is\n"
-    "not a DFS disk image (shorter than its two catalogue sectors, 512 bytes;\n"
-    "another kind of file such as a zip archive, a picture or a tape image;\n"
-    "plain text; or a file count byte at 0x105 that is not a multiple of 8),\n"
-    "2 for bad arguments. Messages go to standard error; a file that is not\n"
-    "a DFS image is never written.\n";
+    "Exit status: 0 on success, 1 when a file cannot be read or written, or\n"
+    "when set is given a file that is not a DFS disk image (shorter than its\n"
+    "two catalogue sectors, 512 bytes; another kind of file such as a zip\n"
+    "archive, a picture or a tape image, unless its catalogue holds together\n"
+    "as DFS writes it, since a title may begin like a signature made of\n"
+    "letters; plain text; or a file count byte at 0x105 that is not a\n"
+    "multiple of 8), 2 for bad arguments. Messages go to standard error; a\n"
+    "file that is not a DFS image is never written.\n";
+
+std::string_view firstLine(std::string_view text)
+{
+    return text.substr(0, text.find('\n'));
+}
 
 // Every message of the program.
 namespace message
@@ -110,6 +135,10 @@ std::string badImgName()
 std::string cannotWriteOutput()
 {
     return "cannot write to standard output";
+}
+std::string setWillNotWrite(const std::string& notDfs)
+{
+    return "note: " + notDfs + "; set will not write to it";
 }
 } // namespace message
 
@@ -244,7 +273,8 @@ class DiskTool
     int cat(const std::vector<std::string>& args)
     {
         Arguments parsed;
-        if (auto error = parseArguments("cat", args, {}, {"--json"}, parsed); !error.empty())
+        if (auto error = parseArguments("cat", args, {}, {"--json", "--info"}, parsed);
+            !error.empty())
             return badArguments(error);
         if (parsed.help)
             return commandHelp(kCatHelp);
@@ -252,14 +282,18 @@ class DiskTool
         const DiskImageHead head = ReadDiskImageHead(*parsed.image);
         if (!head.ok())
             return failed(head.error);
-        if (auto reason = CheckDfsImage(head.bytes, head.size))
-            return failed(NotDfsImageMessage(*parsed.image, *reason));
 
+        // Shown as the panel shows it, whatever the file; set's refusal is told.
         const DiskCatalogue catalogue = ParseDiskCatalogue(head.bytes);
+        std::optional<DiskInfo> info;
+        if (parsed.option("--info"))
+            info = ReadDiskInfo(head.bytes);
         if (parsed.option("--json"))
-            out_ << DiskCatalogueJson(catalogue) << '\n';
+            out_ << DiskCatalogueJson(catalogue, info ? &*info : nullptr) << '\n';
         else
-            printCatalogue(catalogue);
+            printCatalogue(catalogue, info ? &*info : nullptr);
+        if (auto reason = CheckDfsImage(head.bytes, head.size))
+            note(message::setWillNotWrite(NotDfsImageMessage(*parsed.image, *reason)));
         return finish(kDiskToolOk);
     }
 
@@ -301,29 +335,55 @@ class DiskTool
         return result.ok() ? finish(kDiskToolOk) : failed(result.error);
     }
 
-    void printCatalogue(const DiskCatalogue& catalogue)
+    void printCatalogue(const DiskCatalogue& catalogue, const DiskInfo* info)
     {
-        out_ << "Title: " << catalogue.title << '\n';
+        out_ << "Title: " << WithVisibleControlCharacters(catalogue.title) << '\n';
         out_ << "Boot: ";
         if (catalogue.bootOption)
             out_ << *catalogue.bootOption << ' ' << kBootOptionLabels[*catalogue.bootOption];
         else
             out_ << "none";
         out_ << '\n';
+        if (info) {
+            auto number = [](std::optional<int> n) {
+                return n ? std::to_string(*n) : std::string("unknown");
+            };
+            out_ << "Sectors: " << number(info->sectors) << '\n';
+            out_ << "Free: " << number(info->freeSectors) << '\n';
+        }
         for (size_t n = 1; n <= catalogue.entries.size(); ++n) {
             char number[8];
             std::snprintf(number, sizeof number, "%2zu ", n);
-            out_ << number << catalogue.entries[n - 1] << '\n';
+            out_ << number << WithVisibleControlCharacters(catalogue.entries[n - 1]);
+            if (const CatalogueFile* file = info ? info->file(static_cast<int>(n)) : nullptr)
+                out_ << infoColumns(*file);
+            out_ << '\n';
         }
+    }
+
+    // "  FF1900 FF8023 002800 002", as *INFO shows a file; nothing when the
+    // record lies past the end of a short file.
+    static std::string infoColumns(const CatalogueFile& file)
+    {
+        if (!file.load)
+            return {};
+        char text[40];
+        std::snprintf(text, sizeof text, "  %06X %06X %06X %03X", unsigned(*file.load),
+                      unsigned(*file.exec), unsigned(*file.length), unsigned(*file.startSector));
+        return text;
     }
 
     void printHelp()
     {
-        out_ << kUsage << '\n'
-             << kIntroHelp << '\n'
-             << "Commands:\n"
-             << kCatHelp << kSetHelp << kBlankHelp << '\n'
-             << kStatusHelp;
+        std::string_view lead = "Usage: ";
+        for (std::string_view help : kCommandHelp) {
+            out_ << lead << "tavrin-disk " << firstLine(help) << '\n';
+            lead = "       ";
+        }
+        out_ << "       tavrin-disk --help\n\n" << kIntroHelp << "\nCommands:\n";
+        for (std::string_view help : kCommandHelp)
+            out_ << help;
+        out_ << '\n' << kStatusHelp;
     }
 
     int commandHelp(std::string_view help)
@@ -344,6 +404,8 @@ class DiskTool
         return kDiskToolFailed;
     }
 
+    void note(const std::string& text) { err_ << kProgram << ": " << text << '\n'; }
+
     // A result that cannot be written (a full disk, a closed pipe) is a failure.
     int finish(int status)
     {
@@ -359,19 +421,61 @@ class DiskTool
 
 } // namespace
 
-std::string DiskCatalogueJson(const DiskCatalogue& catalogue)
+const CatalogueFile* DiskInfo::file(int box) const
 {
+    for (const CatalogueFile& f : files)
+        if (f.box == box)
+            return &f;
+    return nullptr;
+}
+
+DiskInfo ReadDiskInfo(std::span<const uint8_t> image)
+{
+    DiskInfo info;
+    info.sectors = ReadSectorCount(image);
+    info.freeSectors = FreeSectors(image);
+    for (int n = 1; n <= dfs::kMaxEntries; ++n)
+        if (auto file = ReadCatalogueFile(image, n))
+            info.files.push_back(std::move(*file));
+    return info;
+}
+
+std::string DiskCatalogueJson(const DiskCatalogue& catalogue, const DiskInfo* info)
+{
+    auto number = [](auto value) { return value ? std::to_string(*value) : std::string("null"); };
     std::string json = "{\"title\": ";
     appendJsonString(json, catalogue.title);
     json += ", \"boot\": ";
-    json += catalogue.bootOption ? std::to_string(*catalogue.bootOption) : "null";
+    json += number(catalogue.bootOption);
+    if (info) {
+        json += ", \"sectors\": " + number(info->sectors);
+        json += ", \"free_sectors\": " + number(info->freeSectors);
+    }
     json += ", \"entries\": [";
     for (size_t i = 0; i < catalogue.entries.size(); ++i) {
         if (i > 0)
             json += ", ";
         appendJsonString(json, catalogue.entries[i]);
     }
-    json += "]}";
+    json += "]";
+    if (info) {
+        json += ", \"files\": [";
+        for (const CatalogueFile& file : info->files) {
+            if (&file != &info->files.front())
+                json += ", ";
+            json += "{\"box\": " + std::to_string(file.box) + ", \"name\": ";
+            appendJsonString(json, file.name);
+            json += ", \"directory\": ";
+            appendJsonString(json, file.directory);
+            json += std::string(", \"locked\": ") + (file.locked ? "true" : "false");
+            json += ", \"load\": " + number(file.load);
+            json += ", \"exec\": " + number(file.exec);
+            json += ", \"length\": " + number(file.length);
+            json += ", \"start_sector\": " + number(file.startSector) + "}";
+        }
+        json += "]";
+    }
+    json += "}";
     return json;
 }
 

@@ -4,7 +4,10 @@
 
 #include "diskimage/DiskCatalogue.h"
 
+#include <cstdint>
 #include <iosfwd>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,8 +25,20 @@ enum DiskToolStatus : int {
 // to `out`, messages to `err`. Returns the exit status.
 int RunDiskTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// What "cat --info" adds: the disk's sector count and free sectors, and the
+// record of each shown entry.
+struct DiskInfo {
+    std::optional<int> sectors;
+    std::optional<int> freeSectors;
+    std::vector<CatalogueFile> files; // by box number, shown entries only
+    const CatalogueFile* file(int box) const;
+};
+
+DiskInfo ReadDiskInfo(std::span<const uint8_t> image);
+
 // The catalogue as one JSON object:
-// {"title": text, "boot": 0 to 3 or null, "entries": [62 texts]}.
-std::string DiskCatalogueJson(const DiskCatalogue& catalogue);
+// {"title": text, "boot": 0 to 3 or null, "entries": [62 texts]}, and with
+// `info` also "sectors", "free_sectors" and "files".
+std::string DiskCatalogueJson(const DiskCatalogue& catalogue, const DiskInfo* info = nullptr);
 
 } // namespace tavrin
