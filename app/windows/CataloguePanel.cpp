@@ -23,8 +23,8 @@ namespace
 constexpr int kTitleLeft = 240, kTitleTop = 300, kTitleWidth = 2700, kBoxHeight = 315;
 constexpr int kExtLeft = 3060, kExtWidth = 900;
 // Why "Update" is off: right of the extension, above Frame1.
-constexpr int kUpdateOffLeft = 4080, kUpdateOffTop = 180, kUpdateOffWidth = 3645,
-              kUpdateOffHeight = 510;
+constexpr int kUpdateOffLeft = 4080, kUpdateOffTop = 90, kUpdateOffWidth = 3645,
+              kUpdateOffHeight = 600;
 // The 62 entries stand in 5 columns of 13, numbered down each column.
 constexpr int kFrame1Left = 120, kFrame1Top = 705, kFrame1Width = 7605, kFrame1Height = 3585;
 constexpr int kEntryRows = 13;
