@@ -266,6 +266,7 @@ class DiskTool
             return set(args);
         if (command == "blank")
             return blank(args);
+        // Further commands are dispatched here; their help joins kCommandHelp.
         return badArguments(message::unknownCommand(command));
     }
 
