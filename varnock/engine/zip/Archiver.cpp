@@ -1,5 +1,7 @@
 #include "Archiver.h"
 
+#include "DeflateSource.h"
+
 #include "common/HostPath.h"
 
 #include <zip.h>
@@ -296,6 +298,8 @@ int Archiver::run(int32_t argc, const char* zipName, const ZIPNAMES* names)
         return ZE_NONE;
     }
 
+    int level = CompressionLevel(options_.fLevel);
+    Deflater deflater(level); // outlives the archive, whose sources use it
     int error = 0;
     ArchiveHandle handle;
     handle.archive = zip_open(archivePath_.c_str(), archiveExists_ ? 0 : ZIP_CREATE, &error);
@@ -313,7 +317,6 @@ int Archiver::run(int32_t argc, const char* zipName, const ZIPNAMES* names)
         return code;
     }
     zip_t* za = handle.archive;
-    int level = CompressionLevel(options_.fLevel);
     std::string password;
     if (options_.fEncrypt && functions_.password) {
         char answer[256] = {};
@@ -358,7 +361,9 @@ int Archiver::run(int32_t argc, const char* zipName, const ZIPNAMES* names)
             ::close(fd);
             zip_error_t ze;
             zip_error_init(&ze);
-            zip_source_t* source = zip_source_file_create(item.path.c_str(), 0, -1, &ze);
+            bool deflated = level != 0 && password.empty();
+            zip_source_t* source = deflated ? deflater.source(item.path, item.size, item.mtime, &ze)
+                                            : zip_source_file_create(item.path.c_str(), 0, -1, &ze);
             zip_error_fini(&ze);
             if (!source) {
                 print(true, "zip warning: could not open for reading: " + item.path + "\n");
