@@ -53,6 +53,7 @@ std::map<std::string, std::string> MakeTree(const TempDir& t, const std::string&
         {"README.TXT", TextBytes(3000, 1)},
         {"GAMES/ELITE.SSD", RandomBytes(102400, 2)},
         {"GAMES/REVS.SSD", std::string(200000, '\xE5')},
+        {"GAMES/BIG.DSD", TextBytes(700000, 3)}, // more than one read of the compressor
         {"GAMES/deep/er/CHUCKIE.INF", "$.CHUCKIE 001900 008023 0004A0\n"},
         {"empty.dat", ""},
         {"name with spaces.txt", "spaces"},
@@ -84,6 +85,7 @@ TEST_P(RoundTrip, VarnockZipToDebianUnzip)
 {
     TempDir t;
     auto files = MakeTree(t, "src");
+    t.write("src/querty", "nobody asked for it"); // the list's placeholder names no file
     Releaser<_ZipFiles> z{RealComponent().zip()};
     for (const char* name : {"README.TXT", "GAMES", "empty.dat", "name with spaces.txt",
                              "\xC3\xA9l\xC3\xA8ve.txt"}) {
@@ -97,7 +99,7 @@ TEST_P(RoundTrip, VarnockZipToDebianUnzip)
     int32_t result = -1;
     ASSERT_EQ(z->MakeZipFile(&result), S_OK);
     ASSERT_EQ(result, 0) << LastMessage(z.p);
-    EXPECT_NE(LastMessage(z.p).find("zip warning: name not matched: querty"), std::string::npos);
+    EXPECT_EQ(LastMessage(z.p).find("querty"), std::string::npos) << LastMessage(z.p);
     ASSERT_EQ(Shell("unzip -qq " + Quote(t / "v.zip") + " -d " + Quote(t / "out")), 0);
     EXPECT_EQ(FolderContents(t / "out"), files);
     EXPECT_EQ(Shell("unzip -tqq " + Quote(t / "v.zip")), 0);
@@ -118,7 +120,7 @@ TEST(Extraction, JunkedFolderNamesAndSpaces)
     std::vector<std::string> names;
     for (auto& [name, content] : out)
         names.push_back(name);
-    EXPECT_EQ(names, (std::vector<std::string>{"CHUCKIE.INF", "ELITE.SSD", "README.TXT", "REVS.SSD",
+    EXPECT_EQ(names, (std::vector<std::string>{"BIG.DSD", "CHUCKIE.INF", "ELITE.SSD", "README.TXT", "REVS.SSD",
                                                "empty.dat", "name_with_spaces.txt",
                                                "\xC3\xA9l\xC3\xA8ve.txt"}));
     EXPECT_EQ(LastMessage(u.p), ""); // NoMessages: nothing went wrong, nothing said
