@@ -1,6 +1,7 @@
 #include "Extraction.h"
 
 #include "ArchiveSource.h"
+#include "LinkCheck.h"
 #include "common/HostPath.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <random>
 
 #include <fcntl.h>
@@ -993,10 +995,32 @@ void Extraction::extractEntry(const Entry& entry)
                                     shown.c_str()));
 }
 
-// Links are made last, so that no entry of the archive is written through one.
+// Links are made last, so that no entry of the archive is written through
+// one, and only those that stay inside the folder taken all together.
 void Extraction::createPendingLinks()
 {
-    for (const PendingLink& link : links_) {
+    std::map<std::string, std::string> targets; // the last link named so wins
+    std::map<std::string, size_t> last;
+    for (size_t i = 0; i < links_.size(); ++i) {
+        targets[links_[i].shownName] = links_[i].target;
+        last[links_[i].shownName] = i;
+    }
+    LinkCheck check(folder_, targets);
+    for (size_t i = 0; i < links_.size(); ++i) {
+        const PendingLink& link = links_[i];
+        if (last[link.shownName] != i)
+            continue; // replaced by a later entry of the same name
+        LinkCheck::Verdict verdict = check.check(link.shownName);
+        if (verdict != LinkCheck::Verdict::Inside) {
+            print(Level::Problem,
+                  Format("   skipping: %s  (symbolic link to %s %s)\n", link.shownName.c_str(),
+                         link.target.c_str(),
+                         verdict == LinkCheck::Verdict::Outside
+                             ? "leads out of the extraction folder"
+                             : "might lead out of the extraction folder through other links"));
+            note(PK_WARN);
+            continue;
+        }
         struct stat st;
         if (::lstat(link.path.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode) || ::unlink(link.path.c_str()) != 0) {
