@@ -139,6 +139,28 @@ TEST(Extraction, MessageLevelAllReportsEachFile)
     EXPECT_NE(text.find("A.TXT"), std::string::npos) << text;
 }
 
+// Control characters in names reach neither the written names nor the
+// report, where they are shown in caret notation.
+TEST(Extraction, ControlCharactersInNames)
+{
+    TempDir t;
+    ZipBuilder b(t / "c.zip");
+    b.add("line\nfeed.txt", "1");
+    b.add("tab\there/x.txt", "2");
+    b.add("../\r\nclimb.txt", "3");
+    b.close();
+    Releaser<_UnzipFiles> u{RealComponent().unzip()};
+    u->put_MessageLevel(All);
+    EXPECT_EQ(Unzip(u.p, (t / "c.zip").string(), (t / "out").string()), PK_WARN);
+    auto out = FolderContents(t / "out");
+    EXPECT_EQ(out, (std::map<std::string, std::string>{{"linefeed.txt", "1"}, {"tabhere/x.txt", "2"}}));
+    std::string text = LastMessage(u.p);
+    EXPECT_NE(text.find("skipping: ../^M^Jclimb.txt"), std::string::npos) << text;
+    EXPECT_NE(text.find("inflating: linefeed.txt"), std::string::npos) << text;
+    EXPECT_EQ(text.find_first_of("\t\r"), std::string::npos) << text;
+    EXPECT_EQ(text.find("line\n"), std::string::npos) << text;
+}
+
 // Overwriting: OverWriteFiles, PromptOverwrite with its three answers,
 // ExtractNewer (freshen) and ExtractOnlyNewer (update).
 TEST(Extraction, ExistingFiles)

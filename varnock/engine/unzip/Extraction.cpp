@@ -194,7 +194,7 @@ void Extraction::print(Level level, const std::string& text)
         // Every report names the archive, also when the line that starts
         // an extraction is not shown.
         archiveNamed_ = true;
-        std::string line = Format("Archive:  %s\n", archiveName_.c_str());
+        std::string line = Format("Archive:  %s\n", archiveShown_.c_str());
         functions_->print(line.data(), static_cast<uint32_t>(line.size()));
     }
     if (text.empty())
@@ -206,17 +206,18 @@ void Extraction::print(Level level, const std::string& text)
 bool Extraction::openArchive()
 {
     archiveName_ = options_.lpszZipFN;
+    archiveShown_ = Printable(archiveName_);
     archivePath_ = ResolveHostPath(archiveName_);
     struct stat st;
     if (::stat(archivePath_.c_str(), &st) != 0) {
-        print(Level::Problem, Format("unzip:  cannot find or open %s (%s).\n", archiveName_.c_str(),
+        print(Level::Problem, Format("unzip:  cannot find or open %s (%s).\n", archiveShown_.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_NOZIP);
         return false;
     }
     if (!S_ISREG(st.st_mode) || st.st_size == 0) {
         print(Level::Problem,
-              Format("error:  %s is not a zip archive (%s).\n", archiveName_.c_str(),
+              Format("error:  %s is not a zip archive (%s).\n", archiveShown_.c_str(),
                      S_ISREG(st.st_mode) ? "the file is empty" : "not a file"));
         note(PK_NOZIP);
         return false;
@@ -256,7 +257,7 @@ bool Extraction::openArchive()
             break;
         }
         zip_error_fini(&ze);
-        print(Level::Problem, Format("error:  cannot open %s: %s.\n", archiveName_.c_str(), why.c_str()));
+        print(Level::Problem, Format("error:  cannot open %s: %s.\n", archiveShown_.c_str(), why.c_str()));
         note(code);
         return false;
     }
@@ -271,11 +272,12 @@ bool Extraction::readEntry(zip_uint64_t index, Entry& entry)
     if (zip_stat_index(archive_, index, 0, &entry.stat) != 0 || !entry.stat.name) {
         print(Level::Problem, Format("error:  entry %llu of %s is damaged: %s.\n",
                                      static_cast<unsigned long long>(index) + 1,
-                                     archiveName_.c_str(), zip_strerror(archive_)));
+                                     archiveShown_.c_str(), zip_strerror(archive_)));
         note(PK_BADERR);
         return false;
     }
     entry.name = entry.stat.name;
+    entry.shown = Printable(entry.name);
     if (!(entry.stat.valid & ZIP_STAT_SIZE))
         entry.stat.size = 0;
     if (!(entry.stat.valid & ZIP_STAT_COMP_SIZE))
@@ -370,7 +372,7 @@ int Extraction::run()
 
     zip_int64_t count = zip_get_num_entries(archive_, 0);
     if (count <= 0) {
-        print(Level::Problem, Format("warning [%s]:  zipfile is empty\n", archiveName_.c_str()));
+        print(Level::Problem, Format("warning [%s]:  zipfile is empty\n", archiveShown_.c_str()));
         note(PK_WARN);
     }
     if (zipinfo) {
@@ -409,7 +411,7 @@ int Extraction::run()
         createPendingLinks();
     for (size_t i = 0; i < patternMatched_.size(); ++i) {
         if (!patternMatched_[i]) {
-            print(Level::Problem, Format("caution: filename not matched:  %s\n", ifnv_[i]));
+            print(Level::Problem, Format("caution: filename not matched:  %s\n", Printable(ifnv_[i]).c_str()));
             note(PK_FIND);
         }
     }
@@ -422,9 +424,9 @@ int Extraction::run()
                      SavedPercent(totalSize_, totalCompressed_)));
     if (testing) {
         if (problems_ == 0 && code_ == PK_OK)
-            print(Level::Summary, Format("No errors detected in compressed data of %s.\n", archiveName_.c_str()));
+            print(Level::Summary, Format("No errors detected in compressed data of %s.\n", archiveShown_.c_str()));
         else
-            print(Level::Problem, Format("At least one error was detected in %s.\n", archiveName_.c_str()));
+            print(Level::Problem, Format("At least one error was detected in %s.\n", archiveShown_.c_str()));
     }
     fillTotals();
     return code_;
@@ -455,7 +457,7 @@ void Extraction::listEntry(const Entry& entry)
         entry.stat.size, entry.stat.comp_size, SavedPercent(entry.stat.size, entry.stat.comp_size),
         static_cast<uint16_t>(tm.tm_mon + 1), static_cast<uint16_t>(tm.tm_mday),
         static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint16_t>(tm.tm_hour),
-        static_cast<uint16_t>(tm.tm_min), ' ', entry.name.c_str(),
+        static_cast<uint16_t>(tm.tm_min), ' ', entry.shown.c_str(),
         MethodName(entry.stat.comp_method).c_str(), entry.stat.crc,
         entry.stat.encryption_method != ZIP_EM_NONE ? 1 : 0);
 }
@@ -484,13 +486,13 @@ void Extraction::zipinfoEntry(const Entry& entry)
                  entry.stat.encryption_method != ZIP_EM_NONE ? 'B' : 'b',
                  MethodName(entry.stat.comp_method).c_str(), tm.tm_year % 100,
                  kMonths[tm.tm_mon % 12], tm.tm_mday, tm.tm_hour, tm.tm_min,
-                 static_cast<unsigned>(entry.stat.crc), entry.name.c_str()));
+                 static_cast<unsigned>(entry.stat.crc), entry.shown.c_str()));
 }
 
 void Extraction::reportReadError(const Entry& entry, zip_error_t* error)
 {
     int ze = zip_error_code_zip(error);
-    const char* name = entry.name.c_str();
+    const char* name = entry.shown.c_str();
     switch (ze) {
     case ZIP_ER_CRC:
         print(Level::Problem, Format("%s:  bad CRC (the entry is damaged)\n", name));
@@ -519,7 +521,7 @@ void Extraction::reportReadError(const Entry& entry, zip_error_t* error)
 
 zip_file_t* Extraction::openEntry(const Entry& entry)
 {
-    const char* name = entry.name.c_str();
+    const char* name = entry.shown.c_str();
     zip_uint16_t method = entry.stat.encryption_method;
     auto failed = [&]() -> zip_file_t* {
         zip_error_t* error = zip_get_error(archive_);
@@ -575,7 +577,7 @@ zip_file_t* Extraction::openEntry(const Entry& entry)
         }
         char answer[kPasswordSize] = {};
         std::string prompt = attempt == 0 && !wrong
-                                 ? Format("[%s] %s password: ", archiveName_.c_str(), name)
+                                 ? Format("[%s] %s password: ", archiveShown_.c_str(), name)
                                  : std::string("password incorrect--reenter: ");
         if (functions_->password(answer, static_cast<int32_t>(sizeof answer), prompt.c_str(), name) != 0) {
             declined = true;
@@ -621,7 +623,7 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
         total += static_cast<uint64_t>(n);
         if (total > entry.stat.size) {
             print(Level::Problem, Format("error:  %s holds more data than its header says (%llu bytes)\n",
-                                         entry.name.c_str(),
+                                         entry.shown.c_str(),
                                          static_cast<unsigned long long>(entry.stat.size)));
             note(PK_ERR);
             ++problems_;
@@ -650,13 +652,13 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
                 bool full = error == ENOSPC || error == EDQUOT;
                 print(Level::Problem, Format("error:  %s while writing %s; extraction stopped\n",
                                              full ? "the disk is full" : ErrnoText(error).c_str(),
-                                             entry.name.c_str()));
+                                             entry.shown.c_str()));
                 note(PK_DISK);
                 stop_ = true;
                 return false;
             }
             sinceSpaceCheck_ += size;
-            if (sinceSpaceCheck_ >= kSpaceCheckInterval && !checkRoom(folder_, 0, entry.name))
+            if (sinceSpaceCheck_ >= kSpaceCheckInterval && !checkRoom(folder_, 0, entry.shown))
                 return false;
         }
     }
@@ -667,7 +669,7 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
             int error = 0;
             if (!WriteAll(fd, converted.data(), converted.size(), error)) {
                 print(Level::Problem, Format("error:  %s while writing %s\n", ErrnoText(error).c_str(),
-                                             entry.name.c_str()));
+                                             entry.shown.c_str()));
                 note(PK_DISK);
                 stop_ = true;
                 return false;
@@ -676,7 +678,7 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
     }
     if (total != entry.stat.size) {
         print(Level::Problem, Format("error:  %s is shorter than its header says (%llu of %llu bytes)\n",
-                                     entry.name.c_str(), static_cast<unsigned long long>(total),
+                                     entry.shown.c_str(), static_cast<unsigned long long>(total),
                                      static_cast<unsigned long long>(entry.stat.size)));
         note(PK_ERR);
         ++problems_;
@@ -695,14 +697,14 @@ void Extraction::testEntry(const Entry& entry)
     bool ok = readAll(entry, file, -1, false);
     zip_fclose(file);
     if (ok)
-        print(Level::Detail, Format("    testing: %-22s   OK\n", entry.name.c_str()));
+        print(Level::Detail, Format("    testing: %-22s   OK\n", entry.shown.c_str()));
 }
 
 void Extraction::printEntryData(const Entry& entry)
 {
     if (entry.isLink || (!entry.name.empty() && entry.name.back() == '/'))
         return;
-    print(Level::Detail, Format(" extracting: %s\n", entry.name.c_str()));
+    print(Level::Detail, Format(" extracting: %s\n", entry.shown.c_str()));
     zip_file_t* file = openEntry(entry);
     if (!file)
         return;
@@ -813,7 +815,7 @@ bool Extraction::checkRoom(const std::string& folder, uint64_t needed, const std
 bool Extraction::writeFile(const Entry& entry, const std::string& folder, const std::string& path,
                            const std::string& shownName, bool replacing)
 {
-    if (!checkRoom(folder, entry.stat.size, entry.name))
+    if (!checkRoom(folder, entry.stat.size, entry.shown))
         return false;
     zip_file_t* file = openEntry(entry);
     if (!file)
@@ -905,7 +907,7 @@ bool Extraction::readLinkTarget(const Entry& entry, std::string& target)
 {
     if (entry.stat.size > kLinkTargetLimit) {
         print(Level::Problem, Format("   skipping: %s  (symbolic link with a %llu-byte target)\n",
-                                     entry.name.c_str(),
+                                     entry.shown.c_str(),
                                      static_cast<unsigned long long>(entry.stat.size)));
         note(PK_WARN);
         return false;
@@ -933,7 +935,7 @@ bool Extraction::readLinkTarget(const Entry& entry, std::string& target)
     zip_fclose(file);
     if (ok && target.find('\0') != std::string::npos) {
         print(Level::Problem, Format("   skipping: %s  (symbolic link target holds a zero byte)\n",
-                                     entry.name.c_str()));
+                                     entry.shown.c_str()));
         note(PK_WARN);
         ok = false;
     }
@@ -944,7 +946,7 @@ void Extraction::extractEntry(const Entry& entry)
 {
     EntryPath where = ClassifyEntryName(entry.name, options_.ndflag == 0, options_.SpaceToUnderscore != 0);
     if (where.verdict == EntryPath::Verdict::Unsafe) {
-        print(Level::Problem, Format("   skipping: %s  (unsafe name: %s)\n", entry.name.c_str(),
+        print(Level::Problem, Format("   skipping: %s  (unsafe name: %s)\n", entry.shown.c_str(),
                                      where.reason.c_str()));
         note(PK_WARN);
         return;
@@ -953,11 +955,11 @@ void Extraction::extractEntry(const Entry& entry)
         return;
     std::string shown = where.joined();
     if (where.verdict == EntryPath::Verdict::Directory) {
-        if (ensureFolders(where.parts, where.parts.size(), entry.name))
+        if (ensureFolders(where.parts, where.parts.size(), entry.shown))
             print(Level::Detail, Format("   creating: %s/\n", shown.c_str()));
         return;
     }
-    if (!ensureFolders(where.parts, where.parts.size() - 1, entry.name))
+    if (!ensureFolders(where.parts, where.parts.size() - 1, entry.shown))
         return;
     std::string path = folder_ + "/" + shown;
     std::string folder = path.substr(0, path.rfind('/'));
@@ -966,7 +968,7 @@ void Extraction::extractEntry(const Entry& entry)
     if (replacing) {
         if (S_ISDIR(existing.st_mode)) {
             print(Level::Problem, Format("   skipping: %s  (a folder of that name is in the way)\n",
-                                         entry.name.c_str()));
+                                         entry.shown.c_str()));
             note(PK_WARN);
             return;
         }
@@ -982,7 +984,7 @@ void Extraction::extractEntry(const Entry& entry)
         if (!LinkStaysInside(where.parts, target)) {
             print(Level::Problem,
                   Format("   skipping: %s  (symbolic link to %s leads out of the extraction folder)\n",
-                         entry.name.c_str(), target.c_str()));
+                         entry.shown.c_str(), Printable(target).c_str()));
             note(PK_WARN);
             return;
         }
@@ -1014,7 +1016,7 @@ void Extraction::createPendingLinks()
         if (verdict != LinkCheck::Verdict::Inside) {
             print(Level::Problem,
                   Format("   skipping: %s  (symbolic link to %s %s)\n", link.shownName.c_str(),
-                         link.target.c_str(),
+                         Printable(link.target).c_str(),
                          verdict == LinkCheck::Verdict::Outside
                              ? "leads out of the extraction folder"
                              : "might lead out of the extraction folder through other links"));
@@ -1036,7 +1038,8 @@ void Extraction::createPendingLinks()
             note(PK_DISK);
             continue;
         }
-        print(Level::Detail, Format("    linking: %s  -> %s\n", link.shownName.c_str(), link.target.c_str()));
+        print(Level::Detail, Format("    linking: %s  -> %s\n", link.shownName.c_str(),
+                                    Printable(link.target).c_str()));
     }
 }
 

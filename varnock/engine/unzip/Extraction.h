@@ -55,6 +55,7 @@ private:
         zip_uint64_t index = 0;
         zip_stat_t stat{};
         std::string name;
+        std::string shown; // the name as printed: control characters in caret notation
         uint32_t mode = 0; // Unix mode bits, 0 when the archive holds none
         bool isLink = false;
         time_t mtime = 0;
@@ -96,6 +97,7 @@ private:
     const DCL& options_;
     USERFUNCTIONS* functions_;
     std::string archiveName_;
+    std::string archiveShown_; // as printed
     std::string archivePath_;
     std::string folder_;
     zip_t* archive_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "DeflateSource.h"
 
+#include "common/EntryName.h"
 #include "common/HostPath.h"
 
 #include <zip.h>
@@ -132,7 +133,10 @@ void Archiver::print(bool problem, const std::string& text)
 {
     if (!functions_.print || (!problem && options_.fQuiet))
         return;
-    std::string copy = text;
+    // Each message is one line: control characters of the names in it
+    // are shown, not sent.
+    bool line = !text.empty() && text.back() == '\n';
+    std::string copy = Printable(line ? text.substr(0, text.size() - 1) : text) + (line ? "\n" : "");
     functions_.print(copy.data(), static_cast<uint32_t>(copy.size()));
 }
 
