@@ -425,5 +425,31 @@ TEST(ZipFiles, UpdatingReplacesOnlyNewerFiles)
     EXPECT_FALSE(fs::exists(t / "u.zip"));
 }
 
+// Links to folders inside a tree (here a circle back to the root) are
+// stored as links; a link to a file brings the file's data.
+TEST(ZipFiles, RecursionStoresLinksToFoldersAsLinks)
+{
+    TempDir t;
+    t.write("src/GAMES/a.txt", "a");
+    fs::create_directory_symlink("..", t / "src/GAMES/up");
+    fs::create_directory_symlink(".", t / "src/GAMES/self");
+    fs::create_symlink("a.txt", t / "src/GAMES/alias.txt");
+    Releaser<_ZipFiles> z{RealComponent().zip()};
+    Bstr games("GAMES"), root((t / "src").string()), zip((t / "r.zip").string());
+    z->AddFile(games.get(), nullptr);
+    z->put_RecurseFolders(VARIANT_TRUE);
+    z->put_RootDirectory(root.get());
+    z->put_ZipFileName(zip.get());
+    int32_t result = -1;
+    ASSERT_EQ(z->MakeZipFile(&result), S_OK);
+    ASSERT_EQ(result, 0) << LastMessage(z.p);
+    Releaser<_UnzipFiles> u{RealComponent().unzip()};
+    ASSERT_EQ(Unzip(u.p, (t / "r.zip").string(), (t / "out").string()), 0) << LastMessage(u.p);
+    EXPECT_EQ(FolderContents(t / "out"),
+              (std::map<std::string, std::string>{{"GAMES/a.txt", "a"}, {"GAMES/alias.txt", "a"}}));
+    EXPECT_EQ(fs::read_symlink(t / "out/GAMES/up"), "..");
+    EXPECT_EQ(fs::read_symlink(t / "out/GAMES/self"), ".");
+}
+
 } // namespace
 } // namespace varnock::test
