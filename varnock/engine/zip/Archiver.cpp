@@ -154,17 +154,8 @@ void Archiver::addPath(const std::string& path, bool named)
         return;
     }
     std::string linkTarget;
-    if (S_ISLNK(st.st_mode)) {
-        struct stat target;
-        if (::stat(path.c_str(), &target) != 0)
-            return; // a link to nothing
-        if (S_ISDIR(target.st_mode)) {
-            if (!readLink(path, linkTarget))
-                return;
-        } else {
-            st = target;
-        }
-    }
+    if (S_ISLNK(st.st_mode) && !followLink(path, st, linkTarget))
+        return;
     if (archiveExists_ && st.st_dev == archiveDevice_ && st.st_ino == archiveInode_)
         return; // never the archive itself
     Item item;
@@ -201,6 +192,20 @@ void Archiver::addPath(const std::string& path, bool named)
         items_.push_back(item);
     else if (named)
         print(true, "zip warning: duplicate name " + stored + " left out\n");
+}
+
+// A link met in a folder tree: one to a file stands for the file (`st`
+// becomes the file's), one to a folder is kept as the link with its
+// target; a link to nothing is left out.
+bool Archiver::followLink(const std::string& path, struct stat& st, std::string& linkTarget)
+{
+    struct stat target;
+    if (::stat(path.c_str(), &target) != 0)
+        return false;
+    if (S_ISDIR(target.st_mode))
+        return readLink(path, linkTarget);
+    st = target;
+    return true;
 }
 
 bool Archiver::readLink(const std::string& path, std::string& target)

@@ -53,6 +53,7 @@ private:
     bool gather(const std::string& name);
     void addPath(const std::string& path, bool named);
     void addFolderTree(const std::string& folder, const struct stat& st);
+    bool followLink(const std::string& path, struct stat& st, std::string& linkTarget);
     bool readLink(const std::string& path, std::string& target);
     bool expandWildcard(const std::string& path);
     int deleteEntries(const std::string& archivePath);
