@@ -425,6 +425,22 @@ TEST(ZipFiles, UpdatingReplacesOnlyNewerFiles)
     EXPECT_FALSE(fs::exists(t / "u.zip"));
 }
 
+// The zip engine's report shows control characters of file names too.
+TEST(ZipFiles, ControlCharactersInReportedNames)
+{
+    TempDir t;
+    t.write("src/new\nline.txt", "x");
+    Releaser<_ZipFiles> z{RealComponent().zip()};
+    Bstr name("new\nline.txt"), root((t / "src").string()), zip((t / "n.zip").string());
+    z->AddFile(name.get(), nullptr);
+    z->put_RootDirectory(root.get());
+    z->put_ZipFileName(zip.get());
+    int32_t result = -1;
+    ASSERT_EQ(z->MakeZipFile(&result), S_OK);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(LastMessage(z.p), "  adding: new^Jline.txt\n");
+}
+
 // Links to folders inside a tree (here a circle back to the root) are
 // stored as links; a link to a file brings the file's data.
 TEST(ZipFiles, RecursionStoresLinksToFoldersAsLinks)
