@@ -2,7 +2,9 @@
 //   - UnzipFiles.Unzip (defaults, HonorDirectories false) against
 //     "unzip -o -j -qq", on 2,000 small files and on ten 20 MB files, each
 //     compressed and stored;
-//   - ZipFiles.MakeZipFile of 99 files against "zip -q" at the same level (6).
+//   - ZipFiles.MakeZipFile of 99 files against "zip -q -6" (the same level),
+//     on plain text (99 manuals, 19 MB) and on a collection's mix (disk
+//     images, BASIC programs, texts, JPEG, GIF and PNG pictures).
 // Varnock runs in this process (its real use) and, for a fair comparison of
 // time and peak memory with the tools, in a helper process of its own.
 //
@@ -11,6 +13,7 @@
 // The data is generated once into $TMPDIR/tavrin-bench/varnock and kept.
 
 #include "VarnockLoad.h"
+#include "ZipBenchData.h"
 
 #include <benchmark/benchmark.h>
 
@@ -96,22 +99,89 @@ Outcome Spawn(const std::vector<std::string>& program, const fs::path& folder = 
     return outcome;
 }
 
+// The files of one MakeZipFile run: 99 names below one folder.
+struct ZipSet {
+    fs::path folder;
+    std::vector<std::string> names;
+};
+
 struct Data {
     fs::path dir;
-    std::vector<std::string> zipNames; // 99 names below dir/zip99
 };
+
+fs::path BenchFolder() { return fs::temp_directory_path() / "tavrin-bench" / "varnock"; }
+
+// 99 manuals and READMEs, 19 MB of plain text.
+ZipSet MakeTextSet(const fs::path& folder)
+{
+    ZipSet set{folder, {}};
+    std::mt19937 random(2024);
+    for (int i = 0; i < 99; ++i) {
+        set.names.push_back("MANUAL" + std::to_string(i) + ".TXT");
+        WriteFile(folder / set.names.back(), bench::Prose(100000 + random() % 180000, 700u + static_cast<unsigned>(i)));
+    }
+    return set;
+}
+
+// What one shelf of a collection holds: disk images, BASIC programs,
+// instructions, and pictures already compressed (the sample data's JPEG
+// and GIF box art and screenshots, and PNG scans).
+ZipSet MakeMixSet(const fs::path& folder)
+{
+    ZipSet set{folder, {}};
+    std::mt19937 random(1984);
+    auto add = [&](const std::string& name, const std::string& content) {
+        set.names.push_back(name);
+        WriteFile(folder / name, content);
+    };
+    for (unsigned i = 0; i < 22; ++i)
+        add("DISK" + std::to_string(i) + ".SSD", bench::DiskImage(i % 2 ? 800 : 400, 100 + i));
+    for (unsigned i = 0; i < 25; ++i)
+        add("PROG" + std::to_string(i) + ".BAS", bench::BasicProgram(1000 + random() % 20000, 300 + i));
+    for (unsigned i = 0; i < 14; ++i)
+        add("README" + std::to_string(i) + ".TXT", bench::Prose(3000 + random() % 60000, 500 + i));
+    std::vector<fs::path> pictures;
+    for (auto& entry : fs::recursive_directory_iterator(fs::path(SAMPLE_DATA_DIR) / "Files"))
+        if (entry.path().extension() == ".jpg" || entry.path().extension() == ".gif")
+            pictures.push_back(entry.path());
+    std::sort(pictures.begin(), pictures.end());
+    for (size_t i = 0; i < pictures.size() && set.names.size() < 84; ++i) {
+        set.names.push_back(pictures[i].filename().string());
+        fs::copy_file(pictures[i], folder / set.names.back(), fs::copy_options::overwrite_existing);
+    }
+    for (unsigned i = 0; set.names.size() < 99; ++i)
+        add("SCAN" + std::to_string(i) + ".PNG", bench::Png(240 + random() % 160, 200 + random() % 120, 900 + i));
+    return set;
+}
+
+// A set is made once and kept; a marker says that it is complete.
+ZipSet KeptSet(const fs::path& folder, ZipSet (*make)(const fs::path&))
+{
+    fs::path marker = folder.string() + ".ready";
+    if (!fs::exists(marker)) {
+        fs::remove_all(folder);
+        ZipSet set = make(folder);
+        std::ofstream(marker) << "ok";
+        return set;
+    }
+    ZipSet set{folder, {}};
+    for (auto& entry : fs::directory_iterator(folder))
+        set.names.push_back(entry.path().filename().string());
+    std::sort(set.names.begin(), set.names.end());
+    return set;
+}
 
 const Data& GetData()
 {
     static Data data = [] {
         Data d;
-        d.dir = fs::temp_directory_path() / "tavrin-bench" / "varnock";
+        d.dir = BenchFolder();
         fs::path marker = d.dir / "ready";
-        for (int i = 0; i < 99; ++i)
-            d.zipNames.push_back("F" + std::to_string(i) + ".BAS");
         if (fs::exists(marker))
             return d;
-        fs::remove_all(d.dir);
+        for (const char* old : {"small", "large", "small-deflated.zip", "small-stored.zip",
+                                "large-deflated.zip", "large-stored.zip"})
+            fs::remove_all(d.dir / old);
         std::mt19937 random(1986);
         for (int i = 0; i < 2000; ++i)
             WriteFile(d.dir / "small" / ("DISK" + std::to_string(i / 100)) / ("FILE" + std::to_string(i) + ".INF"),
@@ -119,9 +189,6 @@ const Data& GetData()
         for (int i = 0; i < 10; ++i)
             WriteFile(d.dir / "large" / ("IMAGE" + std::to_string(i) + ".SSD"),
                       TextLike(20u << 20, 5000u + static_cast<unsigned>(i)));
-        for (int i = 0; i < 99; ++i)
-            WriteFile(d.dir / "zip99" / d.zipNames[static_cast<size_t>(i)],
-                      TextLike(100000 + random() % 200000, 9000u + static_cast<unsigned>(i)));
         for (const char* set : {"small", "large"}) {
             for (const char* level : {"-6", "-0"}) {
                 std::string archive = (d.dir / (std::string(set) + (level[1] == '0' ? "-stored.zip" : "-deflated.zip"))).string();
@@ -138,7 +205,7 @@ fs::path Archive(const std::string& name) { return GetData().dir / name; }
 
 fs::path FreshFolder(const std::string& name)
 {
-    fs::path folder = GetData().dir / "out" / name;
+    fs::path folder = BenchFolder() / "out" / name;
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -212,17 +279,23 @@ void BM_Unzip_Debian(benchmark::State& state, const std::string& archive)
     MeasureCommand(state, {"unzip", "-o", "-j", "-qq", zip, "-d", out}, "unzip failed");
 }
 
-void BM_Zip_Varnock(benchmark::State& state)
+const ZipSet& Set(const std::string& name)
 {
-    const Data& d = GetData();
-    std::string zip = (FreshFolder("zip-varnock") / "out.zip").string();
-    std::string root = (d.dir / "zip99").string();
+    static const ZipSet text = KeptSet(BenchFolder() / "zip-text", MakeTextSet);
+    static const ZipSet mix = KeptSet(BenchFolder() / "zip-mix", MakeMixSet);
+    return name == "text" ? text : mix;
+}
+
+void BM_Zip_Varnock(benchmark::State& state, const std::string& setName)
+{
+    const ZipSet& set = Set(setName);
+    std::string zip = (FreshFolder("zip-varnock-" + setName) / "out.zip").string();
     long cpuBefore = ProcessCpuMs();
     for (auto _ : state) {
         state.PauseTiming();
         fs::remove(zip);
         state.ResumeTiming();
-        if (bench::VarnockZip(root, d.zipNames, zip) != 0) {
+        if (bench::VarnockZip(set.folder.string(), set.names, zip) != 0) {
             state.SkipWithError("MakeZipFile failed");
             break;
         }
@@ -231,24 +304,23 @@ void BM_Zip_Varnock(benchmark::State& state)
                                                   benchmark::Counter::kAvgIterations);
 }
 
-void BM_Zip_VarnockProcess(benchmark::State& state)
+void BM_Zip_VarnockProcess(benchmark::State& state, const std::string& setName)
 {
-    const Data& d = GetData();
-    std::string zip = (FreshFolder("zip-helper") / "out.zip").string();
-    std::vector<std::string> args = {HELPER_PATH, "zip", (d.dir / "zip99").string(), zip};
-    args.insert(args.end(), d.zipNames.begin(), d.zipNames.end());
+    const ZipSet& set = Set(setName);
+    std::string zip = (FreshFolder("zip-helper-" + setName) / "out.zip").string();
+    std::vector<std::string> args = {HELPER_PATH, "zip", set.folder.string(), zip};
+    args.insert(args.end(), set.names.begin(), set.names.end());
     MeasureCommand(state, args, "helper failed", {}, [&] { fs::remove(zip); });
 }
 
-void BM_Zip_Debian(benchmark::State& state)
+void BM_Zip_Debian(benchmark::State& state, const std::string& setName)
 {
-    const Data& d = GetData();
-    std::string zip = (FreshFolder("zip-debian") / "out.zip").string();
+    const ZipSet& set = Set(setName);
+    std::string zip = (FreshFolder("zip-debian-" + setName) / "out.zip").string();
     std::vector<std::string> args = {"zip", "-q", "-6", zip};
-    args.insert(args.end(), d.zipNames.begin(), d.zipNames.end());
-    MeasureCommand(state, args, "zip failed", d.dir / "zip99", [&] { fs::remove(zip); });
+    args.insert(args.end(), set.names.begin(), set.names.end());
+    MeasureCommand(state, args, "zip failed", set.folder, [&] { fs::remove(zip); });
 }
-
 
 // Varnock's helper and Debian's tool taken in turns within each iteration,
 // so that both see the same load of a shared machine; the counters give
@@ -302,19 +374,27 @@ void BM_Unzip_Paired(benchmark::State& state, const std::string& archive)
            [] {});
 }
 
-void BM_Zip_Paired(benchmark::State& state)
+void BM_Zip_Paired(benchmark::State& state, const std::string& setName)
 {
-    const Data& d = GetData();
-    fs::path folder = FreshFolder("paired-zip");
+    const ZipSet& set = Set(setName);
+    fs::path folder = FreshFolder("paired-zip-" + setName);
     std::string zip1 = (folder / "varnock.zip").string(), zip2 = (folder / "debian.zip").string();
-    std::vector<std::string> varnock = {HELPER_PATH, "zip", (d.dir / "zip99").string(), zip1};
-    varnock.insert(varnock.end(), d.zipNames.begin(), d.zipNames.end());
+    std::vector<std::string> varnock = {HELPER_PATH, "zip", set.folder.string(), zip1};
+    varnock.insert(varnock.end(), set.names.begin(), set.names.end());
     std::vector<std::string> debian = {"zip", "-q", "-6", zip2};
-    debian.insert(debian.end(), d.zipNames.begin(), d.zipNames.end());
-    Paired(state, varnock, debian, d.dir / "zip99", [&] {
+    debian.insert(debian.end(), set.names.begin(), set.names.end());
+    Paired(state, varnock, debian, set.folder, [&] {
         fs::remove(zip1);
         fs::remove(zip2);
     });
+    // Each turn removed the other's archive: make both once more to weigh them.
+    fs::remove(zip1);
+    fs::remove(zip2);
+    Spawn(varnock);
+    Spawn(debian, set.folder);
+    std::error_code error;
+    state.counters["varnock_bytes"] = static_cast<double>(fs::file_size(zip1, error));
+    state.counters["debian_bytes"] = static_cast<double>(fs::file_size(zip2, error));
 }
 
 // UnzipFiles.Unzip called in this process (as tavrin calls it) in turns
@@ -365,9 +445,12 @@ BENCHMARK_CAPTURE(BM_Unzip_Debian, large_deflated, "large-deflated.zip")->Unit(b
 BENCHMARK_CAPTURE(BM_Unzip_Varnock, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_Unzip_VarnockProcess, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_Unzip_Debian, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(2.0);
-BENCHMARK(BM_Zip_Varnock)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
-BENCHMARK(BM_Zip_VarnockProcess)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
-BENCHMARK(BM_Zip_Debian)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Zip_Varnock, text, "text")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Zip_VarnockProcess, text, "text")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Zip_Debian, text, "text")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Zip_Varnock, mix, "mix")->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Zip_VarnockProcess, mix, "mix")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_Zip_Debian, mix, "mix")->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
 
 BENCHMARK_CAPTURE(BM_Unzip_Paired, small_deflated, "small-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 BENCHMARK_CAPTURE(BM_Unzip_Paired, small_stored, "small-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
@@ -377,6 +460,7 @@ BENCHMARK_CAPTURE(BM_Unzip_CallPaired, small_deflated, "small-deflated.zip")->Un
 BENCHMARK_CAPTURE(BM_Unzip_CallPaired, small_stored, "small-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 BENCHMARK_CAPTURE(BM_Unzip_CallPaired, large_deflated, "large-deflated.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
 BENCHMARK_CAPTURE(BM_Unzip_CallPaired, large_stored, "large-stored.zip")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
-BENCHMARK(BM_Zip_Paired)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(4);
+BENCHMARK_CAPTURE(BM_Zip_Paired, text, "text")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
+BENCHMARK_CAPTURE(BM_Zip_Paired, mix, "mix")->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(6);
 
 BENCHMARK_MAIN();

@@ -40,6 +40,12 @@ TEST(EntryName, Classification)
         {"z:x", true, false, V::Unsafe, ""},
         {"", false, false, V::Unsafe, ""},
         {"./", false, false, V::Nothing, ""},
+        // Control characters are left out of the written names.
+        {"a\nb.txt", false, false, V::File, "ab.txt"},
+        {"dir\x01/f\tx\x7F.txt", false, false, V::File, "dir/fx.txt"},
+        {"esc\x1B[31m/", false, false, V::Directory, "esc[31m"},
+        {".\n./x", false, false, V::Unsafe, ""}, // ".." once the line feed is out
+        {"\x1B/\r", false, false, V::Unsafe, ""},
     };
     for (const Row& row : rows) {
         EntryPath p = ClassifyEntryName(row.name, row.junk, row.spaces);
@@ -71,6 +77,19 @@ TEST(EntryName, LinkTargets)
     };
     for (const Row& row : rows)
         EXPECT_EQ(LinkStaysInside(row.link, row.target), row.inside) << row.target;
+}
+
+TEST(EntryName, PrintableNames)
+{
+    struct Row {
+        std::string name, printed;
+    } rows[] = {
+        {"a\nb.txt", "a^Jb.txt"},   {"tab\there", "tab^Ihere"}, {"\x1B[31mred", "^[[31mred"},
+        {"del\x7F", "del^?"},       {"cr\r", "cr^M"},           {std::string("nul\0x", 5), "nul^@x"},
+        {"\xC3\xA9l\xC3\xA8ve", "\xC3\xA9l\xC3\xA8ve"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Printable(row.name), row.printed) << row.printed;
 }
 
 TEST(EntryName, Patterns)

@@ -232,7 +232,7 @@ TEST_F(FakeEngineTest, ZipRecordsOfTheExample)
     EXPECT_EQ(s.argc, 3);
     EXPECT_EQ(s.zipName, "c:\\out.zip");
     ASSERT_EQ(s.names.size(), 100u);
-    EXPECT_EQ(s.names[0], std::optional<std::string>("querty"));
+    EXPECT_EQ(s.names[0], std::optional<std::string>("")); // the placeholder's slot names no file
     EXPECT_EQ(s.names[1], std::optional<std::string>("GAMES\\ELITE.SSD"));
     EXPECT_EQ(s.names[2], std::optional<std::string>("GAMES\\REVS.SSD"));
     for (size_t i = 3; i < 100; ++i)

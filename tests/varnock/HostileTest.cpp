@@ -7,6 +7,8 @@
 
 #include <zlib.h>
 
+#include <set>
+
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
@@ -205,6 +207,61 @@ TEST(Hostile, NothingIsWrittenThroughALinkAlreadyInTheFolder)
     EXPECT_EQ(Unzip(u.p, (t / "s.zip").string(), (t / "out").string()), PK_WARN);
     EXPECT_TRUE(fs::is_empty(t / "outside"));
     EXPECT_NE(LastMessage(u.p).find("symbolic link"), std::string::npos);
+}
+
+// Links that stay inside one by one but lead out through each other, also
+// when the first of them came with an earlier extraction into the folder.
+TEST(Hostile, ChainedLinksNeverResolveOutsideTheFolder)
+{
+    using Links = std::vector<std::pair<std::string, std::string>>;
+    struct Row {
+        Links earlier, links;
+        std::set<std::string> refused;
+    } rows[] = {
+        {{}, {{"d", "."}, {"e", "d/.."}}, {"e"}},
+        {{}, {{"e", "d/.."}, {"d", "."}}, {"e"}},
+        {{}, {{"a/b", ".."}, {"c", "a/b/.."}}, {"c"}},
+        {{}, {{"a/b", ".."}, {"c", "a/b/../x"}, {"f", "c/../.."}}, {"c", "f"}},
+        {{{"d", "."}}, {{"e", "d/.."}}, {"e"}},
+        {{}, {{"x", "y"}, {"y", "x"}, {"z", "x/.."}}, {"x", "y", "z"}}, // a loop resolves nowhere
+        // Links that stay inside, also through each other, are made.
+        {{}, {{"lib.so", "lib.so.1"}, {"sub/up", "../lib.so"}, {"d", "."}, {"g", "d/sub/../.."}}, {"g"}},
+        {{}, {{"a/b", ".."}, {"c", "a/b"}, {"h", "sub/../lib.so.1"}}, {}},
+    };
+    for (const Row& row : rows) {
+        TempDir t;
+        fs::create_directories(t / "out");
+        auto extract = [&](const Links& links) {
+            ZipBuilder b(t / "c.zip");
+            b.add("lib.so.1", "library");
+            b.add("sub/file", "file");
+            for (auto& [name, target] : links)
+                b.link(name, target);
+            b.close();
+            Releaser<_UnzipFiles> u{RealComponent().unzip()};
+            Unzip(u.p, (t / "c.zip").string(), (t / "out").string());
+            return LastMessage(u.p);
+        };
+        if (!row.earlier.empty())
+            extract(row.earlier);
+        std::string text = extract(row.links);
+        std::string label = row.links.back().first + " -> " + row.links.back().second;
+        auto root = fs::canonical(t / "out");
+        for (auto& [name, target] : row.links) {
+            bool refused = row.refused.count(name) > 0;
+            EXPECT_EQ(text.find("skipping: " + name + "  (symbolic link") != std::string::npos, refused)
+                << label << ": " << name << "\n" << text;
+            std::error_code error;
+            EXPECT_EQ(fs::is_symlink(fs::symlink_status(t / "out" / name, error)), !refused) << label << ": " << name;
+        }
+        for (auto& entry : fs::recursive_directory_iterator(t / "out")) {
+            std::error_code error;
+            auto resolved = fs::weakly_canonical(entry.path(), error);
+            if (!error) {
+                EXPECT_EQ(resolved.string().rfind(root.string(), 0), 0u) << label << ": " << entry.path();
+            }
+        }
+    }
 }
 
 // Damage of several kinds: a clear message, a non-zero code, and no file

@@ -9,12 +9,17 @@
 namespace varnock {
 namespace {
 const char* const kMakeSource = "ZipFiles::MakeZipFile";
-}
+// What the engine finds in the placeholder's slot: an empty name, which
+// names no file (the placeholder's own text would archive a file of that
+// name and leave a "name not matched" warning).
+char kNoName[] = "";
+} // namespace
 
 ZipFiles::ZipFiles()
 {
     m_Items.push_back(kPlaceholder);
-    m_Keys.emplace(Key(kPlaceholder), m_Items.begin());
+    m_Placeholder = m_Items.begin();
+    m_Keys.emplace(Key(kPlaceholder), m_Placeholder);
 }
 
 HRESULT ZipFiles::QueryInterface(REFIID riid, void** object)
@@ -64,6 +69,8 @@ HRESULT ZipFiles::RemoveFile(BSTR sFileName, VARIANT* result)
     auto found = m_Keys.find(Key(std::string(BstrView(sFileName))));
     if (found == m_Keys.end())
         return RaiseError(VARNOCK_E_NOT_IN_LIST, "File is not in Zip List", "Zip::RemoveFile");
+    if (found->second == m_Placeholder)
+        m_Placeholder = m_Items.end();
     m_Items.erase(found->second);
     m_Keys.erase(found);
     if (result)
@@ -85,8 +92,8 @@ HRESULT ZipFiles::MakeZipFile(int32_t* result)
                                  ""};
         ZIPNAMES table{};
         int32_t count = 0;
-        for (std::string& item : m_Items)
-            table.s[count++] = item.data();
+        for (auto item = m_Items.begin(); item != m_Items.end(); ++item)
+            table.s[count++] = item == m_Placeholder ? kNoName : item->data();
         PackArguments arguments;
         arguments.count = count;
         arguments.zipFileName = m_ZipFileName;

@@ -43,6 +43,9 @@ private:
     // compares without regard to letter case.
     std::list<std::string> m_Items;
     std::map<std::string, std::list<std::string>::iterator> m_Keys;
+    // The placeholder's entry while it is in the list: it keeps its slot
+    // in the name table, but no name of it reaches the engine.
+    std::list<std::string>::iterator m_Placeholder;
     int16_t m_RecurseFolders = 0;
     std::string m_ZipFileName;
     int16_t m_Encrypted = 0;

@@ -2,6 +2,8 @@
 
 #include <fnmatch.h>
 
+#include <algorithm>
+
 namespace varnock::engine {
 namespace {
 
@@ -9,6 +11,12 @@ bool HasDriveLetter(std::string_view name)
 {
     return name.size() >= 2 && name[1] == ':' &&
            ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+}
+
+bool IsControl(char c)
+{
+    auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
 }
 
 std::vector<std::string> SplitParts(std::string_view name)
@@ -28,6 +36,21 @@ std::vector<std::string> SplitParts(std::string_view name)
 }
 
 } // namespace
+
+std::string Printable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (IsControl(c)) {
+            out += '^';
+            out += c == 0x7F ? '?' : static_cast<char>(c + 0x40);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 std::string EntryPath::joined() const
 {
@@ -56,7 +79,11 @@ EntryPath ClassifyEntryName(std::string_view name, bool junkFolders, bool spaceT
     if (HasDriveLetter(name))
         return unsafe("a drive letter");
     bool directory = name.back() == '/' || name.back() == '\\';
+    bool controls = false;
     for (std::string& part : SplitParts(name)) {
+        auto control = std::remove_if(part.begin(), part.end(), IsControl);
+        controls = controls || control != part.end();
+        part.erase(control, part.end());
         if (part == "..")
             return unsafe("a name that climbs out of the extraction folder");
         if (part.empty() || part == ".")
@@ -67,6 +94,8 @@ EntryPath ClassifyEntryName(std::string_view name, bool junkFolders, bool spaceT
                     c = '_';
         result.parts.push_back(std::move(part));
     }
+    if (result.parts.empty() && controls)
+        return unsafe("a name made of control characters only");
     if (result.parts.empty()) {
         result.verdict = EntryPath::Verdict::Nothing;
         return result;

@@ -21,12 +21,18 @@ struct EntryPath {
 };
 
 // Classifies an entry name. Backslashes count as separators (archives made
-// on Windows use them). A name that starts at the root, carries a drive
+// on Windows use them). Control characters (line feeds, tabs, escapes)
+// are left out of the written names, as Debian's unzip leaves them out. A name that starts at the root, carries a drive
 // letter or climbs with ".." is Unsafe, whether folder names are kept or
 // junked. With `junkFolders` a file keeps only its last part and a
 // directory entry gives Nothing; `spaceToUnderscore` changes blanks in the
 // written parts.
 EntryPath ClassifyEntryName(std::string_view name, bool junkFolders, bool spaceToUnderscore);
+
+// A name as it is printed: each control character in caret notation
+// ("^J" for a line feed, "^[" for an escape, "^?" for DEL), so that no
+// name breaks a line of the report or sends a sequence to a terminal.
+std::string Printable(std::string_view text);
 
 // True when a symbolic link placed at `linkParts` (its folders and its own
 // name, below the extraction folder) with the target text `target` points

@@ -1,6 +1,7 @@
 #include "Extraction.h"
 
 #include "ArchiveSource.h"
+#include "LinkCheck.h"
 #include "common/HostPath.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <random>
 
 #include <fcntl.h>
@@ -110,6 +112,35 @@ std::string TemporaryName(const std::string& folder)
                   static_cast<unsigned long long>(random()));
 }
 
+// Why libzip could not open an archive, and the unzip code for it.
+std::string OpenFailure(zip_error_t* error, int& code)
+{
+    switch (zip_error_code_zip(error)) {
+    case ZIP_ER_NOZIP:
+        code = PK_NOZIP;
+        return "End-of-central-directory signature not found: the archive is truncated or not "
+               "a zip archive";
+    case ZIP_ER_OPEN:
+    case ZIP_ER_NOENT:
+    case ZIP_ER_READ:
+        code = PK_NOZIP;
+        break;
+    case ZIP_ER_EOF:
+        code = PK_EOF;
+        return "the archive is truncated";
+    case ZIP_ER_MEMORY:
+        code = PK_MEM;
+        break;
+    case ZIP_ER_MULTIDISK:
+        return "archives spread over several disks are not supported";
+    case ZIP_ER_INCONS:
+        return "the archive's central directory is damaged";
+    default:
+        break;
+    }
+    return zip_error_strerror(error);
+}
+
 } // namespace
 
 uint64_t FreeSpaceReserve(uint64_t fileSystemSize)
@@ -192,7 +223,7 @@ void Extraction::print(Level level, const std::string& text)
         // Every report names the archive, also when the line that starts
         // an extraction is not shown.
         archiveNamed_ = true;
-        std::string line = Format("Archive:  %s\n", archiveName_.c_str());
+        std::string line = Format("Archive:  %s\n", archiveShown_.c_str());
         functions_->print(line.data(), static_cast<uint32_t>(line.size()));
     }
     if (text.empty())
@@ -204,17 +235,18 @@ void Extraction::print(Level level, const std::string& text)
 bool Extraction::openArchive()
 {
     archiveName_ = options_.lpszZipFN;
+    archiveShown_ = Printable(archiveName_);
     archivePath_ = ResolveHostPath(archiveName_);
     struct stat st;
     if (::stat(archivePath_.c_str(), &st) != 0) {
-        print(Level::Problem, Format("unzip:  cannot find or open %s (%s).\n", archiveName_.c_str(),
+        print(Level::Problem, Format("unzip:  cannot find or open %s (%s).\n", archiveShown_.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_NOZIP);
         return false;
     }
     if (!S_ISREG(st.st_mode) || st.st_size == 0) {
         print(Level::Problem,
-              Format("error:  %s is not a zip archive (%s).\n", archiveName_.c_str(),
+              Format("error:  %s is not a zip archive (%s).\n", archiveShown_.c_str(),
                      S_ISREG(st.st_mode) ? "the file is empty" : "not a file"));
         note(PK_NOZIP);
         return false;
@@ -223,38 +255,10 @@ bool Extraction::openArchive()
     zip_error_init(&ze);
     archive_ = OpenArchiveForReading(archivePath_, &ze);
     if (!archive_) {
-        int error = zip_error_code_zip(&ze);
         int code = PK_BADERR;
-        std::string why = zip_error_strerror(&ze);
-        switch (error) {
-        case ZIP_ER_NOZIP:
-            code = PK_NOZIP;
-            why = "End-of-central-directory signature not found: the archive is truncated or not "
-                  "a zip archive";
-            break;
-        case ZIP_ER_OPEN:
-        case ZIP_ER_NOENT:
-        case ZIP_ER_READ:
-            code = PK_NOZIP;
-            break;
-        case ZIP_ER_EOF:
-            code = PK_EOF;
-            why = "the archive is truncated";
-            break;
-        case ZIP_ER_MEMORY:
-            code = PK_MEM;
-            break;
-        case ZIP_ER_MULTIDISK:
-            why = "archives spread over several disks are not supported";
-            break;
-        case ZIP_ER_INCONS:
-            why = "the archive's central directory is damaged";
-            break;
-        default:
-            break;
-        }
+        std::string why = OpenFailure(&ze, code);
         zip_error_fini(&ze);
-        print(Level::Problem, Format("error:  cannot open %s: %s.\n", archiveName_.c_str(), why.c_str()));
+        print(Level::Problem, Format("error:  cannot open %s: %s.\n", archiveShown_.c_str(), why.c_str()));
         note(code);
         return false;
     }
@@ -269,11 +273,12 @@ bool Extraction::readEntry(zip_uint64_t index, Entry& entry)
     if (zip_stat_index(archive_, index, 0, &entry.stat) != 0 || !entry.stat.name) {
         print(Level::Problem, Format("error:  entry %llu of %s is damaged: %s.\n",
                                      static_cast<unsigned long long>(index) + 1,
-                                     archiveName_.c_str(), zip_strerror(archive_)));
+                                     archiveShown_.c_str(), zip_strerror(archive_)));
         note(PK_BADERR);
         return false;
     }
     entry.name = entry.stat.name;
+    entry.shown = Printable(entry.name);
     if (!(entry.stat.valid & ZIP_STAT_SIZE))
         entry.stat.size = 0;
     if (!(entry.stat.valid & ZIP_STAT_COMP_SIZE))
@@ -318,6 +323,9 @@ bool Extraction::selected(const std::string& name)
     return any;
 }
 
+// One run: open the archive, show its line and comment, prepare the
+// folder when extracting, take each selected entry in turn, make the links,
+// and close with the summary of the listing or the test.
 int Extraction::run()
 {
     buffer_.resize(kBufferSize);
@@ -327,6 +335,27 @@ int Extraction::run()
     }
     if (!openArchive())
         return code_;
+    announceArchive();
+    mode_ = options_.nvflag ? Mode::List
+            : options_.nZIflag ? Mode::ZipInfo
+            : options_.ntflag  ? Mode::Test
+            : options_.ncflag  ? Mode::Print
+                               : Mode::Extract;
+    if (mode_ == Mode::Extract) {
+        if (int code = prepareFolder(); code != PK_OK)
+            return code;
+    }
+    takeEntries();
+    if (mode_ == Mode::Extract && !stop_)
+        createPendingLinks();
+    reportUnmatchedPatterns();
+    printSummary();
+    fillTotals();
+    return code_;
+}
+
+void Extraction::announceArchive()
+{
     if (options_.fQuiet < 2)
         print(Level::Summary, ""); // the archive's line
     if (options_.nzflag) {
@@ -335,53 +364,51 @@ int Extraction::run()
         if (comment && length > 0) // asked for: shown at every message level
             print(Level::Problem, std::string(comment, static_cast<size_t>(length)) + "\n");
     }
-    bool listing = options_.nvflag != 0;
-    bool zipinfo = !listing && options_.nZIflag != 0;
-    bool testing = !listing && !zipinfo && options_.ntflag != 0;
-    bool toPrint = !listing && !zipinfo && !testing && options_.ncflag != 0;
-    bool extracting = !listing && !zipinfo && !testing && !toPrint;
+}
 
-    if (extracting) {
-        std::string dir = options_.lpszExtractDir ? options_.lpszExtractDir : "";
-        folder_ = dir.empty() ? "." : ResolveHostPath(dir);
-        while (folder_.size() > 1 && folder_.back() == '/')
-            folder_.pop_back();
-        struct stat st;
-        if (::stat(folder_.c_str(), &st) != 0) {
-            std::string partial;
-            for (size_t i = 0; i <= folder_.size(); ++i) {
-                if (i == folder_.size() || (folder_[i] == '/' && i > 0)) {
-                    partial = folder_.substr(0, i);
-                    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) {
-                        print(Level::Problem, Format("error:  cannot create extraction folder %s: %s.\n",
-                                                     dir.c_str(), ErrnoText(errno).c_str()));
-                        return PK_DISK;
-                    }
-                }
-            }
-        } else if (!S_ISDIR(st.st_mode)) {
-            print(Level::Problem,
-                  Format("error:  extraction folder %s is not a folder.\n", dir.c_str()));
-            return PK_PARAM;
+// The extraction folder, made with its parents when missing.
+int Extraction::prepareFolder()
+{
+    std::string dir = options_.lpszExtractDir ? options_.lpszExtractDir : "";
+    folder_ = dir.empty() ? "." : ResolveHostPath(dir);
+    while (folder_.size() > 1 && folder_.back() == '/')
+        folder_.pop_back();
+    struct stat st;
+    if (::stat(folder_.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return PK_OK;
+        print(Level::Problem,
+              Format("error:  extraction folder %s is not a folder.\n", Printable(dir).c_str()));
+        return PK_PARAM;
+    }
+    for (size_t i = 1; i <= folder_.size(); ++i) {
+        if (i < folder_.size() && folder_[i] != '/')
+            continue;
+        if (::mkdir(folder_.substr(0, i).c_str(), 0777) != 0 && errno != EEXIST) {
+            print(Level::Problem, Format("error:  cannot create extraction folder %s: %s.\n",
+                                         Printable(dir).c_str(), ErrnoText(errno).c_str()));
+            return PK_DISK;
         }
     }
+    return PK_OK;
+}
 
+void Extraction::takeEntries()
+{
     zip_int64_t count = zip_get_num_entries(archive_, 0);
     if (count <= 0) {
-        print(Level::Problem, Format("warning [%s]:  zipfile is empty\n", archiveName_.c_str()));
+        print(Level::Problem, Format("warning [%s]:  zipfile is empty\n", archiveShown_.c_str()));
         note(PK_WARN);
     }
-    if (zipinfo) {
-        struct stat st;
+    if (mode_ == Mode::ZipInfo) {
+        struct stat st {};
         ::stat(archivePath_.c_str(), &st);
         print(Level::Problem, Format("Zip file size: %lld bytes, number of entries: %lld\n",
                                      static_cast<long long>(st.st_size), static_cast<long long>(count)));
     }
     for (zip_int64_t i = 0; i < count && !stop_; ++i) {
         Entry entry;
-        if (!readEntry(static_cast<zip_uint64_t>(i), entry))
-            continue;
-        if (!selected(entry.name))
+        if (!readEntry(static_cast<zip_uint64_t>(i), entry) || !selected(entry.name))
             continue;
         if (functions_ && functions_->ServCallBk &&
             functions_->ServCallBk(entry.name.c_str(), entry.stat.size) != 0) {
@@ -392,40 +419,51 @@ int Extraction::run()
         ++members_;
         totalSize_ += entry.stat.size;
         totalCompressed_ += entry.stat.comp_size;
-        if (listing)
+        switch (mode_) {
+        case Mode::List:
             listEntry(entry);
-        else if (zipinfo)
+            break;
+        case Mode::ZipInfo:
             zipinfoEntry(entry);
-        else if (testing)
+            break;
+        case Mode::Test:
             testEntry(entry);
-        else if (toPrint)
+            break;
+        case Mode::Print:
             printEntryData(entry);
-        else
+            break;
+        case Mode::Extract:
             extractEntry(entry);
+            break;
+        }
     }
-    if (extracting && !stop_)
-        createPendingLinks();
+}
+
+void Extraction::reportUnmatchedPatterns()
+{
     for (size_t i = 0; i < patternMatched_.size(); ++i) {
         if (!patternMatched_[i]) {
-            print(Level::Problem, Format("caution: filename not matched:  %s\n", ifnv_[i]));
+            print(Level::Problem, Format("caution: filename not matched:  %s\n", Printable(ifnv_[i]).c_str()));
             note(PK_FIND);
         }
     }
-    if (listing || zipinfo)
-        print(zipinfo ? Level::Problem : Level::Summary,
+}
+
+void Extraction::printSummary()
+{
+    if (mode_ == Mode::List || mode_ == Mode::ZipInfo)
+        print(mode_ == Mode::ZipInfo ? Level::Problem : Level::Summary,
               Format("%llu file%s, %llu bytes uncompressed, %llu bytes compressed:  %u%%\n",
                      static_cast<unsigned long long>(members_), members_ == 1 ? "" : "s",
                      static_cast<unsigned long long>(totalSize_),
                      static_cast<unsigned long long>(totalCompressed_),
                      SavedPercent(totalSize_, totalCompressed_)));
-    if (testing) {
+    if (mode_ == Mode::Test) {
         if (problems_ == 0 && code_ == PK_OK)
-            print(Level::Summary, Format("No errors detected in compressed data of %s.\n", archiveName_.c_str()));
+            print(Level::Summary, Format("No errors detected in compressed data of %s.\n", archiveShown_.c_str()));
         else
-            print(Level::Problem, Format("At least one error was detected in %s.\n", archiveName_.c_str()));
+            print(Level::Problem, Format("At least one error was detected in %s.\n", archiveShown_.c_str()));
     }
-    fillTotals();
-    return code_;
 }
 
 void Extraction::fillTotals()
@@ -453,7 +491,7 @@ void Extraction::listEntry(const Entry& entry)
         entry.stat.size, entry.stat.comp_size, SavedPercent(entry.stat.size, entry.stat.comp_size),
         static_cast<uint16_t>(tm.tm_mon + 1), static_cast<uint16_t>(tm.tm_mday),
         static_cast<uint16_t>(tm.tm_year + 1900), static_cast<uint16_t>(tm.tm_hour),
-        static_cast<uint16_t>(tm.tm_min), ' ', entry.name.c_str(),
+        static_cast<uint16_t>(tm.tm_min), ' ', entry.shown.c_str(),
         MethodName(entry.stat.comp_method).c_str(), entry.stat.crc,
         entry.stat.encryption_method != ZIP_EM_NONE ? 1 : 0);
 }
@@ -482,13 +520,13 @@ void Extraction::zipinfoEntry(const Entry& entry)
                  entry.stat.encryption_method != ZIP_EM_NONE ? 'B' : 'b',
                  MethodName(entry.stat.comp_method).c_str(), tm.tm_year % 100,
                  kMonths[tm.tm_mon % 12], tm.tm_mday, tm.tm_hour, tm.tm_min,
-                 static_cast<unsigned>(entry.stat.crc), entry.name.c_str()));
+                 static_cast<unsigned>(entry.stat.crc), entry.shown.c_str()));
 }
 
 void Extraction::reportReadError(const Entry& entry, zip_error_t* error)
 {
     int ze = zip_error_code_zip(error);
-    const char* name = entry.name.c_str();
+    const char* name = entry.shown.c_str();
     switch (ze) {
     case ZIP_ER_CRC:
         print(Level::Problem, Format("%s:  bad CRC (the entry is damaged)\n", name));
@@ -517,87 +555,101 @@ void Extraction::reportReadError(const Entry& entry, zip_error_t* error)
 
 zip_file_t* Extraction::openEntry(const Entry& entry)
 {
-    const char* name = entry.name.c_str();
     zip_uint16_t method = entry.stat.encryption_method;
-    auto failed = [&]() -> zip_file_t* {
-        zip_error_t* error = zip_get_error(archive_);
-        int ze = zip_error_code_zip(error);
-        if (ze == ZIP_ER_COMPNOTSUPP) {
-            print(Level::Problem, Format("   skipping: %-22s  unsupported compression method %u\n",
-                                         name, unsigned(entry.stat.comp_method)));
-            note(IZ_UNSUP);
-        } else if (ze == ZIP_ER_ENCRNOTSUPP) {
-            print(Level::Problem, Format("   skipping: %-22s  unsupported encryption method %u\n",
-                                         name, unsigned(method)));
-            note(IZ_UNSUP);
-        } else {
-            reportReadError(entry, error);
-        }
-        zip_error_clear(archive_);
-        return nullptr;
-    };
     if (method == ZIP_EM_NONE) {
         zip_file_t* file = zip_fopen_index(archive_, entry.index, 0);
-        return file ? file : failed();
+        return file ? file : openFailed(entry);
     }
     if (!zip_encryption_method_supported(method, 0)) {
-        print(Level::Problem, Format("   skipping: %-22s  unsupported encryption method %u\n", name,
-                                     unsigned(method)));
+        print(Level::Problem, Format("   skipping: %-22s  unsupported encryption method %u\n",
+                                     entry.shown.c_str(), unsigned(method)));
         note(IZ_UNSUP);
         return nullptr;
     }
-    auto tryPassword = [&](const std::string& password, bool& wrong) -> zip_file_t* {
-        wrong = false;
-        zip_file_t* file = zip_fopen_index_encrypted(archive_, entry.index, 0, password.c_str());
-        if (file)
-            return file;
-        if (zip_error_code_zip(zip_get_error(archive_)) == ZIP_ER_WRONGPASSWD) {
-            wrong = true;
-            zip_error_clear(archive_);
-            return nullptr;
-        }
-        return failed();
-    };
+    return openEncrypted(entry);
+}
+
+// Reports why an entry could not be opened; always nullptr.
+zip_file_t* Extraction::openFailed(const Entry& entry)
+{
+    zip_error_t* error = zip_get_error(archive_);
+    int ze = zip_error_code_zip(error);
+    if (ze == ZIP_ER_COMPNOTSUPP) {
+        print(Level::Problem, Format("   skipping: %-22s  unsupported compression method %u\n",
+                                     entry.shown.c_str(), unsigned(entry.stat.comp_method)));
+        note(IZ_UNSUP);
+    } else if (ze == ZIP_ER_ENCRNOTSUPP) {
+        print(Level::Problem, Format("   skipping: %-22s  unsupported encryption method %u\n",
+                                     entry.shown.c_str(), unsigned(entry.stat.encryption_method)));
+        note(IZ_UNSUP);
+    } else {
+        reportReadError(entry, error);
+    }
+    zip_error_clear(archive_);
+    return nullptr;
+}
+
+// Opens with `password`; `wrong` tells a wrong password from other failures.
+zip_file_t* Extraction::openWithPassword(const Entry& entry, const std::string& password, bool& wrong)
+{
+    wrong = false;
+    zip_file_t* file = zip_fopen_index_encrypted(archive_, entry.index, 0, password.c_str());
+    if (file)
+        return file;
+    if (zip_error_code_zip(zip_get_error(archive_)) == ZIP_ER_WRONGPASSWD) {
+        wrong = true;
+        zip_error_clear(archive_);
+        return nullptr;
+    }
+    return openFailed(entry);
+}
+
+// The password that opened an earlier entry is tried first; then the
+// caller is asked, at most three times.
+zip_file_t* Extraction::openEncrypted(const Entry& entry)
+{
     bool wrong = false;
     if (!password_.empty()) {
-        if (zip_file_t* file = tryPassword(password_, wrong))
+        if (zip_file_t* file = openWithPassword(entry, password_, wrong))
             return file;
         if (!wrong)
             return nullptr;
     }
     bool declined = false;
-    for (int attempt = 0; attempt < kPasswordTries; ++attempt) {
-        if (!functions_ || !functions_->password) {
-            declined = true;
+    for (int attempt = 0; attempt < kPasswordTries && !declined; ++attempt) {
+        std::string password;
+        declined = !askPassword(entry, attempt == 0 && !wrong, password);
+        if (declined)
             break;
-        }
-        char answer[kPasswordSize] = {};
-        std::string prompt = attempt == 0 && !wrong
-                                 ? Format("[%s] %s password: ", archiveName_.c_str(), name)
-                                 : std::string("password incorrect--reenter: ");
-        if (functions_->password(answer, static_cast<int32_t>(sizeof answer), prompt.c_str(), name) != 0) {
-            declined = true;
-            break;
-        }
-        answer[sizeof answer - 1] = '\0';
-        std::string password(answer);
-        std::memset(answer, 0, sizeof answer);
-        if (password.empty()) {
-            declined = true;
-            break;
-        }
-        if (zip_file_t* file = tryPassword(password, wrong)) {
+        if (zip_file_t* file = openWithPassword(entry, password, wrong)) {
             password_ = password;
             return file;
         }
         if (!wrong)
             return nullptr;
     }
-    print(Level::Problem, Format("   skipping: %-22s  %s\n", name,
+    print(Level::Problem, Format("   skipping: %-22s  %s\n", entry.shown.c_str(),
                                  declined && !wrong ? "no password given" : "incorrect password"));
     note(IZ_BADPWD);
     ++problems_;
     return nullptr;
+}
+
+// False when the caller gave no password.
+bool Extraction::askPassword(const Entry& entry, bool first, std::string& password)
+{
+    if (!functions_ || !functions_->password)
+        return false;
+    char answer[kPasswordSize] = {};
+    std::string prompt = first ? Format("[%s] %s password: ", archiveShown_.c_str(), entry.shown.c_str())
+                               : std::string("password incorrect--reenter: ");
+    if (functions_->password(answer, static_cast<int32_t>(sizeof answer), prompt.c_str(),
+                             entry.shown.c_str()) != 0)
+        return false;
+    answer[sizeof answer - 1] = '\0';
+    password = answer;
+    std::memset(answer, 0, sizeof answer);
+    return !password.empty();
 }
 
 // Reads the entry to its end, checking size and CRC; writes the data to
@@ -617,14 +669,8 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
         if (n == 0)
             break;
         total += static_cast<uint64_t>(n);
-        if (total > entry.stat.size) {
-            print(Level::Problem, Format("error:  %s holds more data than its header says (%llu bytes)\n",
-                                         entry.name.c_str(),
-                                         static_cast<unsigned long long>(entry.stat.size)));
-            note(PK_ERR);
-            ++problems_;
-            return false;
-        }
+        if (total > entry.stat.size)
+            return sizeMismatch(entry, total);
         const char* data = buffer_.data();
         size_t size = static_cast<size_t>(n);
         if (options_.naflag && !decided) {
@@ -637,50 +683,58 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
             data = converted.data();
             size = converted.size();
         }
-        if (toPrint) {
-            for (size_t at = 0; at < size; at += kPrintPiece) {
-                std::string piece(data + at, std::min(kPrintPiece, size - at));
-                functions_->print(piece.data(), static_cast<uint32_t>(piece.size()));
-            }
-        } else if (fd >= 0) {
-            int error = 0;
-            if (!WriteAll(fd, data, size, error)) {
-                bool full = error == ENOSPC || error == EDQUOT;
-                print(Level::Problem, Format("error:  %s while writing %s; extraction stopped\n",
-                                             full ? "the disk is full" : ErrnoText(error).c_str(),
-                                             entry.name.c_str()));
-                note(PK_DISK);
-                stop_ = true;
-                return false;
-            }
-            sinceSpaceCheck_ += size;
-            if (sinceSpaceCheck_ >= kSpaceCheckInterval && !checkRoom(folder_, 0, entry.name))
-                return false;
-        }
+        if (!deliver(entry, data, size, fd, toPrint))
+            return false;
     }
     if (text) {
         converted.clear();
         converter.finish(converted);
-        if (!converted.empty() && fd >= 0) {
-            int error = 0;
-            if (!WriteAll(fd, converted.data(), converted.size(), error)) {
-                print(Level::Problem, Format("error:  %s while writing %s\n", ErrnoText(error).c_str(),
-                                             entry.name.c_str()));
-                note(PK_DISK);
-                stop_ = true;
-                return false;
-            }
-        }
+        if (!deliver(entry, converted.data(), converted.size(), fd, toPrint))
+            return false;
     }
-    if (total != entry.stat.size) {
-        print(Level::Problem, Format("error:  %s is shorter than its header says (%llu of %llu bytes)\n",
-                                     entry.name.c_str(), static_cast<unsigned long long>(total),
-                                     static_cast<unsigned long long>(entry.stat.size)));
-        note(PK_ERR);
-        ++problems_;
+    return total == entry.stat.size || sizeMismatch(entry, total);
+}
+
+// Hands a piece of an entry's data on: through the print callback, or
+// into the file with a look at the free space now and then.
+bool Extraction::deliver(const Entry& entry, const char* data, size_t size, int fd, bool toPrint)
+{
+    if (toPrint) {
+        for (size_t at = 0; at < size; at += kPrintPiece) {
+            std::string piece(data + at, std::min(kPrintPiece, size - at));
+            functions_->print(piece.data(), static_cast<uint32_t>(piece.size()));
+        }
+        return true;
+    }
+    if (fd < 0 || size == 0)
+        return true;
+    int error = 0;
+    if (!WriteAll(fd, data, size, error)) {
+        bool full = error == ENOSPC || error == EDQUOT;
+        print(Level::Problem, Format("error:  %s while writing %s; extraction stopped\n",
+                                     full ? "the disk is full" : ErrnoText(error).c_str(),
+                                     entry.shown.c_str()));
+        note(PK_DISK);
+        stop_ = true;
         return false;
     }
-    return true;
+    sinceSpaceCheck_ += size;
+    return sinceSpaceCheck_ < kSpaceCheckInterval || checkRoom(folder_, 0, entry.shown);
+}
+
+// Reports data longer or shorter than the entry's header says; always false.
+bool Extraction::sizeMismatch(const Entry& entry, uint64_t total)
+{
+    if (total > entry.stat.size)
+        print(Level::Problem, Format("error:  %s holds more data than its header says (%llu bytes)\n",
+                                     entry.shown.c_str(), static_cast<unsigned long long>(entry.stat.size)));
+    else
+        print(Level::Problem, Format("error:  %s is shorter than its header says (%llu of %llu bytes)\n",
+                                     entry.shown.c_str(), static_cast<unsigned long long>(total),
+                                     static_cast<unsigned long long>(entry.stat.size)));
+    note(PK_ERR);
+    ++problems_;
+    return false;
 }
 
 void Extraction::testEntry(const Entry& entry)
@@ -693,14 +747,14 @@ void Extraction::testEntry(const Entry& entry)
     bool ok = readAll(entry, file, -1, false);
     zip_fclose(file);
     if (ok)
-        print(Level::Detail, Format("    testing: %-22s   OK\n", entry.name.c_str()));
+        print(Level::Detail, Format("    testing: %-22s   OK\n", entry.shown.c_str()));
 }
 
 void Extraction::printEntryData(const Entry& entry)
 {
     if (entry.isLink || (!entry.name.empty() && entry.name.back() == '/'))
         return;
-    print(Level::Detail, Format(" extracting: %s\n", entry.name.c_str()));
+    print(Level::Detail, Format(" extracting: %s\n", entry.shown.c_str()));
     zip_file_t* file = openEntry(entry);
     if (!file)
         return;
@@ -808,35 +862,18 @@ bool Extraction::checkRoom(const std::string& folder, uint64_t needed, const std
     return false;
 }
 
+// Writes one file: room on the disk, a target to write into, the data,
+// the file's mode, owner and time, then the target put in its place.
 bool Extraction::writeFile(const Entry& entry, const std::string& folder, const std::string& path,
                            const std::string& shownName, bool replacing)
 {
-    if (!checkRoom(folder, entry.stat.size, entry.name))
+    if (!checkRoom(folder, entry.stat.size, entry.shown))
         return false;
     zip_file_t* file = openEntry(entry);
     if (!file)
         return false;
-    // A new file is written under its own name (O_EXCL: never through a
-    // link) and removed again if anything goes wrong; a file that replaces
-    // another is written beside it and renamed, so that a damaged entry
-    // leaves the old file as it was.
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
-    std::string written;
-    int fd = -1;
-    bool direct = !replacing;
-    if (direct) {
-        written = path;
-        fd = ::open(path.c_str(), flags, 0666);
-        if (fd < 0 && errno == EEXIST)
-            direct = false;
-    }
-    for (int attempt = 0; !direct && attempt < 8 && fd < 0; ++attempt) {
-        written = TemporaryName(folder);
-        fd = ::open(written.c_str(), flags, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
+    Target target;
+    if (!createTarget(folder, path, replacing, target)) {
         int error = errno;
         zip_fclose(file);
         print(Level::Problem, Format("error:  cannot create %s: %s\n", shownName.c_str(),
@@ -846,64 +883,99 @@ bool Extraction::writeFile(const Entry& entry, const std::string& folder, const 
             stop_ = true;
         return false;
     }
-    bool ok = readAll(entry, file, fd, false);
+    bool ok = readAll(entry, file, target.fd, false);
     zip_fclose(file);
-    if (ok) {
-        if (entry.mode & 0777)
-            ::fchmod(fd, entry.mode & (options_.fPrivilege ? 07777u : 0777u));
-        if (options_.fPrivilege) {
-            zip_uint16_t length = 0;
-            const zip_uint8_t* field = zip_file_extra_field_get_by_id(
-                archive_, entry.index, kUnixOwnerField, 0, &length, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
-            if (field && length >= 3 && field[0] == 1 && field[1] == 4 && length >= 3 + 4 + 1 + 4 &&
-                field[6] == 4) {
-                uid_t uid = ReadLe32(field + 2);
-                gid_t gid = ReadLe32(field + 7);
-                if (::fchown(fd, uid, gid) != 0) {
-                    // Only the superuser may give files away; the file keeps its owner.
-                }
-            }
-        }
-        if (entry.mtime) {
-            struct timespec times[2];
-            times[0].tv_sec = entry.mtime;
-            times[0].tv_nsec = 0;
-            times[1] = times[0];
-            ::futimens(fd, times);
-        }
-    }
-    if (::close(fd) != 0 && ok) {
-        int error = errno;
+    if (ok)
+        applyAttributes(entry, target.fd);
+    if (::close(target.fd) != 0 && ok) {
         print(Level::Problem, Format("error:  cannot write %s: %s\n", shownName.c_str(),
-                                     ErrnoText(error).c_str()));
+                                     ErrnoText(errno).c_str()));
         note(PK_DISK);
         ok = false;
     }
-    // The old file goes first, as unzip programs do: a rename over an
-    // existing file makes ext4 flush the new one at once, which costs more
-    // than the whole extraction of a small file.
-    if (ok && !direct && ::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    ok = ok && putInPlace(target, path, shownName);
+    if (!ok)
+        ::unlink(target.written.c_str());
+    return ok;
+}
+
+// A new file is written under its own name (O_EXCL: never through a link)
+// and removed again if anything goes wrong; a file that replaces another
+// is written beside it and renamed, so that a damaged entry leaves the old
+// file as it was. False with errno set when nothing could be created.
+bool Extraction::createTarget(const std::string& folder, const std::string& path, bool replacing,
+                              Target& target)
+{
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+    target.direct = !replacing;
+    if (target.direct) {
+        target.written = path;
+        target.fd = ::open(path.c_str(), flags, 0666);
+        if (target.fd < 0 && errno == EEXIST)
+            target.direct = false;
+    }
+    for (int attempt = 0; !target.direct && attempt < 8 && target.fd < 0; ++attempt) {
+        target.written = TemporaryName(folder);
+        target.fd = ::open(target.written.c_str(), flags, 0666);
+        if (target.fd < 0 && errno != EEXIST)
+            break;
+    }
+    return target.fd >= 0;
+}
+
+// The mode bits of the entry, its owner when privileges are asked for
+// (only the superuser may give files away), and its time.
+void Extraction::applyAttributes(const Entry& entry, int fd)
+{
+    if (entry.mode & 0777)
+        ::fchmod(fd, entry.mode & (options_.fPrivilege ? 07777u : 0777u));
+    if (options_.fPrivilege) {
+        zip_uint16_t length = 0;
+        const zip_uint8_t* field = zip_file_extra_field_get_by_id(archive_, entry.index, kUnixOwnerField,
+                                                                  0, &length, ZIP_FL_CENTRAL | ZIP_FL_LOCAL);
+        if (field && length >= 3 + 4 + 1 + 4 && field[0] == 1 && field[1] == 4 && field[6] == 4) {
+            if (::fchown(fd, ReadLe32(field + 2), ReadLe32(field + 7)) != 0) {
+                // The file keeps its owner.
+            }
+        }
+    }
+    if (entry.mtime) {
+        struct timespec times[2];
+        times[0].tv_sec = entry.mtime;
+        times[0].tv_nsec = 0;
+        times[1] = times[0];
+        ::futimens(fd, times);
+    }
+}
+
+// A file written beside its place replaces the old one. The old file goes
+// first, as unzip programs do: a rename over an existing file makes ext4
+// flush the new one at once, which costs more than the whole extraction
+// of a small file.
+bool Extraction::putInPlace(const Target& target, const std::string& path, const std::string& shownName)
+{
+    if (target.direct)
+        return true;
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
         print(Level::Problem, Format("error:  cannot replace %s: %s\n", shownName.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_DISK);
-        ok = false;
+        return false;
     }
-    if (ok && !direct && ::rename(written.c_str(), path.c_str()) != 0) {
+    if (::rename(target.written.c_str(), path.c_str()) != 0) {
         print(Level::Problem, Format("error:  cannot create %s: %s\n", shownName.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_DISK);
-        ok = false;
+        return false;
     }
-    if (!ok)
-        ::unlink(written.c_str());
-    return ok;
+    return true;
 }
 
 bool Extraction::readLinkTarget(const Entry& entry, std::string& target)
 {
     if (entry.stat.size > kLinkTargetLimit) {
         print(Level::Problem, Format("   skipping: %s  (symbolic link with a %llu-byte target)\n",
-                                     entry.name.c_str(),
+                                     entry.shown.c_str(),
                                      static_cast<unsigned long long>(entry.stat.size)));
         note(PK_WARN);
         return false;
@@ -931,7 +1003,7 @@ bool Extraction::readLinkTarget(const Entry& entry, std::string& target)
     zip_fclose(file);
     if (ok && target.find('\0') != std::string::npos) {
         print(Level::Problem, Format("   skipping: %s  (symbolic link target holds a zero byte)\n",
-                                     entry.name.c_str()));
+                                     entry.shown.c_str()));
         note(PK_WARN);
         ok = false;
     }
@@ -942,7 +1014,7 @@ void Extraction::extractEntry(const Entry& entry)
 {
     EntryPath where = ClassifyEntryName(entry.name, options_.ndflag == 0, options_.SpaceToUnderscore != 0);
     if (where.verdict == EntryPath::Verdict::Unsafe) {
-        print(Level::Problem, Format("   skipping: %s  (unsafe name: %s)\n", entry.name.c_str(),
+        print(Level::Problem, Format("   skipping: %s  (unsafe name: %s)\n", entry.shown.c_str(),
                                      where.reason.c_str()));
         note(PK_WARN);
         return;
@@ -951,11 +1023,11 @@ void Extraction::extractEntry(const Entry& entry)
         return;
     std::string shown = where.joined();
     if (where.verdict == EntryPath::Verdict::Directory) {
-        if (ensureFolders(where.parts, where.parts.size(), entry.name))
+        if (ensureFolders(where.parts, where.parts.size(), entry.shown))
             print(Level::Detail, Format("   creating: %s/\n", shown.c_str()));
         return;
     }
-    if (!ensureFolders(where.parts, where.parts.size() - 1, entry.name))
+    if (!ensureFolders(where.parts, where.parts.size() - 1, entry.shown))
         return;
     std::string path = folder_ + "/" + shown;
     std::string folder = path.substr(0, path.rfind('/'));
@@ -964,7 +1036,7 @@ void Extraction::extractEntry(const Entry& entry)
     if (replacing) {
         if (S_ISDIR(existing.st_mode)) {
             print(Level::Problem, Format("   skipping: %s  (a folder of that name is in the way)\n",
-                                         entry.name.c_str()));
+                                         entry.shown.c_str()));
             note(PK_WARN);
             return;
         }
@@ -980,7 +1052,7 @@ void Extraction::extractEntry(const Entry& entry)
         if (!LinkStaysInside(where.parts, target)) {
             print(Level::Problem,
                   Format("   skipping: %s  (symbolic link to %s leads out of the extraction folder)\n",
-                         entry.name.c_str(), target.c_str()));
+                         entry.shown.c_str(), Printable(target).c_str()));
             note(PK_WARN);
             return;
         }
@@ -993,10 +1065,32 @@ void Extraction::extractEntry(const Entry& entry)
                                     shown.c_str()));
 }
 
-// Links are made last, so that no entry of the archive is written through one.
+// Links are made last, so that no entry of the archive is written through
+// one, and only those that stay inside the folder taken all together.
 void Extraction::createPendingLinks()
 {
-    for (const PendingLink& link : links_) {
+    std::map<std::string, std::string> targets; // the last link named so wins
+    std::map<std::string, size_t> last;
+    for (size_t i = 0; i < links_.size(); ++i) {
+        targets[links_[i].shownName] = links_[i].target;
+        last[links_[i].shownName] = i;
+    }
+    LinkCheck check(folder_, targets);
+    for (size_t i = 0; i < links_.size(); ++i) {
+        const PendingLink& link = links_[i];
+        if (last[link.shownName] != i)
+            continue; // replaced by a later entry of the same name
+        LinkCheck::Verdict verdict = check.check(link.shownName);
+        if (verdict != LinkCheck::Verdict::Inside) {
+            print(Level::Problem,
+                  Format("   skipping: %s  (symbolic link to %s %s)\n", link.shownName.c_str(),
+                         Printable(link.target).c_str(),
+                         verdict == LinkCheck::Verdict::Outside
+                             ? "leads out of the extraction folder"
+                             : "might lead out of the extraction folder through other links"));
+            note(PK_WARN);
+            continue;
+        }
         struct stat st;
         if (::lstat(link.path.c_str(), &st) == 0) {
             if (S_ISDIR(st.st_mode) || ::unlink(link.path.c_str()) != 0) {
@@ -1012,7 +1106,8 @@ void Extraction::createPendingLinks()
             note(PK_DISK);
             continue;
         }
-        print(Level::Detail, Format("    linking: %s  -> %s\n", link.shownName.c_str(), link.target.c_str()));
+        print(Level::Detail, Format("    linking: %s  -> %s\n", link.shownName.c_str(),
+                                    Printable(link.target).c_str()));
     }
 }
 

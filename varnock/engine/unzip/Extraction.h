@@ -50,15 +50,24 @@ public:
 
 private:
     enum class Level { Detail, Summary, Problem };
+    enum class Mode { List, ZipInfo, Test, Print, Extract };
 
     struct Entry {
         zip_uint64_t index = 0;
         zip_stat_t stat{};
         std::string name;
+        std::string shown; // the name as printed: control characters in caret notation
         uint32_t mode = 0; // Unix mode bits, 0 when the archive holds none
         bool isLink = false;
         time_t mtime = 0;
         bool exactTime = false; // from the extended time field, not DOS time
+    };
+
+    // Where a file's data is written: its own name, or a name beside it.
+    struct Target {
+        std::string written;
+        int fd = -1;
+        bool direct = true; // written under its own name
     };
 
     struct PendingLink {
@@ -70,6 +79,11 @@ private:
     void print(Level level, const std::string& text);
     void note(int code) { code_ = code > code_ ? code : code_; }
     bool openArchive();
+    void announceArchive();
+    int prepareFolder();
+    void takeEntries();
+    void reportUnmatchedPatterns();
+    void printSummary();
     bool readEntry(zip_uint64_t index, Entry& entry);
     bool selected(const std::string& name);
     void listEntry(const Entry& entry);
@@ -78,12 +92,21 @@ private:
     void extractEntry(const Entry& entry);
     void printEntryData(const Entry& entry);
     zip_file_t* openEntry(const Entry& entry);
+    zip_file_t* openFailed(const Entry& entry);
+    zip_file_t* openWithPassword(const Entry& entry, const std::string& password, bool& wrong);
+    zip_file_t* openEncrypted(const Entry& entry);
+    bool askPassword(const Entry& entry, bool first, std::string& password);
     bool readAll(const Entry& entry, zip_file_t* file, int fd, bool toPrint);
+    bool deliver(const Entry& entry, const char* data, size_t size, int fd, bool toPrint);
+    bool sizeMismatch(const Entry& entry, uint64_t total);
     bool ensureFolders(const std::vector<std::string>& parts, size_t count, const std::string& entryName);
     bool replaceExisting(const Entry& entry, const std::string& path, const struct stat& existing);
     bool checkRoom(const std::string& folder, uint64_t needed, const std::string& entryName);
     bool writeFile(const Entry& entry, const std::string& folder, const std::string& path,
                    const std::string& shownName, bool replacing);
+    bool createTarget(const std::string& folder, const std::string& path, bool replacing, Target& target);
+    void applyAttributes(const Entry& entry, int fd);
+    bool putInPlace(const Target& target, const std::string& path, const std::string& shownName);
     bool readLinkTarget(const Entry& entry, std::string& target);
     void createPendingLinks();
     void reportReadError(const Entry& entry, zip_error_t* error);
@@ -96,9 +119,11 @@ private:
     const DCL& options_;
     USERFUNCTIONS* functions_;
     std::string archiveName_;
+    std::string archiveShown_; // as printed
     std::string archivePath_;
     std::string folder_;
     zip_t* archive_ = nullptr;
+    Mode mode_ = Mode::Extract;
     int code_ = PK_OK;
     bool stop_ = false;
     bool archiveNamed_ = false; // the line "Archive:  name" has been printed
