@@ -174,9 +174,8 @@ std::string encodeValue(std::string_view v)
 {
     if (v.empty())
         return {};
-    const bool blankAtEnd =
-        kBlanks.find(v.front()) != std::string_view::npos || kBlanks.find(v.back()) != std::string_view::npos;
-    if (blankAtEnd || unquote(v).size() != v.size())
+    auto blank = [](char c) { return kBlanks.find(c) != std::string_view::npos; };
+    if (blank(v.front()) || blank(v.back()) || unquote(v).size() != v.size())
         return "\"" + std::string(v) + "\"";
     return std::string(v);
 }
@@ -204,7 +203,8 @@ std::string nameProblem(std::string_view name, const char* what, std::string_vie
     if (name.empty())
         return std::string("an empty ") + what + " name";
     if (trim(name).size() != name.size())
-        return std::string("the ") + what + " name \"" + std::string(name) + "\" begins or ends with a blank";
+        return std::string("the ") + what + " name \"" + std::string(name) +
+               "\" begins or ends with a blank";
     if (name.find_first_of(forbidden) != std::string_view::npos)
         return std::string("the ") + what + " name \"" + std::string(name) +
                "\" holds a character the file cannot hold there";
@@ -287,13 +287,16 @@ bool IniFile::load(std::string* error)
     const std::uintmax_t size = std::filesystem::file_size(file_, ec);
     if (!ec && size > kMaxFileSize)
         return fail("it is too large for a settings file (" + std::to_string(size) + " bytes)");
+    auto systemReason = [](const char* otherwise) {
+        return errno != 0 ? std::string(std::strerror(errno)) : std::string(otherwise);
+    };
     errno = 0;
     std::ifstream in(file_, std::ios::binary);
     if (!in)
-        return fail(errno != 0 ? std::string(std::strerror(errno)) : std::string("it cannot be opened"));
+        return fail(systemReason("it cannot be opened"));
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
-        return fail(errno != 0 ? std::string(std::strerror(errno)) : std::string("it cannot be read"));
+        return fail(systemReason("it cannot be read"));
     text_ = std::move(text);
     unread_ = false;
     return true;
@@ -334,7 +337,8 @@ std::string IniFile::GetString(std::string_view section, std::string_view key,
 std::vector<std::pair<std::string, std::string>> IniFile::Keys() const
 {
     std::vector<std::pair<std::string, std::string>> keys;
-    forEachLine(text_, [&](const Line&, const ParsedLine& p, std::string_view section, bool inSection) {
+    forEachLine(text_, [&](const Line&, const ParsedLine& p, std::string_view section,
+                           bool inSection) {
         if (p.kind == LineKind::Key && inSection && !p.name.empty())
             keys.emplace_back(section, p.name);
     });
@@ -364,7 +368,8 @@ bool IniFile::SetString(std::string_view section, std::string_view key, std::str
     if (place.keyFound) {
         if (readValue(text_, place) == value)
             return true;
-        text_.replace(place.valueBegin, place.keyLine.contentEnd - place.valueBegin, encodeValue(value));
+        text_.replace(place.valueBegin, place.keyLine.contentEnd - place.valueBegin,
+                      encodeValue(value));
     } else if (place.sectionFound) {
         // After the section's last line that is not blank.
         const Line& last = place.lastLineOfSection;
@@ -404,7 +409,8 @@ bool IniFile::save(std::string* error)
             *error = out.errorString().toStdString();
         return false;
     }
-    if (out.write(text_.data(), static_cast<qint64>(text_.size())) != static_cast<qint64>(text_.size())) {
+    const auto size = static_cast<qint64>(text_.size());
+    if (out.write(text_.data(), size) != size) {
         if (error)
             *error = out.errorString().toStdString();
         out.cancelWriting();

@@ -535,16 +535,6 @@ bool Form1::load()
     return true;
 }
 
-void Form1::readSettingsAtStartUp()
-{
-    // A file that cannot be read is named once, here; the run goes on with
-    // the defaults and the file stays as it is.
-    std::string problem;
-    ReadIni(f, &problem);
-    if (!problem.empty())
-        prompt_->messageBox(problem, PromptButtons::Ok, PromptIcon::Exclamation);
-}
-
 void Form1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -679,6 +669,16 @@ void Form1::mnuSortExit_Click()
 void Form1::mnuProperties_Click()
 {
     showSingleWindow(frmFormIni, [this] { return new FrmFormIni(*this); });
+}
+
+void Form1::readSettingsAtStartUp()
+{
+    // A file that cannot be read is named once, here; the run goes on with
+    // the defaults and the file stays as it is.
+    std::string problem;
+    ReadIni(f, &problem);
+    if (!problem.empty())
+        prompt_->messageBox(problem, PromptButtons::Ok, PromptIcon::Exclamation);
 }
 
 void Form1::chooseEmulator(int emulator)

@@ -114,7 +114,8 @@ TEST_F(PropertiesDialogTest, SaveWritesTheFileSelectsTheEmulatorAndCloses)
 TEST_F(PropertiesDialogTest, BoxesLeftAsTheyWereKeepTheBytesOfTheFile)
 {
     const std::string before = "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n[BeebEm]\n"
-                               "Form1.sBeebEmDest=/discs/\xE9l\xE8ve.ssd\nForm1.sBeebEmExec=beebem\n";
+                               "Form1.sBeebEmDest=/discs/\xE9l\xE8ve.ssd\n"
+                               "Form1.sBeebEmExec=beebem\n";
     dir.write("bbc.ini", before);
     loadForm();
     FrmFormIni& d = open();

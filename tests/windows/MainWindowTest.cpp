@@ -371,8 +371,8 @@ TEST_F(MainWindowTest, AnUnreadableSettingsFileIsNamedOnceAtStartUp)
     std::filesystem::create_directory(dir / "bbc.ini");
     Form1& w = loadForm();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_NE(prompt.shown[0].text.find((dir / "bbc.ini").string() + "\" could not be read: it is a folder"),
-              std::string::npos) << prompt.shown[0].text;
+    const std::string named = (dir / "bbc.ini").string() + "\" could not be read: it is a folder";
+    EXPECT_NE(prompt.shown[0].text.find(named), std::string::npos) << prompt.shown[0].text;
     EXPECT_TRUE(w.mnuBeebEm->isChecked()) << "the defaults";
     w.mnuB_Em->trigger();
     EXPECT_EQ(prompt.shown.size(), 1u) << "said once";
