@@ -11,7 +11,8 @@ function(tavrin_gtest name)
     TAVRIN_APP_DIR="${TAVRIN_APP_DIR}"
     TAVRIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
     TAVRIN_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
-  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/SanitizerOptions.c)
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/SanitizerOptions.c
+                                 ${CMAKE_SOURCE_DIR}/tests/TestLocale.c)
   # One variable at most: this CMake's test discovery splits a list of them.
   set(properties TIMEOUT 300)
   if(T_WINDOWS)

@@ -22,12 +22,22 @@ std::string IniFilePath(const Form1State& f)
     return f.sAppPath + "/" + f.sIniFile;
 }
 
-FormIniValues ReadIni(Form1State& f)
+FormIniValues ReadIni(Form1State& f, std::string* problem)
 {
     FormIniValues v;
     IniFile ini(OsPath(IniFilePath(f)));
-    // An unreadable file reads as a missing one: every key takes its default.
-    ini.load();
+    std::string why;
+    if (ini.load(&why))
+        why = ini.notTextReason();
+    if (!why.empty()) {
+        // Read as a missing file: every key takes its default. The file
+        // itself is written only by a save.
+        ini.setBytes({});
+        if (problem)
+            *problem = "The settings file \"" + IniFilePath(f) + "\" could not be read: " + why +
+                       ".\n\nTavrin goes on with the default settings and leaves the file as it "
+                       "is until the properties are saved.";
+    }
     for (const IniKey& k : kIniKeys)
         v.*k.control = ini.GetString(k.section, k.key, k.defaultValue);
     f.sBeebEmu = v.cmbEmu;
@@ -131,8 +141,10 @@ bool WriteIni(const Form1State& f, const FormIniValues& v, std::string* error)
     // The other sections and keys of the file are kept: read it first.
     if (!ini.load(error))
         return false;
-    for (const IniKey& k : kIniKeys)
-        ini.SetString(k.section, k.key, v.*k.control);
+    for (const IniKey& k : kIniKeys) {
+        if (!ini.SetString(k.section, k.key, v.*k.control, error))
+            return false;
+    }
     return ini.save(error);
 }
 

@@ -62,8 +62,10 @@ std::string IniFilePath(const Form1State& f);
 
 // Reads every key of the file (defaults for what is missing), sets sBeebEmu,
 // and makes the stored emulator current; a stored name that is none of the
-// four changes nothing.
-FormIniValues ReadIni(Form1State& f);
+// four changes nothing. A file that exists but cannot be read (a folder, no
+// read permission, bytes that are no text) reads as a missing one; then
+// `problem` says which file and why, for the user.
+FormIniValues ReadIni(Form1State& f, std::string* problem = nullptr);
 
 // Make one emulator current: its destination (not for ElectrEm, which has
 // none) and its program from the dialog's values, and its menu check mark.
@@ -89,8 +91,9 @@ void ChooseEmulatorForRun(Form1State& f, Emulator e);
 // the named emulator needs are empty (B-Em needs none).
 bool InputIsComplete(const FormIniValues& v);
 
-// Writes every key, in order, in one replacement of the file. False with
-// `error` when the file cannot be written.
+// Writes every key, in order, in one replacement of the file; only the lines
+// of these keys change or are added. False with `error` when the file cannot
+// be read or written, or a value holds a line break.
 bool WriteIni(const Form1State& f, const FormIniValues& v, std::string* error = nullptr);
 
 } // namespace tavrin

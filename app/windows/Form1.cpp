@@ -70,6 +70,21 @@ constexpr const char* kInternetUp = "images\\button-internet.gif";
 constexpr const char* kLocalDown = "images\\button-local-down.gif";
 constexpr const char* kLocalUp = "images\\button-local.gif";
 
+// A window of which one instance exists: created the first time by
+// `create` (which gives none when the window cannot open), then shown and
+// brought forward; showing it again does not run its load steps again.
+template <typename Window, typename Create>
+void showSingleWindow(QPointer<Window>& window, Create create)
+{
+    if (!window)
+        window = create();
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 } // namespace
 
 Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
@@ -93,11 +108,25 @@ Form1::~Form1()
         delete w;
 }
 
+// The controls keep the positions the window was designed with, created in
+// the order in which they stack: background and information line, grid,
+// pictures and the catalogue panel, description, buttons, owl.
 void Form1::buildControls()
 {
-    // The controls keep the positions the window was designed with. The
-    // client area has the designed size; a smaller screen scrolls it, a
-    // larger one shows black around it.
+    buildClientArea();
+    buildInfoLine();
+    buildGrid();
+    followGridSelection();
+    buildPictureArea();
+    buildDescriptionBox();
+    buildPictureButtons();
+    buildOwl();
+}
+
+// The client area has the designed size; a smaller screen scrolls it, a
+// larger one shows black around it.
+void Form1::buildClientArea()
+{
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("Form1Scroll"));
     scroll->setFrameShape(QFrame::NoFrame);
@@ -108,7 +137,11 @@ void Form1::buildControls()
     client->setFixedSize(twipsToPixels(kClientWidthTwips, this),
                          twipsToPixels(kClientHeightTwips, this));
     scroll->setWidget(client);
+}
 
+// The background picture and, over it, the information line.
+void Form1::buildInfoLine()
+{
     Image0 = new QLabel(client);
     Image0->setObjectName(QStringLiteral("Image0"));
     Image0->move(0, 0);
@@ -117,7 +150,10 @@ void Form1::buildControls()
     txtInfo->setObjectName(QStringLiteral("txtInfo"));
     txtInfo->setFont(arialFont(8.25));
     txtInfo->setGeometry(twipsRect(1800, 180, 3675, 675, this));
+}
 
+void Form1::buildGrid()
+{
     MSFlexGridView = new QTableView(client);
     MSFlexGridView->setObjectName(QStringLiteral("MSFlexGrid"));
     MSFlexGridView->setModel(&f.MSFlexGrid);
@@ -136,7 +172,12 @@ void Form1::buildControls()
     rows->setDefaultSectionSize(QFontMetrics(gridFont()).height() + 6);
     MSFlexGridView->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     MSFlexGridView->horizontalHeader()->setMinimumSectionSize(0);
+}
 
+// The grid's current cell and the view's follow each other; a click on a
+// cell is the grid's click.
+void Form1::followGridSelection()
+{
     connect(&f.MSFlexGrid, &FlexGrid::currentCellChanged, this, &Form1::followGridCurrentCell);
     connect(&f.MSFlexGrid, &FlexGrid::layoutPropertiesChanged, this, &Form1::applyGridLayout);
     connect(&f.MSFlexGrid, &QAbstractItemModel::modelReset, this, &Form1::applyGridLayout);
@@ -156,7 +197,12 @@ void Form1::buildControls()
         f.MSFlexGrid.setCol(index.column());
         gridClick();
     });
+}
 
+// The two pictures of the selected title, and the catalogue panel that can
+// stand in their place.
+void Form1::buildPictureArea()
+{
     Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setScaledContents(true);
@@ -167,15 +213,22 @@ void Form1::buildControls()
     buildCataloguePanelFrame();
     catalogue = new CataloguePanel(Frame3, f, *prompt_);
     catalogue->followSelectionOf(MSFlexGridView->selectionModel());
+}
 
+// The description can be selected and copied with mouse or keyboard; Tab
+// passes it by.
+void Form1::buildDescriptionBox()
+{
     txtText1 = new QPlainTextEdit(client);
     txtText1->setObjectName(QStringLiteral("txtText1"));
     txtText1->setReadOnly(true);
-    txtText1->setFocusPolicy(Qt::NoFocus);
+    txtText1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtText1->setFocusPolicy(Qt::ClickFocus);
     txtText1->setGeometry(twipsRect(2520, 7800, 12555, 1335, this));
+}
 
-    buildPictureButtons();
-
+void Form1::buildOwl()
+{
     imgOwl = new QLabel(client);
     imgOwl->setObjectName(QStringLiteral("imgOwl"));
     imgOwl->setScaledContents(true);
@@ -449,7 +502,7 @@ bool Form1::load()
     InitGlobalData(f);
     // The configuration dialog's routine reads "bbc.ini" and makes the
     // stored emulator current; the dialog itself is never shown here.
-    ReadIni(f);
+    readSettingsAtStartUp();
     syncEmulatorMenu();
     InitDisplay();
     showPictureFile(Image0, kBackgroundPicture);
@@ -559,20 +612,21 @@ void Form1::picCmdSource_Click()
         // shows its pictures and the local catalogue remains.
         showButtonPicture(picCmdSource, kInternetDown);
         showButtonPicture(picCmdSource, kInternetUp);
-        return;
+    } else {
+        // Back from an Internet list to the local catalogue.
+        f.boolInternet = false;
+        showButtonPicture(picCmdSource, kLocalDown);
+        showButtonPicture(picCmdSource, kInternetUp);
+        try {
+            f.MSFlexGrid.Clear();
+            TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
+        } catch (const dao::DaoError& e) {
+            prompt_->messageBox("The catalogue \"" + f.sLocalDatabase +
+                                    "\" cannot be read.\n\n" + e.what(),
+                                PromptButtons::Ok, PromptIcon::Critical);
+        }
     }
-    // Back from an Internet list to the local catalogue.
-    f.boolInternet = false;
-    showButtonPicture(picCmdSource, kLocalDown);
-    showButtonPicture(picCmdSource, kInternetUp);
-    try {
-        f.MSFlexGrid.Clear();
-        TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
-    } catch (const dao::DaoError& e) {
-        prompt_->messageBox("The catalogue \"" + f.sLocalDatabase + "\" cannot be read.\n\n" +
-                                e.what(),
-                            PromptButtons::Ok, PromptIcon::Critical);
-    }
+    // Either way the grid ends in mode-0 order.
     f.iSort = 0;
     Sort(f);
 }
@@ -588,20 +642,12 @@ void Form1::mnuDownloadInternetDatabase_Click()
 
 void Form1::mnuNewDatabase_Click()
 {
-    if (!frmDialog)
-        frmDialog = new FrmDialog(*this);
-    frmDialog->show();
-    frmDialog->raise();
-    frmDialog->activateWindow();
+    showSingleWindow(frmDialog, [this] { return new FrmDialog(*this); });
 }
 
 void Form1::mnuCreateImg_Click()
 {
-    if (!frmCreateImg)
-        frmCreateImg = new FrmCreateImg(*prompt_, this);
-    frmCreateImg->show();
-    frmCreateImg->raise();
-    frmCreateImg->activateWindow();
+    showSingleWindow(frmCreateImg, [this] { return new FrmCreateImg(*prompt_, this); });
 }
 
 void Form1::mnuExit_Click() { close(); }
@@ -622,11 +668,17 @@ void Form1::mnuSortExit_Click()
 
 void Form1::mnuProperties_Click()
 {
-    if (!frmFormIni)
-        frmFormIni = new FrmFormIni(*this);
-    frmFormIni->show();
-    frmFormIni->raise();
-    frmFormIni->activateWindow();
+    showSingleWindow(frmFormIni, [this] { return new FrmFormIni(*this); });
+}
+
+void Form1::readSettingsAtStartUp()
+{
+    // A file that cannot be read is named once, here; the run goes on with
+    // the defaults and the file stays as it is.
+    std::string problem;
+    ReadIni(f, &problem);
+    if (!problem.empty())
+        prompt_->messageBox(problem, PromptButtons::Ok, PromptIcon::Exclamation);
 }
 
 void Form1::chooseEmulator(int emulator)
@@ -647,17 +699,13 @@ void Form1::mnuSaveDiskImages_Click()
 
 void Form1::showHelpFile(QPointer<FrmHelp>& viewer, const char* file)
 {
-    if (!viewer) {
+    showSingleWindow(viewer, [this, file]() -> FrmHelp* {
         auto* opened = new FrmHelp(*prompt_);
-        if (!opened->openFile(file)) {
-            delete opened;
-            return;
-        }
-        viewer = opened;
-    }
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
+        if (opened->openFile(file))
+            return opened;
+        delete opened;
+        return nullptr;
+    });
 }
 
 void Form1::mnuHelp1_Click() { showHelpFile(frmHelpContents, "help.hlp"); }
@@ -665,11 +713,7 @@ void Form1::mnuHelp2_Click() { showHelpFile(frmHelpKeywords, "keywords.hlp"); }
 
 void Form1::mnuAbout_Click()
 {
-    if (!frmAbout)
-        frmAbout = new FrmAbout;
-    frmAbout->show();
-    frmAbout->raise();
-    frmAbout->activateWindow();
+    showSingleWindow(frmAbout, [] { return new FrmAbout; });
 }
 
 } // namespace tavrin

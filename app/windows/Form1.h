@@ -155,7 +155,15 @@ protected:
 
 private:
     void InitDisplay();
+    void readSettingsAtStartUp();
     void buildControls();
+    void buildClientArea();
+    void buildInfoLine();
+    void buildGrid();
+    void followGridSelection();
+    void buildPictureArea();
+    void buildDescriptionBox();
+    void buildOwl();
     void buildPictureButtons();
     void buildCataloguePanelFrame();
     void buildMenus();

@@ -79,6 +79,7 @@ void FrmFormIni::ReadIni()
 
 void FrmFormIni::setValues(const FormIniValues& v)
 {
+    shown_ = v;
     // The list holds the four names; the text read from the file stays,
     // whatever it is.
     cmbEmu->clear();
@@ -98,15 +99,21 @@ void FrmFormIni::setValues(const FormIniValues& v)
 
 FormIniValues FrmFormIni::values() const
 {
+    // A box left as it was keeps the bytes read from the file, also those
+    // that are not UTF-8 (and show as replacement characters).
+    auto text = [this](const QString& now, std::string FormIniValues::*member) {
+        const std::string& read = shown_.*member;
+        return now == QString::fromStdString(read) ? read : now.toStdString();
+    };
     FormIniValues v;
-    v.cmbEmu = cmbEmu->currentText().toStdString();
-    v.txtBeebEmDest = txtBeebEmDest->text().toStdString();
-    v.txtBeebEmExec = txtBeebEmExec->text().toStdString();
-    v.txtB_EmDest = txtB_EmDest->text().toStdString();
-    v.txtB_EmExec = txtB_EmExec->text().toStdString();
-    v.txtPcBBCDest = txtPcBBCDest->text().toStdString();
-    v.txtPcBBCExec = txtPcBBCExec->text().toStdString();
-    v.txtElectrEmExec = txtElectrEmExec->text().toStdString();
+    v.cmbEmu = text(cmbEmu->currentText(), &FormIniValues::cmbEmu);
+    v.txtBeebEmDest = text(txtBeebEmDest->text(), &FormIniValues::txtBeebEmDest);
+    v.txtBeebEmExec = text(txtBeebEmExec->text(), &FormIniValues::txtBeebEmExec);
+    v.txtB_EmDest = text(txtB_EmDest->text(), &FormIniValues::txtB_EmDest);
+    v.txtB_EmExec = text(txtB_EmExec->text(), &FormIniValues::txtB_EmExec);
+    v.txtPcBBCDest = text(txtPcBBCDest->text(), &FormIniValues::txtPcBBCDest);
+    v.txtPcBBCExec = text(txtPcBBCExec->text(), &FormIniValues::txtPcBBCExec);
+    v.txtElectrEmExec = text(txtElectrEmExec->text(), &FormIniValues::txtElectrEmExec);
     return v;
 }
 

@@ -45,6 +45,9 @@ public:
 private:
     void setValues(const FormIniValues& v);
 
+    // The values as read from the file, byte for byte.
+    FormIniValues shown_;
+
     Form1& form1_;
 };
 

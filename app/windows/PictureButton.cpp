@@ -2,8 +2,12 @@
 
 #include "core/Paths.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 namespace tavrin {
 
@@ -14,6 +18,8 @@ PictureButton::PictureButton(const QString& name, const QString& caption, QWidge
     setScaledContents(true);
     setToolTip(caption);
     setAccessibleName(caption);
+    // Reached with Tab; a mouse click leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void PictureButton::mousePressEvent(QMouseEvent* event)
@@ -30,6 +36,32 @@ void PictureButton::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (click)
         emit clicked();
+}
+
+void PictureButton::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void PictureButton::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // The focus shows as the style's focus frame over the picture.
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 1, -1, -1);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 bool showPictureFile(QLabel* label, const std::string& storedName)

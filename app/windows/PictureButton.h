@@ -1,7 +1,8 @@
 #pragma once
 // A picture that acts as a command button: it shows one picture at a time,
-// stretched to its box, and reports a click of the left mouse button. The
-// pictures change only inside the click handlers, never on hover.
+// stretched to its box, and reports a click of the left mouse button, or
+// Space or Enter while it has the focus (Tab reaches it). The pictures
+// change only inside the click handlers, never on hover.
 
 #include <QLabel>
 
@@ -19,6 +20,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool pressedInside_ = false;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace tavrin {
@@ -220,6 +221,40 @@ TEST_F(ConfigurationTest, SavingWritesEveryKeyInOrderAndKeepsTheRestOfTheFile)
                        "[BeebEm]\nForm1.sBeebEmDest=/beeb/dest\nForm1.sBeebEmExec=/beeb/exec\n\n"
                        "[B-Em]\nForm1.sB_EmDest=\nForm1.sB_EmExec=\n\n"
                        "[ElectrEm]\nForm1.sElectrEmExec=\n");
+}
+
+TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
+{
+    const std::string binary("[BBC EMU]\nForm1.sBeebEmu=PcBBC\n\x7F" "ELF\x02\x01\0\0", 39);
+    struct Row {
+        const char* what;
+        std::function<void()> make;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"a folder", [&] { std::filesystem::create_directory(iniPath()); }, "it is a folder"},
+        {"bytes that are no text", [&] { writeIni(binary); }, "no text (byte 0x7F at offset 31)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove_all(iniPath());
+        row.make();
+        Form1State run;
+        start(run);
+        std::string problem;
+        const FormIniValues v = ReadIni(run, &problem);
+        EXPECT_NE(problem.find("\"" + iniPath().string() + "\""), std::string::npos) << problem;
+        EXPECT_NE(problem.find(row.why), std::string::npos) << problem;
+        EXPECT_EQ(v.cmbEmu, "BeebEm") << "the defaults";
+        EXPECT_EQ(checks(run), (Checks{true, false, false, false}));
+    }
+    // Nothing but a save writes it; a save changes only its own lines.
+    EXPECT_EQ(readIniText(), binary);
+    FormIniValues v = ReadIni(f);
+    v.txtB_EmExec = "/usr/bin/b-em";
+    ASSERT_TRUE(WriteIni(f, v));
+    EXPECT_NE(readIniText().find(binary.substr(31)), std::string::npos) << "the bytes after";
+    EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", iniPath()), "/usr/bin/b-em");
 }
 
 TEST_F(ConfigurationTest, AThreeHundredCharacterPathIsReadAsItsFirst254)

@@ -131,6 +131,47 @@ TEST(IniFile, WritingKeepsOtherSectionsKeysAndComments)
     EXPECT_EQ(again.GetString("ElectrEm", "Form1.sElectrEmExec", ""), "/usr/games/electrem");
 }
 
+TEST(IniFile, AWriteChangesOnlyTheLineOfItsKey)
+{
+    using namespace std::string_literals;
+    struct Row {
+        const char* what;
+        std::string before;
+        const char* section;
+        const char* key;
+        const char* value;
+        std::string after;
+    };
+    const Row rows[] = {
+        {"quotes of other keys, CRLF", "[B-Em]\r\nA=\"x y\"\r\nForm1.sB_EmExec=old\r\n", "B-Em",
+         "form1.sb_emexec", "new", "[B-Em]\r\nA=\"x y\"\r\nForm1.sB_EmExec=new\r\n"},
+        {"odd line, comment on the last line", "[S]\nodd line\n; last", "T", "k", "v",
+         "[S]\nodd line\n; last\n\n[T]\nk=v\n"},
+        {"repeated keys: the first is the one read", "[S]\nk=1\nk=2\n", "S", "k", "3",
+         "[S]\nk=3\nk=2\n"},
+        {"NUL and bytes that are not UTF-8", "[S]\nb=\xE9\0z\nk=a\n"s, "S", "k", "\xE9",
+         "[S]\nb=\xE9\0z\nk=\xE9\n"s},
+        {"the value it reads changes nothing", "[S]\n  k =  \"quoted\"  \r\n", "s", "K", "quoted",
+         "[S]\n  k =  \"quoted\"  \r\n"},
+        {"a new key ends its section", "[S]\na=1\n\n[T]\nb=2\n", "S", "k", "v",
+         "[S]\na=1\nk=v\n\n[T]\nb=2\n"},
+        {"blanks and quotes survive reading", "[S]\nk=x\n", "S", "k", " \"a\" ",
+         "[S]\nk=\" \"a\" \"\n"},
+        {"a line break is refused", "[S]\nk=x\n", "S", "k", "a\nb", "[S]\nk=x\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        IniFile ini("bbc.ini");
+        ini.setBytes(row.before);
+        const bool holdable = std::string_view(row.value).find('\n') == std::string_view::npos;
+        EXPECT_EQ(ini.SetString(row.section, row.key, row.value), holdable);
+        EXPECT_EQ(ini.bytes(), row.after);
+        if (holdable) {
+            EXPECT_EQ(ini.GetString(row.section, row.key, "<none>"), row.value);
+        }
+    }
+}
+
 TEST(IniFile, WritesPlainKeyValueLines)
 {
     TempDir dir;

@@ -18,6 +18,9 @@
 #include <QTest>
 #include <QTextBrowser>
 
+#include <fstream>
+#include <iterator>
+
 namespace tavrin::test {
 namespace {
 
@@ -106,6 +109,23 @@ TEST_F(PropertiesDialogTest, SaveWritesTheFileSelectsTheEmulatorAndCloses)
     Form1& again = loadForm();
     EXPECT_TRUE(again.mnuB_Em->isChecked());
     EXPECT_EQ(again.f.sEmuApp, "b-em");
+}
+
+TEST_F(PropertiesDialogTest, BoxesLeftAsTheyWereKeepTheBytesOfTheFile)
+{
+    const std::string before = "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n[BeebEm]\n"
+                               "Form1.sBeebEmDest=/discs/\xE9l\xE8ve.ssd\n"
+                               "Form1.sBeebEmExec=beebem\n";
+    dir.write("bbc.ini", before);
+    loadForm();
+    FrmFormIni& d = open();
+    d.txtB_EmExec->setText("b-em");
+    QTest::mouseClick(d.cmdUpdateEdits, Qt::LeftButton);
+    EXPECT_EQ(form->f.sDataDestination, "/discs/\xE9l\xE8ve.ssd");
+    std::ifstream in(dir / "bbc.ini", std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", dir / "bbc.ini"), "b-em");
 }
 
 TEST_F(PropertiesDialogTest, AFileThatCannotBeWrittenKeepsTheDialogOpenWithAMessage)

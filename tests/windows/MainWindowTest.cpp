@@ -17,6 +17,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <optional>
+
 namespace tavrin::test {
 namespace {
 
@@ -24,14 +26,17 @@ class MainWindowTest : public WindowTest {
 protected:
     // Clicks a picture button as the mouse does and returns the pictures
     // it was given, in order.
-    QStringList click(PictureButton* button)
+    QStringList click(PictureButton* button, std::optional<Qt::Key> key = std::nullopt)
     {
         QStringList shown;
         form->pictureShown = [&](const QLabel* b, const QString& picture) {
             EXPECT_EQ(b, button);
             shown << picture;
         };
-        QTest::mouseClick(button, Qt::LeftButton);
+        if (key)
+            QTest::keyClick(button, *key);
+        else
+            QTest::mouseClick(button, Qt::LeftButton);
         form->pictureShown = nullptr;
         return shown;
     }
@@ -72,7 +77,7 @@ TEST_F(MainWindowTest, CaptionAndControlPositionsInTwips)
     EXPECT_EQ(w.client->size(), QSize(twipsToPixels(15180, &w), twipsToPixels(10440, &w)));
     EXPECT_TRUE(w.txtInfo->toPlainText().isEmpty());
     EXPECT_TRUE(w.txtText1->isReadOnly());
-    EXPECT_EQ(w.txtText1->focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(w.txtText1->focusPolicy(), Qt::ClickFocus) << "focus, but no tab stop";
     EXPECT_FALSE(w.Image0->pixmap().isNull()) << "the background picture";
     EXPECT_FALSE(w.imgOwl->pixmap().isNull()) << "the owl stored with the window";
     EXPECT_FALSE(w.Frame3->isVisibleTo(&w)) << "the picture view is shown at start";
@@ -175,6 +180,29 @@ TEST_F(MainWindowTest, PicturesAfterOneAndTwoClicks)
     EXPECT_FALSE(w.f.boolInternet);
 }
 
+TEST_F(MainWindowTest, TheKeyboardReachesTheButtonsAndTheDescription)
+{
+    Form1& w = loadForm();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.picCmdNew->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(order, (QStringList{"picCmdEdit", "picCmdSort", "picCmdRun", "picCmdCatImages",
+                                  "picCmdSource"}));
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter})
+        EXPECT_EQ(click(w.picCmdSort, key), click(w.picCmdSort)) << key;
+
+    w.txtText1->setPlainText(QStringLiteral("A space trading game"));
+    QTest::mouseClick(w.txtText1->viewport(), Qt::LeftButton);
+    ASSERT_TRUE(w.txtText1->hasFocus());
+    QTest::keyClick(w.txtText1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w.txtText1->textCursor().selectedText(), "A space trading game");
+}
+
 TEST_F(MainWindowTest, TheCatalogueButtonSwitchesTheViews)
 {
     Form1& w = loadForm();
@@ -216,9 +244,17 @@ TEST_F(MainWindowTest, NothingHappensInInternetModeForNewEditAndCatalogue)
     EXPECT_EQ(click(w.picCmdRun).size(), 2);
 }
 
-TEST_F(MainWindowTest, TheSourceButtonBringsAnInternetListBackToTheLocalCatalogue)
+TEST_F(MainWindowTest, TheSourceButtonEndsInModeZeroOrderAndBringsTheLocalCatalogueBack)
 {
     Form1& w = loadForm();
+    // In local mode too.
+    w.f.iSort = 1;
+    Sort(w.f);
+    ASSERT_EQ(w.f.MSFlexGrid.TextMatrix(0, 1), "Alpha Quest");
+    click(w.picCmdSource);
+    EXPECT_EQ(w.f.iSort, 0);
+    EXPECT_EQ(w.f.MSFlexGrid.TextMatrix(0, 1), "Elite");
+
     // An Internet list in the grid.
     w.f.boolInternet = true;
     w.f.MSFlexGrid.setRows(1);
@@ -328,6 +364,19 @@ TEST_F(MainWindowTest, MissingAndUndecodablePicturesShowNothingAndTheProgramGoes
         EXPECT_TRUE(b->pixmap().isNull());
     }
     EXPECT_EQ(w.f.iCatalogueView, 2) << "the click still did its work";
+}
+
+TEST_F(MainWindowTest, AnUnreadableSettingsFileIsNamedOnceAtStartUp)
+{
+    std::filesystem::create_directory(dir / "bbc.ini");
+    Form1& w = loadForm();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    const std::string named = (dir / "bbc.ini").string() + "\" could not be read: it is a folder";
+    EXPECT_NE(prompt.shown[0].text.find(named), std::string::npos) << prompt.shown[0].text;
+    EXPECT_TRUE(w.mnuBeebEm->isChecked()) << "the defaults";
+    w.mnuB_Em->trigger();
+    EXPECT_EQ(prompt.shown.size(), 1u) << "said once";
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "bbc.ini"));
 }
 
 TEST_F(MainWindowTest, StartUpReadsTheConfigurationAndTheMenuChecksFollow)
