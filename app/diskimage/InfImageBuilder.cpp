@@ -2,7 +2,6 @@
 
 #include "core/Paths.h"
 
-#include <QSaveFile>
 #include <QString>
 
 #include <fcntl.h>
@@ -94,16 +93,56 @@ FileRead readFile(const fs::path& path, size_t limit)
 
 std::string fileName(const fs::path& path) { return path.filename().string(); }
 
-// Writes the image beside `path` and renames it into place.
+// Writes all bytes; 0 or the error number.
+int writeAll(int fd, const std::vector<uint8_t>& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Writes the image beside `path` and renames it into place, so that an old
+// image of that name is replaced whole and a failed write leaves it as it
+// was. The reason when the image could not be written.
 std::string writeImage(const std::string& path, const std::vector<uint8_t>& image)
 {
-    QSaveFile out(QString::fromStdString(OsPath(path).string()));
-    if (!out.open(QIODevice::WriteOnly))
-        return out.errorString().toStdString();
-    if (out.write(reinterpret_cast<const char*>(image.data()), qint64(image.size())) !=
-            qint64(image.size()) ||
-        !out.commit())
-        return out.errorString().toStdString();
+    const fs::path target = OsPath(path);
+    std::error_code ec;
+    if (fs::is_directory(target, ec))
+        return "a folder has that name";
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    fs::path temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = folder / ("." + target.filename().string() + ".tavrin-" +
+                              std::to_string(::getpid()) + "-" + std::to_string(attempt));
+        // Mode 0666 lets the user's umask decide, as for any new file.
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return std::strerror(errno);
+    }
+    if (fd < 0)
+        return std::strerror(EEXIST);
+    int error = writeAll(fd, image);
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temporary.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temporary.c_str());
+        return std::strerror(error);
+    }
     return {};
 }
 
