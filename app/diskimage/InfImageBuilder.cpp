@@ -19,7 +19,8 @@ namespace {
 
 constexpr std::string_view kInfExtension = ".inf";
 constexpr size_t kMaxInfRead = 64 * 1024; // only the first line counts
-constexpr size_t kFewestFiles = 3;        // a lone file and its ".inf" are no archive
+// Unpacked software: a lone file and its ".inf" are not taken for an archive.
+constexpr size_t kFewestFiles = 3;
 
 std::string foldCase(std::string_view name)
 {
@@ -246,11 +247,11 @@ void AddInfFileToImage(const InfPairPaths& pair, InfImage& image, InfBuildReport
 }
 
 InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
-                             const std::string& imagePath)
+                             const std::string& imagePath, size_t fewestFiles)
 {
     InfBuildReport report;
     FolderListing listing;
-    if (!ListFolderTree(folder, listing) || listing.names.size() < kFewestFiles)
+    if (!ListFolderTree(folder, listing) || listing.names.size() < fewestFiles)
         return report;
 
     InfImage image(title);
@@ -267,7 +268,7 @@ InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
 InfBuildReport BuildImageFromInfFiles(Form1State& f)
 {
     const std::string imagePath = f.sTempDir + "\\" + f.sFilenameNoExt + ".ssd";
-    InfBuildReport report = BuildInfImage(f.sTempDir, f.sFilenameNoExt, imagePath);
+    InfBuildReport report = BuildInfImage(f.sTempDir, f.sFilenameNoExt, imagePath, kFewestFiles);
     if (report.imageWritten) {
         f.iZipped = 1;
         f.sFullFilename = imagePath;

@@ -46,9 +46,10 @@ void AddInfFileToImage(const InfPairPaths& pair, InfImage& image, InfBuildReport
 // Builds an image at `imagePath` from the ".inf" pairs of the tree under
 // `folder`, titled `title`. The image replaces any file of that name (written
 // beside it and renamed into place) and is written only when at least one
-// file was added. With fewer than three files in the tree nothing is tried.
+// file was added. With fewer than `fewestFiles` files in the tree nothing is
+// tried.
 InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
-                             const std::string& imagePath);
+                             const std::string& imagePath, size_t fewestFiles = 1);
 
 // Builds f.sTempDir "\" f.sFilenameNoExt ".ssd" from the ".inf" pairs found
 // in f.sTempDir, titled with f.sFilenameNoExt. Sets f.iZipped to 1 and

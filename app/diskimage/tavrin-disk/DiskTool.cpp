@@ -1,4 +1,5 @@
 #include "DiskTool.h"
+#include "DiskToolFiles.h"
 
 #include "diskimage/DiskImageFile.h"
 #include "diskimage/ImageTools.h"
@@ -19,6 +20,8 @@ constexpr std::string_view kProgram = "tavrin-disk";
 constexpr std::string_view kUsage = "Usage: tavrin-disk cat [--json] IMAGE\n"
                                     "       tavrin-disk set IMAGE [--title TEXT] [--boot 0..3]\n"
                                     "       tavrin-disk blank IMAGE\n"
+                                    "       tavrin-disk build FOLDER IMAGE [--title TEXT]\n"
+                                    "       tavrin-disk extract IMAGE FOLDER\n"
                                     "       tavrin-disk --help\n";
 
 constexpr std::string_view kIntroHelp =
@@ -237,6 +240,8 @@ class DiskTool
             return set(args);
         if (command == "blank")
             return blank(args);
+        if (IsDiskToolFilesCommand(command))
+            return finish(RunDiskToolFiles(args, out_, err_));
         return badArguments(message::unknownCommand(command));
     }
 
@@ -322,7 +327,7 @@ class DiskTool
         out_ << kUsage << '\n'
              << kIntroHelp << '\n'
              << "Commands:\n"
-             << kCatHelp << kSetHelp << kBlankHelp << '\n'
+             << kCatHelp << kSetHelp << kBlankHelp << DiskToolFilesHelp() << '\n'
              << kStatusHelp;
     }
 
