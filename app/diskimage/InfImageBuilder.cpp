@@ -22,11 +22,20 @@ constexpr size_t kMaxInfRead = 64 * 1024; // only the first line counts
 // Unpacked software: a lone file and its ".inf" are not taken for an archive.
 constexpr size_t kFewestFiles = 3;
 
+// The name without regard to letter case. A name that is not UTF-8 is
+// folded byte by byte (A to Z only), so that two different such names never
+// fold to the same replacement characters.
 std::string foldCase(std::string_view name)
 {
-    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
-        .toCaseFolded()
-        .toStdString();
+    const QByteArray bytes(name.data(), static_cast<qsizetype>(name.size()));
+    const QString text = QString::fromUtf8(bytes);
+    if (text.toUtf8() == bytes)
+        return text.toCaseFolded().toStdString();
+    std::string folded(name);
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
 }
 
 bool endsWithInf(std::string_view name)

@@ -24,6 +24,12 @@ using test::Bytes;
 // A folder for one test, removed afterwards.
 class Folder {
 public:
+    // Qt cannot name files whose names are not UTF-8; the standard library removes them.
+    ~Folder()
+    {
+        std::error_code ec;
+        fs::remove_all(*this / "", ec);
+    }
     fs::path operator/(const std::string& name) const { return fs::path(dir_.path().toStdString()) / name; }
     void write(const std::string& name, const std::string& content) const
     {
@@ -205,6 +211,8 @@ TEST(InfBuilder, FolderPairingAndWhatIsLeftOut)
         {"from a subfolder, read where it lies",
          {{"sub/GAME", "g"}, {"sub/GAME.inf", "$.GAME 0 0 L"}, {"README", "r"}},
          {"$.GAME    L"}, ""},
+        {"names that are not UTF-8 pair only with their own description",
+         {{"\xff", "x"}, {"\xfe.inf", "$.A 0 0"}, {"\xff.INF", "$.B 0 0"}}, {"$.B        "}, ""},
         {"a bad address is named, the rest added",
          {{"A", "a"}, {"A.inf", "$.A 1900 1900"}, {"B", "b"}, {"B.inf", "$.B XYZ 1900"}},
          {"$.A        "}, "B: the load address \"XYZ\" is not hexadecimal (B.inf)"},
