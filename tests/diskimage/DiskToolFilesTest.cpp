@@ -137,6 +137,19 @@ TEST_F(DiskToolFiles, ExtractThenBuildGivesBackTheSameFiles)
                        "B.A/B 001900 001900 011170 -> B.A_B\n");
     EXPECT_EQ(readFile(root / "files/B.A_B.inf"), bytesOf("B.A/B 001900 001900 011170\n"));
 
+    // The same disk as a double-sided ".dsd", its tracks interleaved with those of side 1.
+    Bytes dsd;
+    for (size_t track = 0; track * 2560 < image.size(); ++track) {
+        Bytes side0(image.begin() + ptrdiff_t(track * 2560),
+                    image.begin() + ptrdiff_t(std::min(image.size(), (track + 1) * 2560)));
+        side0.resize(2560, 0);
+        dsd.insert(dsd.end(), side0.begin(), side0.end());
+        dsd.insert(dsd.end(), 2560, 0x77);
+    }
+    writeFile(root / "hand.dsd", dsd);
+    ASSERT_EQ(runTool({"extract", at("hand.dsd"), at("fromdsd")}).status, 0);
+    EXPECT_EQ(readFile(root / "fromdsd/B.A_B"), readFile(root / "files/B.A_B"));
+
     run = runTool({"build", at("files"), at("back.ssd")});
     ASSERT_EQ(run.status, 0) << run.err;
     auto files16 = [](const Bytes& bytes) {
