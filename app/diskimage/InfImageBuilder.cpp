@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <algorithm>
 #include <map>
 
 namespace fs = std::filesystem;
@@ -185,7 +186,7 @@ std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
             infs[{listing.nameFolders[i], foldCase(name.substr(0, name.size() - 4))}].push_back(i);
     }
     std::vector<bool> used(listing.names.size(), false);
-    const std::string& top = listing.folders.empty() ? std::string() : listing.folders[0];
+    const std::string top = listing.folders.empty() ? std::string() : listing.folders[0];
     auto label = [&](size_t i) {
         const std::string& folder = listing.folders[size_t(listing.nameFolders[i])];
         return folder.substr(std::min(top.size(), folder.size())) + listing.names[i];
@@ -203,14 +204,14 @@ std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
             continue;
         }
         // The description of exactly this name first, then any unused one.
-        std::optional<size_t> partner;
-        for (size_t j : found->second)
-            if (!used[j] && listing.names[j].compare(0, name.size(), name) == 0)
-                partner = partner ? partner : j;
-        for (size_t j : found->second)
-            if (!used[j] && !partner)
-                partner = j;
-        if (!partner) {
+        const std::vector<size_t>& candidates = found->second;
+        auto partner = std::find_if(candidates.begin(), candidates.end(), [&](size_t j) {
+            return !used[j] && listing.names[j].compare(0, name.size(), name) == 0;
+        });
+        if (partner == candidates.end())
+            partner = std::find_if(candidates.begin(), candidates.end(),
+                                   [&](size_t j) { return !used[j]; });
+        if (partner == candidates.end()) {
             unpaired.push_back(label(i));
             continue;
         }

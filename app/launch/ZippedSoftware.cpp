@@ -39,6 +39,8 @@ std::string unpackFailed(const std::string& archive, int32_t code)
 
 std::string cannotCreateFolder(const std::string& folder, const std::string& why)
 {
+    if (folder.empty())
+        return "No folder for unpacked files is set, so the archive cannot be unpacked.";
     return "The folder " + folder + " for unpacked files cannot be created: " + why;
 }
 } // namespace message
@@ -62,6 +64,9 @@ bool isImageName(const std::string& lowerName)
 // Creates the temporary folder when it is missing; the reason when it cannot.
 std::optional<std::string> ensureFolder(const std::string& folder)
 {
+    // An empty name would unpack into the current (the application) folder.
+    if (folder.empty())
+        return std::string();
     if (DirExists(folder))
         return std::nullopt;
     std::error_code ec;

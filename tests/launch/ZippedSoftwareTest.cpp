@@ -151,6 +151,23 @@ TEST(ZippedSoftware, AFailingUnpackerStopsTheLaunchWithItsCause)
     }
 }
 
+TEST(ZippedSoftware, NoTemporaryFolderToUnpackInto)
+{
+    TempDir t;
+    MakeZip(t, t / "Elite.zip", {{"Elite.ssd", "S"}});
+    t.write("Temp", "a file, not a folder");
+    for (const fs::path& temp : {fs::path(), t / "Temp"}) {
+        LaunchRun run;
+        Unzip(run, t / "Elite.zip", temp, UnzipFilesFactory(run.prompt, TAVRIN_APP_DIR));
+        EXPECT_FALSE(run.ok);
+        ASSERT_EQ(run.prompt.shown.size(), 1u);
+        EXPECT_EQ(run.prompt.shown[0].text,
+                  temp.empty() ? "No folder for unpacked files is set, so the archive cannot be unpacked."
+                               : "The folder " + temp.string() +
+                                     " for unpacked files cannot be created: Not a directory");
+    }
+}
+
 TEST(ZippedSoftware, DamagedArchiveShowsTheUnpackersTextAndSearchesOn)
 {
     TempDir t;
