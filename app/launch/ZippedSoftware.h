@@ -30,8 +30,11 @@ using AppendInfo = std::function<void(const std::string&)>;
 // one named like the archive (".ssd", ".dsd", ".img", ".bbc"), then one
 // built from ".inf" files, then any image in the unpacked tree. On success
 // f.iZipped is 1 and f.sFullFilename, f.sFilename, f.sFilenameNoExt and
-// f.sExt describe the image. False when the unpacker could not be created
-// or raised an error: the cause has been shown and the launch must stop.
+// f.sExt describe the image. Every message (the unpacker's text, what the
+// builder left out, the search's two messages) goes through `prompt`; the
+// caller shows the no-image message when f.iZipped stays 0. False when the
+// temporary folder cannot be made or the unpacker could not be created or
+// raised an error: the cause has been shown and the launch must stop.
 bool UnzipSoftware(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles,
                    const AppendInfo& appendInfo);
 

@@ -1,8 +1,10 @@
 #include "DiskTool.h"
+#include "DiskToolFiles.h"
 
 #include "diskimage/DiskImageFile.h"
 #include "diskimage/ImageTools.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -71,7 +73,6 @@ constexpr std::string_view kBlankHelp =
 // of each is its usage.
 constexpr std::string_view kCommandHelp[] = {
     kCatHelp, kSetHelp, kBlankHelp,
-    // Further commands add their help here.
 };
 
 constexpr std::string_view kStatusHelp =
@@ -266,7 +267,8 @@ class DiskTool
             return set(args);
         if (command == "blank")
             return blank(args);
-        // Further commands are dispatched here; their help joins kCommandHelp.
+        if (IsDiskToolFilesCommand(command))
+            return finish(RunDiskToolFiles(args, out_, err_));
         return badArguments(message::unknownCommand(command));
     }
 
@@ -381,9 +383,19 @@ class DiskTool
             out_ << lead << "tavrin-disk " << firstLine(help) << '\n';
             lead = "       ";
         }
+        // The file commands' help holds one block per command; a block's
+        // first line, the one not indented, is its usage.
+        std::string_view files = DiskToolFilesHelp();
+        for (size_t at = 0; at < files.size();) {
+            const size_t end = std::min(files.find('\n', at), files.size());
+            if (files[at] != ' ')
+                out_ << lead << "tavrin-disk " << files.substr(at, end - at) << '\n';
+            at = end + 1;
+        }
         out_ << "       tavrin-disk --help\n\n" << kIntroHelp << "\nCommands:\n";
         for (std::string_view help : kCommandHelp)
             out_ << help;
+        out_ << files;
         out_ << '\n' << kStatusHelp;
     }
 
