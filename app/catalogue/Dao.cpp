@@ -1,10 +1,12 @@
 #include "Dao.h"
 
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -30,26 +32,37 @@ std::string sqlName(std::string_view identifier)
     return q;
 }
 
-bool sameIgnoringCase(std::string_view a, std::string_view b)
+// A text as an SQL string literal.
+std::string sqlQuote(std::string_view text)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y))
-            return false;
+    std::string q = "'";
+    for (char c : text) {
+        q.push_back(c);
+        if (c == '\'')
+            q.push_back('\'');
     }
-    return true;
+    q.push_back('\'');
+    return q;
 }
 
+std::string upperAscii(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    return upper;
+}
+
+// How a field of each type code is declared: text and memo with TEXT
+// affinity, so that text that looks like a number stays text.
 std::string declaredType(const Field& f)
 {
     switch (f.Type) {
     case dbText:
         return "TEXT(" + std::to_string(f.Size > 0 ? f.Size : 255) + ")";
     case dbMemo:
-        return "MEMO";
+        return "TEXT";
     case dbNumeric:
         return "NUMERIC";
     default:
@@ -58,29 +71,79 @@ std::string declaredType(const Field& f)
     }
 }
 
-Field fieldFromDeclaration(std::string name, std::string decl)
+// The first number in parentheses of a declared type ("VARCHAR(40)",
+// "DECIMAL(10,2)"), or 0.
+int declaredSize(std::string_view decl)
 {
-    for (char& c : decl)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const size_t open = decl.find('(');
+    if (open == std::string_view::npos)
+        return 0;
+    size_t at = open + 1;
+    while (at < decl.size() && decl[at] == ' ')
+        ++at;
+    int size = 0;
+    auto [p, ec] = std::from_chars(decl.data() + at, decl.data() + decl.size(), size);
+    (void)p;
+    return ec == std::errc() && size > 0 ? size : 0;
+}
+
+} // namespace
+
+Field fieldFromDeclaration(std::string name, std::string_view declaredType)
+{
+    // SQLite's own affinity rules, in their order: a name holding "INT" is an
+    // integer; "CHAR", "CLOB" or "TEXT" text; "BLOB" or no name keeps values
+    // as given; "REAL", "FLOA" or "DOUB" a real number; anything else numeric.
+    const std::string decl = upperAscii(declaredType);
+    const auto holds = [&](const char* part) { return decl.find(part) != std::string::npos; };
     Field f;
     f.Name = std::move(name);
-    if (decl.rfind("TEXT", 0) == 0 || decl.rfind("VARCHAR", 0) == 0 || decl.rfind("CHAR", 0) == 0) {
-        f.Type = dbText;
-        f.Size = 255;
-        const size_t open = decl.find('(');
-        if (open != std::string::npos) {
-            int size = 0;
-            auto [p, ec] = std::from_chars(decl.data() + open + 1, decl.data() + decl.size(), size);
-            (void)p;
-            if (ec == std::errc() && size > 0)
-                f.Size = size;
-        }
-    } else if (decl == "MEMO" || decl.empty() || decl == "CLOB") {
-        f.Type = dbMemo;
-    } else {
+    if (holds("INT")) {
         f.Type = dbNumeric;
+    } else if (holds("CHAR") || holds("CLOB") || holds("TEXT")) {
+        // Text with a declared size keeps it; text without one (TEXT,
+        // LONGTEXT, CLOB) holds text of any length.
+        f.Size = declaredSize(decl);
+        f.Type = f.Size > 0 ? dbText : dbMemo;
+    } else if (decl.empty() || holds("BLOB")) {
+        f.Type = dbMemo;
+    } else if (holds("REAL") || holds("FLOA") || holds("DOUB") || decl.rfind("NUMERIC", 0) == 0 ||
+               decl.rfind("DECIMAL", 0) == 0) {
+        f.Type = dbNumeric;
+    } else {
+        // Other names with numeric affinity ("STRING", the old "MEMO",
+        // "DATE") are no numbers to the program: SQLite stores text that is no
+        // number in them as text, and the program never refuses it.
+        f.Type = dbMemo;
     }
     return f;
+}
+
+namespace {
+
+// How long a call waits for a lock that another program holds.
+std::atomic<int> lockWaitMilliseconds{5000};
+
+bool isLockResult(int rc)
+{
+    rc &= 0xFF;
+    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+}
+
+// The error of a failed engine call on the database `name`: a lock held by
+// another program is named as such, so that nobody takes a good catalogue
+// for a broken one.
+[[noreturn]] void throwEngineError(int rc, const std::string& what, const std::string& name,
+                                   const std::string& detail)
+{
+    if (isLockResult(rc))
+        throw DaoError(errFileInUse, "Could not use '" + name +
+                                         "'; the file is locked by another program (" + detail +
+                                         "). Close that program and try again.");
+    if ((rc & 0xFF) == SQLITE_NOTADB)
+        throw DaoError(errUnrecognizedFormat,
+                       "Unrecognized database format '" + name + "': " + detail + ".");
+    throw DaoError(errEngine, what + " in '" + name + "': " + detail + ".");
 }
 
 } // namespace
@@ -101,16 +164,17 @@ public:
 
     [[noreturn]] void fail(const std::string& what) const
     {
-        throw DaoError(errEngine, what + " in '" + name + "': " + sqlite3_errmsg(db) + ".");
+        throwEngineError(sqlite3_extended_errcode(db), what, name, sqlite3_errmsg(db));
     }
 
     void exec(const std::string& sql) const
     {
         char* message = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        if (const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+            rc != SQLITE_OK) {
             std::string text = message ? message : sqlite3_errmsg(db);
             sqlite3_free(message);
-            throw DaoError(errEngine, "The database '" + name + "' failed: " + text + ".");
+            throwEngineError(rc, "A database operation failed", name, text);
         }
     }
 
@@ -201,15 +265,6 @@ bool Value::greaterThanEmpty() const
     return kind_ == Kind::Number || (kind_ == Kind::Text && !text_.empty());
 }
 
-size_t characterCount(std::string_view utf8)
-{
-    size_t n = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
 Field TableDef::CreateField(const std::string& name, int type, int size) const
 {
     Field f;
@@ -222,13 +277,15 @@ Field TableDef::CreateField(const std::string& name, int type, int size) const
 void TableDef::appendField(const Field& field)
 {
     for (const Field& f : fields_)
-        if (sameIgnoringCase(f.Name, field.Name))
+        if (tavrin::equalsIgnoringAsciiCase(f.Name, field.Name))
             throw DaoError(3191, "The field '" + field.Name + "' is defined twice in the table '" +
                                      Name + "'.");
     fields_.push_back(field);
 }
 
 // ---------------------------------------------------------------------------
+
+void DBEngine::SetLockWait(int milliseconds) { lockWaitMilliseconds = std::max(milliseconds, 0); }
 
 Workspace DBEngine::Workspaces(int index)
 {
@@ -250,7 +307,7 @@ Database Workspace::OpenDatabase(const std::string& path) const
     if (rc != SQLITE_OK)
         throw DaoError(errFileNotFound, "Could not open file '" + path + "': " +
                                             (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
-    sqlite3_busy_timeout(raw, 5000);
+    sqlite3_busy_timeout(raw, lockWaitMilliseconds);
     sqlite3_extended_result_codes(raw, 1);
     // A write-back rewrites every record in one transaction: a page cache
     // that holds the changed pages saves spilling them (and syncing the
@@ -258,14 +315,7 @@ Database Workspace::OpenDatabase(const std::string& path) const
     sqlite3_exec(raw, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
     // Opening reads nothing; the first look at the schema tells whether the
     // file is a database at all.
-    char* message = nullptr;
-    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message) !=
-        SQLITE_OK) {
-        std::string text = message ? message : sqlite3_errmsg(raw);
-        sqlite3_free(message);
-        throw DaoError(errUnrecognizedFormat,
-                       "Unrecognized database format '" + path + "': " + text + ".");
-    }
+    connection->exec("SELECT count(*) FROM sqlite_master");
     return Database(connection, path);
 }
 
@@ -282,7 +332,7 @@ Database Workspace::CreateDatabase(const std::string& path, const std::string& l
     if (rc != SQLITE_OK)
         throw DaoError(errFileNotFound, "Could not create the database '" + path + "': " +
                                             (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
-    sqlite3_busy_timeout(raw, 5000);
+    sqlite3_busy_timeout(raw, lockWaitMilliseconds);
     connection->exec(std::string("CREATE TABLE ") + sqlName(kPropertiesTable) +
                      " (\"Name\" TEXT PRIMARY KEY, \"Value\" TEXT)");
     Statement insert(connection->prepare(std::string("INSERT INTO ") + sqlName(kPropertiesTable) +
@@ -494,7 +544,7 @@ void Recordset::MovePrevious()
 size_t Recordset::fieldIndex(std::string_view name) const
 {
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (sameIgnoringCase(fields_[i].Name, name))
+        if (tavrin::equalsIgnoringAsciiCase(fields_[i].Name, name))
             return i;
     throw DaoError(errItemNotFound, "Item not found in this collection: the table '" + table_ +
                                         "' has no field '" + std::string(name) + "'.");
@@ -636,7 +686,7 @@ void Recordset::setField(std::string_view name, const Value& value)
     }
     std::string text = value.text();
     if (f.Type == dbText) {
-        const size_t length = characterCount(text);
+        const size_t length = tavrin::utf8CharacterCount(text);
         if (length > static_cast<size_t>(f.Size))
             throw DaoError(errFieldTooSmall,
                            "The field '" + f.Name + "' is too small for the value: it holds " +
@@ -754,6 +804,211 @@ void Recordset::setBookmark(Bookmark bookmark)
     pos_ = static_cast<long>(at - rowids_.begin());
     currentDeleted_ = false;
     currentLoaded_ = false;
+}
+
+} // namespace dao
+
+// ---------------------------------------------------------------------------
+// Replacing a database file and converting the old form.
+
+namespace dao {
+
+std::filesystem::path RealDatabaseFile(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path file = tavrin::OsPath(path);
+    std::error_code ec;
+    // A symbolic link is followed to the file it names (to the place where
+    // that file would be, when the link dangles), so that the link stays.
+    const fs::path real = fs::weakly_canonical(file, ec);
+    return ec ? file : real;
+}
+
+void ReplaceDatabaseFile(const std::filesystem::path& built, const std::filesystem::path& real)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status old = fs::status(real, ec);
+    if (!ec && fs::exists(old))
+        fs::permissions(built, old.permissions(), ec);
+    // A journal or write-ahead log of the old file would be applied to the
+    // new one by the next program that opens it.
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        fs::remove(fs::path(real.string() + suffix), ec);
+    fs::rename(built, real, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(built, ignored);
+        throw DaoError(errEngine, "The new database could not replace '" +
+                                      real.string() + "': " + ec.message() + ".");
+    }
+}
+
+namespace {
+
+// The declaration of a table with every bare word MEMO (not a quoted name)
+// written TEXT, and the name of the table replaced by `newName`.
+std::string declarationWithTextMemos(std::string_view sql, const std::string& newName)
+{
+    std::string out;
+    size_t i = 0;
+    bool renamed = false;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        if (c == '"' || c == '\'' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            size_t end = i + 1;
+            while (end < sql.size() && sql[end] != close)
+                ++end;
+            out.append(sql.substr(i, end + 1 - i));
+            i = end + 1;
+            continue;
+        }
+        if (c == '(' && !renamed) {
+            // Everything before the column list is "CREATE TABLE name".
+            out = "CREATE TABLE " + sqlName(newName) + " ";
+            renamed = true;
+        }
+        if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+            size_t end = i;
+            while (end < sql.size() &&
+                   (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_'))
+                ++end;
+            const std::string_view word = sql.substr(i, end - i);
+            out.append(renamed && tavrin::equalsIgnoringAsciiCase(word, "MEMO") ? "TEXT" : word);
+            i = end;
+            continue;
+        }
+        out.push_back(c);
+        ++i;
+    }
+    return out;
+}
+
+struct SqliteFile {
+    sqlite3* db = nullptr;
+    ~SqliteFile() { sqlite3_close_v2(db); }
+};
+
+std::vector<std::string> columnTexts(sqlite3* db, const std::string& sql, const std::string& name)
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        throwEngineError(sqlite3_extended_errcode(db), "The database could not be read", name,
+                         sqlite3_errmsg(db));
+    Statement s(raw);
+    std::vector<std::string> out;
+    int rc;
+    while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, 0));
+        out.emplace_back(text ? text : "");
+    }
+    if (rc != SQLITE_DONE)
+        throwEngineError(rc, "The database could not be read", name, sqlite3_errmsg(db));
+    return out;
+}
+
+// Rebuilds one table of the open copy with its memo fields declared TEXT:
+// same columns, same rowids, same indexes and triggers.
+void convertTable(const Connection& copy, const std::string& table)
+{
+    const std::string sql = columnTexts(copy.db,
+                                        "SELECT sql FROM sqlite_master WHERE type = 'table' AND "
+                                        "name = " + sqlQuote(table),
+                                        copy.name)
+                                .at(0);
+    const std::vector<std::string> extras = columnTexts(
+        copy.db,
+        "SELECT sql FROM sqlite_master WHERE type IN ('index', 'trigger') AND sql IS NOT NULL "
+        "AND tbl_name = " + sqlQuote(table),
+        copy.name);
+    const std::vector<std::string> columns =
+        columnTexts(copy.db, "SELECT name FROM pragma_table_info(" + sqlQuote(table) + ")", copy.name);
+    std::string list = "rowid";
+    for (const std::string& c : columns)
+        list += ", " + sqlName(c);
+    const std::string building = "tavrin_converting_" + table;
+    copy.exec(declarationWithTextMemos(sql, building));
+    copy.exec("INSERT INTO " + sqlName(building) + " (" + list + ") SELECT " + list + " FROM " +
+              sqlName(table));
+    copy.exec("DROP TABLE " + sqlName(table));
+    copy.exec("ALTER TABLE " + sqlName(building) + " RENAME TO " + sqlName(table));
+    for (const std::string& extra : extras)
+        copy.exec(extra);
+}
+
+// The copy holds every record of the original with the same text in every
+// field, and is a sound database file.
+void checkConvertedCopy(const Connection& copy, const std::vector<std::string>& tables,
+                        const std::string& original)
+{
+    copy.exec("ATTACH DATABASE " + sqlQuote(original) + " AS original");
+    for (const std::string& table : tables) {
+        const std::vector<std::string> columns = columnTexts(
+            copy.db, "SELECT name FROM pragma_table_info(" + sqlQuote(table) + ")", copy.name);
+        std::string differ = "o.rowid IS NOT c.rowid";
+        for (const std::string& c : columns)
+            differ += " OR CAST(o." + sqlName(c) + " AS TEXT) IS NOT CAST(c." + sqlName(c) +
+                      " AS TEXT)";
+        const std::string from = " FROM original." + sqlName(table) + " o FULL JOIN main." +
+                                 sqlName(table) + " c ON o.rowid = c.rowid";
+        const std::string count = columnTexts(copy.db, "SELECT count(*)" + from + " WHERE " + differ,
+                                              copy.name)
+                                      .at(0);
+        if (count != "0")
+            throw DaoError(errEngine, "The converted copy of '" + copy.name + "' differs from it in " +
+                                          count + " records of the table '" + table +
+                                          "'; the file was left as it was.");
+    }
+    copy.exec("DETACH DATABASE original");
+    const std::vector<std::string> check = columnTexts(copy.db, "PRAGMA integrity_check", copy.name);
+    if (check.size() != 1 || check[0] != "ok")
+        throw DaoError(errEngine, "The converted copy of '" + copy.name +
+                                      "' failed its check; the file was left as it was.");
+}
+
+} // namespace
+
+bool ConvertOldMemoFields(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path real = RealDatabaseFile(path);
+    std::vector<std::string> tables;
+    {
+        // Opening checks that the file is there and is a database.
+        Database original = DBEngine::Workspaces(0).OpenDatabase(path);
+        tables = columnTexts(original.connection().db,
+                             "SELECT DISTINCT m.name FROM sqlite_master m, "
+                             "pragma_table_info(m.name) p WHERE m.type = 'table' AND "
+                             "upper(p.type) = 'MEMO' ORDER BY m.name",
+                             path);
+        if (tables.empty())
+            return false;
+        const fs::path copyPath = fs::path(real.string() + ".convert");
+        std::error_code ec;
+        fs::remove(copyPath, ec);
+        fs::remove(fs::path(copyPath.string() + "-journal"), ec);
+        try {
+            original.connection().exec("VACUUM INTO " + sqlQuote(copyPath.string()));
+            SqliteFile raw;
+            if (sqlite3_open_v2(copyPath.c_str(), &raw.db, SQLITE_OPEN_READWRITE, nullptr) !=
+                SQLITE_OK)
+                throw DaoError(errEngine, "The converted copy of '" + path + "' could not be opened.");
+            Connection copy(std::exchange(raw.db, nullptr), path);
+            sqlite3_extended_result_codes(copy.db, 1);
+            copy.exec("BEGIN IMMEDIATE");
+            for (const std::string& table : tables)
+                convertTable(copy, table);
+            copy.exec("COMMIT");
+            checkConvertedCopy(copy, tables, real.string());
+        } catch (...) {
+            fs::remove(copyPath, ec);
+            throw;
+        }
+        original.Close();
+        ReplaceDatabaseFile(copyPath, real);
+    }
+    return true;
 }
 
 } // namespace dao
