@@ -42,26 +42,26 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
     dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
     dao::Database dbDatabase = dbWorkspace.OpenDatabase(databasePath);
     dao::Recordset dbTable = dbDatabase.OpenRecordset(table, dao::dbOpenTable);
-    const int count = static_cast<int>(dbTable.RecordCount());
-    if (count > 0)
-        dbTable.MoveFirst();
 
     // Every cell of every row is written, so no text of an earlier load
-    // survives in a row.
+    // survives in a row. One pass over the table counts and reads.
     FlexGrid loaded;
     loaded.setCols(static_cast<int>(kCatalogueFields.size()));
-    loaded.setRows(count);
-    std::array<int, kCatalogueFields.size()> ordinals;
-    for (size_t c = 0; c < kCatalogueFields.size(); ++c)
-        ordinals[c] = dbTable.FieldOrdinal(kCatalogueFields[c].name);
+    std::vector<int> ordinals;
+    for (const CatalogueField& field : kCatalogueFields)
+        ordinals.push_back(dbTable.FieldOrdinal(field.name));
     std::array<std::string, kCatalogueFields.size()> scratch;
     std::vector<std::string_view> cells(kCatalogueFields.size());
-    for (int i = 0; i < count; ++i) {
-        for (size_t c = 0; c < kCatalogueFields.size(); ++c)
-            cells[c] = cellText(dbTable.fieldView(ordinals[c]), scratch[c],
-                                kCatalogueFields[c].whenEmpty);
-        loaded.setRowCells(i, cells);
-        dbTable.MoveNext();
+    int count = 0;
+    {
+        FlexGrid::Batch filling(loaded); // nobody watches this grid: no signal per row
+        dbTable.forEachRecord(ordinals, [&](const std::vector<dao::FieldView>& fields) {
+            for (size_t c = 0; c < kCatalogueFields.size(); ++c)
+                cells[c] = cellText(fields[c], scratch[c], kCatalogueFields[c].whenEmpty);
+            loaded.setRows(count + 1);
+            loaded.setRowCells(count, cells);
+            ++count;
+        });
     }
     dbTable.Close();
     dbDatabase.Close();

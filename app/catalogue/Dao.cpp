@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <utility>
 
@@ -243,6 +244,31 @@ void readColumn(sqlite3_stmt* stmt, int column, Value& out)
     }
 }
 
+// A column of the statement's current row as a view; numbers of the real
+// kind are written into `scratch` as the field reader writes them.
+FieldView viewColumn(sqlite3_stmt* stmt, int column, std::string& scratch)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+        return FieldView{true, false, {}, 0};
+    case SQLITE_INTEGER:
+        return FieldView{false, true, {}, sqlite3_column_int64(stmt, column)};
+    case SQLITE_FLOAT: {
+        Value v;
+        readColumn(stmt, column, v);
+        if (v.isNumber())
+            return FieldView{false, true, {}, v.number()};
+        scratch = v.textData();
+        return FieldView{false, false, scratch, 0};
+    }
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        const int bytes = sqlite3_column_bytes(stmt, column);
+        return FieldView{false, false, std::string_view(text ? text : "", static_cast<size_t>(bytes)), 0};
+    }
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -302,17 +328,16 @@ Database Workspace::OpenDatabase(const std::string& path) const
     if (path.empty() || !std::filesystem::is_regular_file(file, ec))
         throw DaoError(errFileNotFound, "Could not find file '" + path + "'.");
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    // A connection serves one operation on one thread: it needs no mutex of
+    // its own, which saves a lock on every field read.
+    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
     auto connection = std::make_shared<Connection>(raw, path);
     if (rc != SQLITE_OK)
         throw DaoError(errFileNotFound, "Could not open file '" + path + "': " +
                                             (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
     sqlite3_busy_timeout(raw, lockWaitMilliseconds);
     sqlite3_extended_result_codes(raw, 1);
-    // A write-back rewrites every record in one transaction: a page cache
-    // that holds the changed pages saves spilling them (and syncing the
-    // journal) part way through.
-    sqlite3_exec(raw, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
     // Opening reads nothing; the first look at the schema tells whether the
     // file is a database at all.
     connection->exec("SELECT count(*) FROM sqlite_master");
@@ -370,7 +395,14 @@ void Database::Close()
     db_.reset();
 }
 
-void Database::BeginTrans() { connection().exec("BEGIN IMMEDIATE"); }
+void Database::BeginTrans()
+{
+    // A transaction may rewrite every record: a page cache that holds the
+    // changed pages saves spilling them (and syncing the journal) part way
+    // through. Reading needs no more than the default cache.
+    connection().exec("PRAGMA cache_size = -65536");
+    connection().exec("BEGIN IMMEDIATE");
+}
 void Database::CommitTrans() { connection().exec("COMMIT"); }
 void Database::Rollback() { connection().exec("ROLLBACK"); }
 
@@ -439,13 +471,52 @@ Recordset Database::OpenRecordset(const std::string& name, int type)
 Recordset::Recordset(std::shared_ptr<Connection> db, std::string table, std::vector<Field> fields)
     : db_(std::move(db)), table_(std::move(table)), fields_(std::move(fields))
 {
-    Statement ids(db_->prepare("SELECT rowid FROM " + sqlName(table_) + " ORDER BY rowid"));
+    pos_ = 0;
+}
+
+// The rowids of every record, read when first asked for: a caller that only
+// walks the table once with forEachRecord never needs them.
+std::vector<int64_t>& Recordset::ids() const
+{
+    if (!rowidsRead_) {
+        if (!db_)
+            throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+        Statement list(db_->prepare("SELECT rowid FROM " + sqlName(table_) + " ORDER BY rowid"));
+        int rc;
+        while ((rc = sqlite3_step(list.stmt)) == SQLITE_ROW)
+            rowids_.push_back(sqlite3_column_int64(list.stmt, 0));
+        if (rc != SQLITE_DONE)
+            db_->fail("The table '" + table_ + "' could not be read");
+        rowidsRead_ = true;
+    }
+    return rowids_;
+}
+
+void Recordset::forEachRecord(const std::vector<int>& ordinals,
+                              const std::function<void(const std::vector<FieldView>&)>& visit)
+{
+    if (!db_)
+        throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+    std::string sql = "SELECT ";
+    for (size_t i = 0; i < ordinals.size(); ++i) {
+        if (ordinals[i] < 0 || static_cast<size_t>(ordinals[i]) >= fields_.size())
+            throw DaoError(errItemNotFound, "Item not found in this collection: the table '" +
+                                                table_ + "' has no field number " +
+                                                std::to_string(ordinals[i]) + ".");
+        sql += (i ? ", " : "") + sqlName(fields_[static_cast<size_t>(ordinals[i])].Name);
+    }
+    sql += " FROM " + sqlName(table_) + " ORDER BY rowid";
+    Statement scan(db_->prepare(sql));
+    std::vector<FieldView> views(ordinals.size());
+    std::vector<std::string> scratch(ordinals.size());
     int rc;
-    while ((rc = sqlite3_step(ids.stmt)) == SQLITE_ROW)
-        rowids_.push_back(sqlite3_column_int64(ids.stmt, 0));
+    while ((rc = sqlite3_step(scan.stmt)) == SQLITE_ROW) {
+        for (size_t i = 0; i < views.size(); ++i)
+            views[i] = viewColumn(scan.stmt, static_cast<int>(i), scratch[i]);
+        visit(views);
+    }
     if (rc != SQLITE_DONE)
         db_->fail("The table '" + table_ + "' could not be read");
-    pos_ = 0;
 }
 
 Recordset::Recordset(Recordset&& other) noexcept { *this = std::move(other); }
@@ -458,6 +529,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept
         table_ = std::move(other.table_);
         fields_ = std::move(other.fields_);
         rowids_ = std::move(other.rowids_);
+        rowidsRead_ = other.rowidsRead_;
         pos_ = other.pos_;
         currentDeleted_ = other.currentDeleted_;
         current_ = std::move(other.current_);
@@ -484,10 +556,10 @@ void Recordset::Close()
     db_.reset();
 }
 
-bool Recordset::BOF() const { return rowids_.empty() || pos_ < 0; }
+bool Recordset::BOF() const { return ids().empty() || pos_ < 0; }
 bool Recordset::isEOF() const
 {
-    return rowids_.empty() || pos_ >= static_cast<long>(rowids_.size());
+    return ids().empty() || pos_ >= static_cast<long>(ids().size());
 }
 
 void Recordset::requireCurrent() const
@@ -502,7 +574,7 @@ void Recordset::requireCurrent() const
 
 void Recordset::MoveFirst()
 {
-    if (rowids_.empty())
+    if (ids().empty())
         throw DaoError(errNoCurrentRecord, "No current record.");
     pos_ = 0;
     currentDeleted_ = false;
@@ -511,9 +583,9 @@ void Recordset::MoveFirst()
 
 void Recordset::MoveLast()
 {
-    if (rowids_.empty())
+    if (ids().empty())
         throw DaoError(errNoCurrentRecord, "No current record.");
-    pos_ = static_cast<long>(rowids_.size()) - 1;
+    pos_ = static_cast<long>(ids().size()) - 1;
     currentDeleted_ = false;
     currentLoaded_ = false;
 }
@@ -554,7 +626,7 @@ void Recordset::positionCursor()
 {
     if (cursorPos_ == pos_ && cursorPos_ >= 0)
         return;
-    const int64_t wanted = rowids_[static_cast<size_t>(pos_)];
+    const int64_t wanted = ids()[static_cast<size_t>(pos_)];
     if (!cursor_) {
         std::string sql = "SELECT rowid";
         for (const Field& f : fields_)
@@ -644,6 +716,7 @@ void Recordset::AddNew()
 {
     if (!db_)
         throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+    ids(); // the records as they were before this one is added
     buffer_.assign(fields_.size(), Value());
     assigned_.assign(fields_.size(), false);
     editMode_ = EditMode::AddNew;
@@ -732,7 +805,7 @@ void Recordset::Update()
         sqlite3_reset(updateStmt_);
         for (size_t i = 0; i < fields_.size(); ++i)
             bindValue(updateStmt_, static_cast<int>(i) + 1, buffer_[i]);
-        const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
+        const int64_t rowid = ids()[static_cast<size_t>(pos_)];
         sqlite3_bind_int64(updateStmt_, static_cast<int>(fields_.size()) + 1, rowid);
         if (sqlite3_step(updateStmt_) != SQLITE_DONE) {
             sqlite3_reset(updateStmt_);
@@ -756,9 +829,9 @@ void Recordset::Update()
         if (sqlite3_step(insert.stmt) != SQLITE_DONE)
             db_->fail("The record could not be added");
         const int64_t rowid = sqlite3_last_insert_rowid(db_->db);
-        const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
-        const long index = static_cast<long>(at - rowids_.begin());
-        rowids_.insert(at, rowid);
+        const auto at = std::lower_bound(ids().begin(), ids().end(), rowid);
+        const long index = static_cast<long>(at - ids().begin());
+        ids().insert(at, rowid);
         if (index <= pos_)
             ++pos_; // the current record (or end of file) keeps its place
         lastModified_ = rowid;
@@ -773,12 +846,12 @@ void Recordset::Delete()
     if (cursor_)
         sqlite3_reset(cursor_);
     cursorPos_ = -2;
-    const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
+    const int64_t rowid = ids()[static_cast<size_t>(pos_)];
     Statement del(db_->prepare("DELETE FROM " + sqlName(table_) + " WHERE rowid = ?1"));
     sqlite3_bind_int64(del.stmt, 1, rowid);
     if (sqlite3_step(del.stmt) != SQLITE_DONE)
         db_->fail("The record could not be deleted");
-    rowids_.erase(rowids_.begin() + pos_);
+    ids().erase(ids().begin() + pos_);
     currentDeleted_ = true;
     currentLoaded_ = false;
 }
@@ -793,15 +866,15 @@ Bookmark Recordset::LastModified() const
 Bookmark Recordset::bookmark() const
 {
     requireCurrent();
-    return rowids_[static_cast<size_t>(pos_)];
+    return ids()[static_cast<size_t>(pos_)];
 }
 
 void Recordset::setBookmark(Bookmark bookmark)
 {
-    const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), bookmark);
-    if (at == rowids_.end() || *at != bookmark)
+    const auto at = std::lower_bound(ids().begin(), ids().end(), bookmark);
+    if (at == ids().end() || *at != bookmark)
         throw DaoError(3159, "Not a valid bookmark.");
-    pos_ = static_cast<long>(at - rowids_.begin());
+    pos_ = static_cast<long>(at - ids().begin());
     currentDeleted_ = false;
     currentLoaded_ = false;
 }

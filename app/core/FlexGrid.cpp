@@ -227,9 +227,12 @@ void FlexGrid::setRowCells(int row, const std::vector<std::string_view>& cells)
         if (c > 0)
             r.push_back(kCellSeparator);
         if (c < static_cast<int>(cells.size())) {
+            const std::string_view cell = cells[static_cast<size_t>(c)];
             const size_t at = r.size();
-            r.append(cells[static_cast<size_t>(c)]);
-            std::replace(r.begin() + static_cast<std::ptrdiff_t>(at), r.end(), kCellSeparator, ' ');
+            r.append(cell);
+            // The separator inside a cell would split it: it shows as a space.
+            if (cell.find(kCellSeparator) != std::string_view::npos)
+                std::replace(r.begin() + static_cast<std::ptrdiff_t>(at), r.end(), kCellSeparator, ' ');
         }
     }
     if (batchDepth_ == 0)
