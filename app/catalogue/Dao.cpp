@@ -15,6 +15,8 @@
 #include <system_error>
 #include <utility>
 
+#include <unistd.h>
+
 namespace dao {
 
 namespace {
@@ -889,10 +891,16 @@ namespace dao {
 std::filesystem::path RealDatabaseFile(const std::string& path)
 {
     namespace fs = std::filesystem;
-    const fs::path file = tavrin::OsPath(path);
+    fs::path file = tavrin::OsPath(path);
     std::error_code ec;
     // A symbolic link is followed to the file it names (to the place where
     // that file would be, when the link dangles), so that the link stays.
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(file, ec)); ++hops) {
+        const fs::path target = fs::read_symlink(file, ec);
+        if (ec)
+            break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
     const fs::path real = fs::weakly_canonical(file, ec);
     return ec ? file : real;
 }
@@ -1046,6 +1054,11 @@ bool ConvertOldMemoFields(const std::string& path)
 {
     namespace fs = std::filesystem;
     const fs::path real = RealDatabaseFile(path);
+    // A catalogue that may not be changed here (a read-only file or folder)
+    // is read as it is.
+    const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
+    if (::access(real.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0)
+        return false;
     std::vector<std::string> tables;
     {
         // Opening checks that the file is there and is a database.

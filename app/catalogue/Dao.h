@@ -284,8 +284,9 @@ Field fieldFromDeclaration(std::string name, std::string_view declaredType);
 // declared "TEXT", the copy is checked against the file record by record and
 // renamed over it (onto the target of a symbolic link, with the file's
 // permissions). Nothing else in the file changes. Returns true when the file
-// was converted, false when it was already in the new form. Throws DaoError;
-// the file is then unchanged.
+// was converted, false when it was already in the new form or may not be
+// changed (it is then read as it is). Throws DaoError; the file is then
+// unchanged.
 bool ConvertOldMemoFields(const std::string& path);
 
 // The file that a database path names: the target of a symbolic link, with
