@@ -91,7 +91,9 @@ void SortAndTransferToAccess(Form1State& f)
     Sort(f);
 
     // Row i goes over record i: with another number of records the rows
-    // would land on the wrong records.
+    // would land on the wrong records. The transaction starts before the
+    // count, so that no other program adds or removes a record in between.
+    dbDatabase.BeginTrans();
     if (dbTable.RecordCount() != n)
         throw dao::DaoError(dao::errEngine,
                             "The catalogue '" + f.sDatabaseFile + "' holds " +
@@ -99,7 +101,6 @@ void SortAndTransferToAccess(Form1State& f)
                                 std::to_string(n) + "; nothing was written.");
 
     const FlexGrid& grid = f.MSFlexGrid;
-    dbDatabase.BeginTrans();
     if (n > 0)
         dbTable.MoveFirst();
     for (int i = 0; i < n; ++i) {
