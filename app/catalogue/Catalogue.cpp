@@ -38,7 +38,15 @@ dao::Value storedValue(std::string_view cell)
 void TransferFromAccess(Form1State& f, const std::string& databasePath, const std::string& table)
 {
     f.gridLoaded = false;
-    dao::ConvertOldMemoFields(databasePath);
+    try {
+        dao::ConvertOldMemoFields(databasePath);
+    } catch (const dao::DaoError& e) {
+        // A catalogue of the old form that cannot be converted now (a full
+        // disk, say) is still whole and is read as it is; the next load tries
+        // again. Only a file that cannot be read at all stops the load, below.
+        if (e.number() == dao::errFileInUse)
+            throw;
+    }
     dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
     dao::Database dbDatabase = dbWorkspace.OpenDatabase(databasePath);
     dao::Recordset dbTable = dbDatabase.OpenRecordset(table, dao::dbOpenTable);
