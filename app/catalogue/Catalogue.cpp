@@ -37,49 +37,60 @@ dao::Value storedValue(std::string_view cell)
 
 void TransferFromAccess(Form1State& f, const std::string& databasePath, const std::string& table)
 {
+    f.gridLoaded = false;
+    try {
+        dao::ConvertOldMemoFields(databasePath);
+    } catch (const dao::DaoError& e) {
+        // A catalogue of the old form that cannot be converted now (a full
+        // disk, say) is still whole and is read as it is; the next load tries
+        // again. Only a file that cannot be read at all stops the load, below.
+        if (e.number() == dao::errFileInUse)
+            throw;
+    }
     dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
     dao::Database dbDatabase = dbWorkspace.OpenDatabase(databasePath);
     dao::Recordset dbTable = dbDatabase.OpenRecordset(table, dao::dbOpenTable);
-    f.sDatabaseFile = databasePath;
 
+    // Every cell of every row is written, so no text of an earlier load
+    // survives in a row. One pass over the table counts and reads.
+    FlexGrid loaded;
+    loaded.setCols(static_cast<int>(kCatalogueFields.size()));
+    std::vector<int> ordinals;
+    for (const CatalogueField& field : kCatalogueFields)
+        ordinals.push_back(dbTable.FieldOrdinal(field.name));
+    std::array<std::string, kCatalogueFields.size()> scratch;
+    std::vector<std::string_view> cells(kCatalogueFields.size());
     int count = 0;
-    if (!dbTable.isEOF()) {
-        dbTable.MoveFirst();
-        while (!dbTable.isEOF()) {
-            dbTable.MoveNext();
+    {
+        FlexGrid::Batch filling(loaded); // nobody watches this grid: no signal per row
+        dbTable.forEachRecord(ordinals, [&](const std::vector<dao::FieldView>& fields) {
+            for (size_t c = 0; c < kCatalogueFields.size(); ++c)
+                cells[c] = cellText(fields[c], scratch[c], kCatalogueFields[c].whenEmpty);
+            loaded.setRows(count + 1);
+            loaded.setRowCells(count, cells);
             ++count;
-        }
-        dbTable.MoveFirst();
-    }
-
-    FlexGrid& grid = f.MSFlexGrid;
-    FlexGrid::Batch batch(grid);
-    f.iProgRange = count;
-    SetupGrid(f);
-    static const std::array<const char*, 8> names = {"Publisher", "Software", "Genre", "filepath",
-                                                     "Data1", "Data2", "Description1", "Index"};
-    // Each cell is written, so no text of an earlier load survives in a row.
-    static const std::array<std::string_view, 8> otherwise = {" ", "", " ", "", "0", "0", " ", ""};
-    std::array<int, 8> ordinals;
-    for (size_t c = 0; c < names.size(); ++c)
-        ordinals[c] = dbTable.FieldOrdinal(names[c]);
-    std::array<std::string, 8> scratch;
-    std::vector<std::string_view> cells(8);
-    for (int i = 0; i < count; ++i) {
-        for (size_t c = 0; c < names.size(); ++c)
-            cells[c] = cellText(dbTable.fieldView(ordinals[c]), scratch[c], otherwise[c]);
-        grid.setRowCells(i, cells);
-        dbTable.MoveNext();
+        });
     }
     dbTable.Close();
     dbDatabase.Close();
 
+    // The whole table was read: the new rows take the place of the old.
+    FlexGrid::Batch batch(f.MSFlexGrid);
+    f.MSFlexGrid.takeCells(loaded);
+    f.sDatabaseFile = databasePath;
+    f.iProgRange = count;
+    SetupGrid(f);
     f.iSort = 0;
     Sort(f);
+    f.gridLoaded = true;
 }
 
 void SortAndTransferToAccess(Form1State& f)
 {
+    if (!f.gridLoaded)
+        throw dao::DaoError(dao::errEngine,
+                            "The grid does not hold the whole catalogue '" + f.sDatabaseFile +
+                                "', because its last load failed; nothing was written.");
     dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
     dao::Database dbDatabase = dbWorkspace.OpenDatabase(f.sDatabaseFile);
     dao::Recordset dbTable = dbDatabase.OpenRecordset(kCatalogueTable, dao::dbOpenTable);
@@ -88,7 +99,9 @@ void SortAndTransferToAccess(Form1State& f)
     Sort(f);
 
     // Row i goes over record i: with another number of records the rows
-    // would land on the wrong records.
+    // would land on the wrong records. The transaction starts before the
+    // count, so that no other program adds or removes a record in between.
+    dbDatabase.BeginTrans();
     if (dbTable.RecordCount() != n)
         throw dao::DaoError(dao::errEngine,
                             "The catalogue '" + f.sDatabaseFile + "' holds " +
@@ -96,19 +109,23 @@ void SortAndTransferToAccess(Form1State& f)
                                 std::to_string(n) + "; nothing was written.");
 
     const FlexGrid& grid = f.MSFlexGrid;
-    dbDatabase.BeginTrans();
     if (n > 0)
         dbTable.MoveFirst();
     for (int i = 0; i < n; ++i) {
         dbTable.Edit();
-        dbTable.setField("Publisher", storedValue(grid.TextMatrix(i, colPublisher)));
-        dbTable.setField("Software", storedValue(grid.TextMatrix(i, colSoftware)));
-        dbTable.setField("Genre", storedValue(grid.TextMatrix(i, colGenre)));
-        dbTable.setField("filepath", storedValue(grid.TextMatrix(i, colFilepath)));
-        dbTable.setField("Description1", storedValue(grid.TextMatrix(i, colDescription1)));
-        dbTable.setField("Data1", dao::Value("0"));
-        dbTable.setField("Data2", dao::Value("0"));
-        dbTable.setField("Index", dao::Value(i));
+        for (const CatalogueField& field : kCatalogueFields) {
+            switch (field.column) {
+            case colData1:
+            case colData2:
+                dbTable.setField(field.name, dao::Value("0"));
+                break;
+            case colIndex:
+                dbTable.setField(field.name, dao::Value(i));
+                break;
+            default:
+                dbTable.setField(field.name, storedValue(grid.TextMatrix(i, field.column)));
+            }
+        }
         dbTable.Update();
         dbTable.MoveNext();
     }
@@ -119,13 +136,14 @@ void SortAndTransferToAccess(Form1State& f)
 
 void CreateDatabase(Form1State& f)
 {
-    const fs::path target = OsPath(f.sDatabaseFile);
+    const fs::path target = dao::RealDatabaseFile(f.sDatabaseFile);
     const fs::path building = fs::path(target.string() + ".new");
     std::error_code ec;
     fs::remove(building, ec);
+    fs::remove(fs::path(building.string() + "-journal"), ec);
 
     // A catalogue left with a hot journal by a crash is first rolled back by
-    // opening it, so that the journal cannot be applied to the new file.
+    // opening it; what is left of its journal goes with the old file.
     if (fs::exists(fs::path(target.string() + "-journal"), ec)) {
         try {
             dao::DBEngine::Workspaces(0).OpenDatabase(target.string()).tableNames();
@@ -137,23 +155,11 @@ void CreateDatabase(Form1State& f)
         dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
         dao::Database dbDatabase = dbWorkspace.CreateDatabase(building.string(), dao::dbLangGeneral);
         dao::TableDef dbTableDef = dbDatabase.CreateTableDef(kCatalogueTable);
-        dao::Field dbPublisher = dbTableDef.CreateField("Publisher", dao::dbText);
-        dao::Field dbSoftware = dbTableDef.CreateField("Software", dao::dbText);
-        dao::Field dbGenre = dbTableDef.CreateField("Genre", dao::dbText);
-        dao::Field dbFilepath = dbTableDef.CreateField("Filepath", dao::dbText);
-        dao::Field dbData1 = dbTableDef.CreateField("Data1", dao::dbText);
-        dao::Field dbData2 = dbTableDef.CreateField("Data2", dao::dbText);
-        dao::Field dbDescription1 = dbTableDef.CreateField("Description1", dao::dbMemo);
-        dao::Field dbIndex = dbTableDef.CreateField("Index", dao::dbNumeric);
-        dbPublisher.Size = 30;
-        dbSoftware.Size = 40;
-        dbGenre.Size = 30;
-        dbFilepath.Size = 50;
-        dbData1.Size = 50;
-        dbData2.Size = 50;
-        for (const dao::Field* field : {&dbPublisher, &dbSoftware, &dbGenre, &dbFilepath, &dbData1,
-                                        &dbData2, &dbDescription1, &dbIndex})
-            dbTableDef.appendField(*field);
+        for (const CatalogueField& field : kCatalogueFields) {
+            dao::Field created = dbTableDef.CreateField(field.name, field.type);
+            created.Size = field.size;
+            dbTableDef.appendField(created);
+        }
         dbDatabase.appendTableDef(dbTableDef);
 
         dao::Recordset dbTable = dbDatabase.OpenRecordset(kCatalogueTable, dao::dbOpenTable);
@@ -166,14 +172,7 @@ void CreateDatabase(Form1State& f)
         fs::remove(building, ec);
         throw;
     }
-
-    fs::rename(building, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(building, ignored);
-        throw dao::DaoError(dao::errEngine, "The new catalogue could not replace '" +
-                                                f.sDatabaseFile + "': " + ec.message() + ".");
-    }
+    dao::ReplaceDatabaseFile(building, target);
 }
 
 } // namespace tavrin

@@ -1,16 +1,21 @@
 #include "Dao.h"
 
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <utility>
+
+#include <unistd.h>
 
 namespace dao {
 
@@ -30,26 +35,37 @@ std::string sqlName(std::string_view identifier)
     return q;
 }
 
-bool sameIgnoringCase(std::string_view a, std::string_view b)
+// A text as an SQL string literal.
+std::string sqlQuote(std::string_view text)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (std::tolower(x) != std::tolower(y))
-            return false;
+    std::string q = "'";
+    for (char c : text) {
+        q.push_back(c);
+        if (c == '\'')
+            q.push_back('\'');
     }
-    return true;
+    q.push_back('\'');
+    return q;
 }
 
+std::string upperAscii(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - ('a' - 'A'));
+    return upper;
+}
+
+// How a field of each type code is declared: text and memo with TEXT
+// affinity, so that text that looks like a number stays text.
 std::string declaredType(const Field& f)
 {
     switch (f.Type) {
     case dbText:
         return "TEXT(" + std::to_string(f.Size > 0 ? f.Size : 255) + ")";
     case dbMemo:
-        return "MEMO";
+        return "TEXT";
     case dbNumeric:
         return "NUMERIC";
     default:
@@ -58,29 +74,79 @@ std::string declaredType(const Field& f)
     }
 }
 
-Field fieldFromDeclaration(std::string name, std::string decl)
+// The first number in parentheses of a declared type ("VARCHAR(40)",
+// "DECIMAL(10,2)"), or 0.
+int declaredSize(std::string_view decl)
 {
-    for (char& c : decl)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const size_t open = decl.find('(');
+    if (open == std::string_view::npos)
+        return 0;
+    size_t at = open + 1;
+    while (at < decl.size() && decl[at] == ' ')
+        ++at;
+    int size = 0;
+    auto [p, ec] = std::from_chars(decl.data() + at, decl.data() + decl.size(), size);
+    (void)p;
+    return ec == std::errc() && size > 0 ? size : 0;
+}
+
+} // namespace
+
+Field fieldFromDeclaration(std::string name, std::string_view declaredType)
+{
+    // SQLite's own affinity rules, in their order: a name holding "INT" is an
+    // integer; "CHAR", "CLOB" or "TEXT" text; "BLOB" or no name keeps values
+    // as given; "REAL", "FLOA" or "DOUB" a real number; anything else numeric.
+    const std::string decl = upperAscii(declaredType);
+    const auto holds = [&](const char* part) { return decl.find(part) != std::string::npos; };
     Field f;
     f.Name = std::move(name);
-    if (decl.rfind("TEXT", 0) == 0 || decl.rfind("VARCHAR", 0) == 0 || decl.rfind("CHAR", 0) == 0) {
-        f.Type = dbText;
-        f.Size = 255;
-        const size_t open = decl.find('(');
-        if (open != std::string::npos) {
-            int size = 0;
-            auto [p, ec] = std::from_chars(decl.data() + open + 1, decl.data() + decl.size(), size);
-            (void)p;
-            if (ec == std::errc() && size > 0)
-                f.Size = size;
-        }
-    } else if (decl == "MEMO" || decl.empty() || decl == "CLOB") {
-        f.Type = dbMemo;
-    } else {
+    if (holds("INT")) {
         f.Type = dbNumeric;
+    } else if (holds("CHAR") || holds("CLOB") || holds("TEXT")) {
+        // Text with a declared size keeps it; text without one (TEXT,
+        // LONGTEXT, CLOB) holds text of any length.
+        f.Size = declaredSize(decl);
+        f.Type = f.Size > 0 ? dbText : dbMemo;
+    } else if (decl.empty() || holds("BLOB")) {
+        f.Type = dbMemo;
+    } else if (holds("REAL") || holds("FLOA") || holds("DOUB") || decl.rfind("NUMERIC", 0) == 0 ||
+               decl.rfind("DECIMAL", 0) == 0) {
+        f.Type = dbNumeric;
+    } else {
+        // Other names with numeric affinity ("STRING", the old "MEMO",
+        // "DATE") are no numbers to the program: SQLite stores text that is no
+        // number in them as text, and the program never refuses it.
+        f.Type = dbMemo;
     }
     return f;
+}
+
+namespace {
+
+// How long a call waits for a lock that another program holds.
+std::atomic<int> lockWaitMilliseconds{5000};
+
+bool isLockResult(int rc)
+{
+    rc &= 0xFF;
+    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+}
+
+// The error of a failed engine call on the database `name`: a lock held by
+// another program is named as such, so that nobody takes a good catalogue
+// for a broken one.
+[[noreturn]] void throwEngineError(int rc, const std::string& what, const std::string& name,
+                                   const std::string& detail)
+{
+    if (isLockResult(rc))
+        throw DaoError(errFileInUse, "Could not use '" + name +
+                                         "'; the file is locked by another program (" + detail +
+                                         "). Close that program and try again.");
+    if ((rc & 0xFF) == SQLITE_NOTADB)
+        throw DaoError(errUnrecognizedFormat,
+                       "Unrecognized database format '" + name + "': " + detail + ".");
+    throw DaoError(errEngine, what + " in '" + name + "': " + detail + ".");
 }
 
 } // namespace
@@ -101,16 +167,17 @@ public:
 
     [[noreturn]] void fail(const std::string& what) const
     {
-        throw DaoError(errEngine, what + " in '" + name + "': " + sqlite3_errmsg(db) + ".");
+        throwEngineError(sqlite3_extended_errcode(db), what, name, sqlite3_errmsg(db));
     }
 
     void exec(const std::string& sql) const
     {
         char* message = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        if (const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message);
+            rc != SQLITE_OK) {
             std::string text = message ? message : sqlite3_errmsg(db);
             sqlite3_free(message);
-            throw DaoError(errEngine, "The database '" + name + "' failed: " + text + ".");
+            throwEngineError(rc, "A database operation failed", name, text);
         }
     }
 
@@ -179,6 +246,31 @@ void readColumn(sqlite3_stmt* stmt, int column, Value& out)
     }
 }
 
+// A column of the statement's current row as a view; numbers of the real
+// kind are written into `scratch` as the field reader writes them.
+FieldView viewColumn(sqlite3_stmt* stmt, int column, std::string& scratch)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_NULL:
+        return FieldView{true, false, {}, 0};
+    case SQLITE_INTEGER:
+        return FieldView{false, true, {}, sqlite3_column_int64(stmt, column)};
+    case SQLITE_FLOAT: {
+        Value v;
+        readColumn(stmt, column, v);
+        if (v.isNumber())
+            return FieldView{false, true, {}, v.number()};
+        scratch = v.textData();
+        return FieldView{false, false, scratch, 0};
+    }
+    default: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        const int bytes = sqlite3_column_bytes(stmt, column);
+        return FieldView{false, false, std::string_view(text ? text : "", static_cast<size_t>(bytes)), 0};
+    }
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -201,15 +293,6 @@ bool Value::greaterThanEmpty() const
     return kind_ == Kind::Number || (kind_ == Kind::Text && !text_.empty());
 }
 
-size_t characterCount(std::string_view utf8)
-{
-    size_t n = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
 Field TableDef::CreateField(const std::string& name, int type, int size) const
 {
     Field f;
@@ -222,13 +305,15 @@ Field TableDef::CreateField(const std::string& name, int type, int size) const
 void TableDef::appendField(const Field& field)
 {
     for (const Field& f : fields_)
-        if (sameIgnoringCase(f.Name, field.Name))
+        if (tavrin::equalsIgnoringAsciiCase(f.Name, field.Name))
             throw DaoError(3191, "The field '" + field.Name + "' is defined twice in the table '" +
                                      Name + "'.");
     fields_.push_back(field);
 }
 
 // ---------------------------------------------------------------------------
+
+void DBEngine::SetLockWait(int milliseconds) { lockWaitMilliseconds = std::max(milliseconds, 0); }
 
 Workspace DBEngine::Workspaces(int index)
 {
@@ -245,27 +330,19 @@ Database Workspace::OpenDatabase(const std::string& path) const
     if (path.empty() || !std::filesystem::is_regular_file(file, ec))
         throw DaoError(errFileNotFound, "Could not find file '" + path + "'.");
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    // A connection serves one operation on one thread: it needs no mutex of
+    // its own, which saves a lock on every field read.
+    const int rc = sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
     auto connection = std::make_shared<Connection>(raw, path);
     if (rc != SQLITE_OK)
         throw DaoError(errFileNotFound, "Could not open file '" + path + "': " +
                                             (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
-    sqlite3_busy_timeout(raw, 5000);
+    sqlite3_busy_timeout(raw, lockWaitMilliseconds);
     sqlite3_extended_result_codes(raw, 1);
-    // A write-back rewrites every record in one transaction: a page cache
-    // that holds the changed pages saves spilling them (and syncing the
-    // journal) part way through.
-    sqlite3_exec(raw, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
     // Opening reads nothing; the first look at the schema tells whether the
     // file is a database at all.
-    char* message = nullptr;
-    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &message) !=
-        SQLITE_OK) {
-        std::string text = message ? message : sqlite3_errmsg(raw);
-        sqlite3_free(message);
-        throw DaoError(errUnrecognizedFormat,
-                       "Unrecognized database format '" + path + "': " + text + ".");
-    }
+    connection->exec("SELECT count(*) FROM sqlite_master");
     return Database(connection, path);
 }
 
@@ -282,7 +359,7 @@ Database Workspace::CreateDatabase(const std::string& path, const std::string& l
     if (rc != SQLITE_OK)
         throw DaoError(errFileNotFound, "Could not create the database '" + path + "': " +
                                             (raw ? sqlite3_errmsg(raw) : "out of memory") + ".");
-    sqlite3_busy_timeout(raw, 5000);
+    sqlite3_busy_timeout(raw, lockWaitMilliseconds);
     connection->exec(std::string("CREATE TABLE ") + sqlName(kPropertiesTable) +
                      " (\"Name\" TEXT PRIMARY KEY, \"Value\" TEXT)");
     Statement insert(connection->prepare(std::string("INSERT INTO ") + sqlName(kPropertiesTable) +
@@ -320,7 +397,14 @@ void Database::Close()
     db_.reset();
 }
 
-void Database::BeginTrans() { connection().exec("BEGIN IMMEDIATE"); }
+void Database::BeginTrans()
+{
+    // A transaction may rewrite every record: a page cache that holds the
+    // changed pages saves spilling them (and syncing the journal) part way
+    // through. Reading needs no more than the default cache.
+    connection().exec("PRAGMA cache_size = -65536");
+    connection().exec("BEGIN IMMEDIATE");
+}
 void Database::CommitTrans() { connection().exec("COMMIT"); }
 void Database::Rollback() { connection().exec("ROLLBACK"); }
 
@@ -389,13 +473,52 @@ Recordset Database::OpenRecordset(const std::string& name, int type)
 Recordset::Recordset(std::shared_ptr<Connection> db, std::string table, std::vector<Field> fields)
     : db_(std::move(db)), table_(std::move(table)), fields_(std::move(fields))
 {
-    Statement ids(db_->prepare("SELECT rowid FROM " + sqlName(table_) + " ORDER BY rowid"));
+    pos_ = 0;
+}
+
+// The rowids of every record, read when first asked for: a caller that only
+// walks the table once with forEachRecord never needs them.
+std::vector<int64_t>& Recordset::ids() const
+{
+    if (!rowidsRead_) {
+        if (!db_)
+            throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+        Statement list(db_->prepare("SELECT rowid FROM " + sqlName(table_) + " ORDER BY rowid"));
+        int rc;
+        while ((rc = sqlite3_step(list.stmt)) == SQLITE_ROW)
+            rowids_.push_back(sqlite3_column_int64(list.stmt, 0));
+        if (rc != SQLITE_DONE)
+            db_->fail("The table '" + table_ + "' could not be read");
+        rowidsRead_ = true;
+    }
+    return rowids_;
+}
+
+void Recordset::forEachRecord(const std::vector<int>& ordinals,
+                              const std::function<void(const std::vector<FieldView>&)>& visit)
+{
+    if (!db_)
+        throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+    std::string sql = "SELECT ";
+    for (size_t i = 0; i < ordinals.size(); ++i) {
+        if (ordinals[i] < 0 || static_cast<size_t>(ordinals[i]) >= fields_.size())
+            throw DaoError(errItemNotFound, "Item not found in this collection: the table '" +
+                                                table_ + "' has no field number " +
+                                                std::to_string(ordinals[i]) + ".");
+        sql += (i ? ", " : "") + sqlName(fields_[static_cast<size_t>(ordinals[i])].Name);
+    }
+    sql += " FROM " + sqlName(table_) + " ORDER BY rowid";
+    Statement scan(db_->prepare(sql));
+    std::vector<FieldView> views(ordinals.size());
+    std::vector<std::string> scratch(ordinals.size());
     int rc;
-    while ((rc = sqlite3_step(ids.stmt)) == SQLITE_ROW)
-        rowids_.push_back(sqlite3_column_int64(ids.stmt, 0));
+    while ((rc = sqlite3_step(scan.stmt)) == SQLITE_ROW) {
+        for (size_t i = 0; i < views.size(); ++i)
+            views[i] = viewColumn(scan.stmt, static_cast<int>(i), scratch[i]);
+        visit(views);
+    }
     if (rc != SQLITE_DONE)
         db_->fail("The table '" + table_ + "' could not be read");
-    pos_ = 0;
 }
 
 Recordset::Recordset(Recordset&& other) noexcept { *this = std::move(other); }
@@ -408,6 +531,7 @@ Recordset& Recordset::operator=(Recordset&& other) noexcept
         table_ = std::move(other.table_);
         fields_ = std::move(other.fields_);
         rowids_ = std::move(other.rowids_);
+        rowidsRead_ = other.rowidsRead_;
         pos_ = other.pos_;
         currentDeleted_ = other.currentDeleted_;
         current_ = std::move(other.current_);
@@ -434,10 +558,10 @@ void Recordset::Close()
     db_.reset();
 }
 
-bool Recordset::BOF() const { return rowids_.empty() || pos_ < 0; }
+bool Recordset::BOF() const { return ids().empty() || pos_ < 0; }
 bool Recordset::isEOF() const
 {
-    return rowids_.empty() || pos_ >= static_cast<long>(rowids_.size());
+    return ids().empty() || pos_ >= static_cast<long>(ids().size());
 }
 
 void Recordset::requireCurrent() const
@@ -452,7 +576,7 @@ void Recordset::requireCurrent() const
 
 void Recordset::MoveFirst()
 {
-    if (rowids_.empty())
+    if (ids().empty())
         throw DaoError(errNoCurrentRecord, "No current record.");
     pos_ = 0;
     currentDeleted_ = false;
@@ -461,9 +585,9 @@ void Recordset::MoveFirst()
 
 void Recordset::MoveLast()
 {
-    if (rowids_.empty())
+    if (ids().empty())
         throw DaoError(errNoCurrentRecord, "No current record.");
-    pos_ = static_cast<long>(rowids_.size()) - 1;
+    pos_ = static_cast<long>(ids().size()) - 1;
     currentDeleted_ = false;
     currentLoaded_ = false;
 }
@@ -494,7 +618,7 @@ void Recordset::MovePrevious()
 size_t Recordset::fieldIndex(std::string_view name) const
 {
     for (size_t i = 0; i < fields_.size(); ++i)
-        if (sameIgnoringCase(fields_[i].Name, name))
+        if (tavrin::equalsIgnoringAsciiCase(fields_[i].Name, name))
             return i;
     throw DaoError(errItemNotFound, "Item not found in this collection: the table '" + table_ +
                                         "' has no field '" + std::string(name) + "'.");
@@ -504,7 +628,7 @@ void Recordset::positionCursor()
 {
     if (cursorPos_ == pos_ && cursorPos_ >= 0)
         return;
-    const int64_t wanted = rowids_[static_cast<size_t>(pos_)];
+    const int64_t wanted = ids()[static_cast<size_t>(pos_)];
     if (!cursor_) {
         std::string sql = "SELECT rowid";
         for (const Field& f : fields_)
@@ -594,6 +718,7 @@ void Recordset::AddNew()
 {
     if (!db_)
         throw DaoError(3420, "Object invalid or no longer set: the recordset is closed.");
+    ids(); // the records as they were before this one is added
     buffer_.assign(fields_.size(), Value());
     assigned_.assign(fields_.size(), false);
     editMode_ = EditMode::AddNew;
@@ -636,7 +761,7 @@ void Recordset::setField(std::string_view name, const Value& value)
     }
     std::string text = value.text();
     if (f.Type == dbText) {
-        const size_t length = characterCount(text);
+        const size_t length = tavrin::utf8CharacterCount(text);
         if (length > static_cast<size_t>(f.Size))
             throw DaoError(errFieldTooSmall,
                            "The field '" + f.Name + "' is too small for the value: it holds " +
@@ -682,7 +807,7 @@ void Recordset::Update()
         sqlite3_reset(updateStmt_);
         for (size_t i = 0; i < fields_.size(); ++i)
             bindValue(updateStmt_, static_cast<int>(i) + 1, buffer_[i]);
-        const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
+        const int64_t rowid = ids()[static_cast<size_t>(pos_)];
         sqlite3_bind_int64(updateStmt_, static_cast<int>(fields_.size()) + 1, rowid);
         if (sqlite3_step(updateStmt_) != SQLITE_DONE) {
             sqlite3_reset(updateStmt_);
@@ -706,9 +831,9 @@ void Recordset::Update()
         if (sqlite3_step(insert.stmt) != SQLITE_DONE)
             db_->fail("The record could not be added");
         const int64_t rowid = sqlite3_last_insert_rowid(db_->db);
-        const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), rowid);
-        const long index = static_cast<long>(at - rowids_.begin());
-        rowids_.insert(at, rowid);
+        const auto at = std::lower_bound(ids().begin(), ids().end(), rowid);
+        const long index = static_cast<long>(at - ids().begin());
+        ids().insert(at, rowid);
         if (index <= pos_)
             ++pos_; // the current record (or end of file) keeps its place
         lastModified_ = rowid;
@@ -723,12 +848,12 @@ void Recordset::Delete()
     if (cursor_)
         sqlite3_reset(cursor_);
     cursorPos_ = -2;
-    const int64_t rowid = rowids_[static_cast<size_t>(pos_)];
+    const int64_t rowid = ids()[static_cast<size_t>(pos_)];
     Statement del(db_->prepare("DELETE FROM " + sqlName(table_) + " WHERE rowid = ?1"));
     sqlite3_bind_int64(del.stmt, 1, rowid);
     if (sqlite3_step(del.stmt) != SQLITE_DONE)
         db_->fail("The record could not be deleted");
-    rowids_.erase(rowids_.begin() + pos_);
+    ids().erase(ids().begin() + pos_);
     currentDeleted_ = true;
     currentLoaded_ = false;
 }
@@ -743,17 +868,233 @@ Bookmark Recordset::LastModified() const
 Bookmark Recordset::bookmark() const
 {
     requireCurrent();
-    return rowids_[static_cast<size_t>(pos_)];
+    return ids()[static_cast<size_t>(pos_)];
 }
 
 void Recordset::setBookmark(Bookmark bookmark)
 {
-    const auto at = std::lower_bound(rowids_.begin(), rowids_.end(), bookmark);
-    if (at == rowids_.end() || *at != bookmark)
+    const auto at = std::lower_bound(ids().begin(), ids().end(), bookmark);
+    if (at == ids().end() || *at != bookmark)
         throw DaoError(3159, "Not a valid bookmark.");
-    pos_ = static_cast<long>(at - rowids_.begin());
+    pos_ = static_cast<long>(at - ids().begin());
     currentDeleted_ = false;
     currentLoaded_ = false;
+}
+
+} // namespace dao
+
+// ---------------------------------------------------------------------------
+// Replacing a database file and converting the old form.
+
+namespace dao {
+
+std::filesystem::path RealDatabaseFile(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    fs::path file = tavrin::OsPath(path);
+    std::error_code ec;
+    // A symbolic link is followed to the file it names (to the place where
+    // that file would be, when the link dangles), so that the link stays.
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(file, ec)); ++hops) {
+        const fs::path target = fs::read_symlink(file, ec);
+        if (ec)
+            break;
+        file = target.is_absolute() ? target : file.parent_path() / target;
+    }
+    const fs::path real = fs::weakly_canonical(file, ec);
+    return ec ? file : real;
+}
+
+void ReplaceDatabaseFile(const std::filesystem::path& built, const std::filesystem::path& real)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status old = fs::status(real, ec);
+    if (!ec && fs::exists(old))
+        fs::permissions(built, old.permissions(), ec);
+    // A journal or write-ahead log of the old file would be applied to the
+    // new one by the next program that opens it.
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        fs::remove(fs::path(real.string() + suffix), ec);
+    fs::rename(built, real, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(built, ignored);
+        throw DaoError(errEngine, "The new database could not replace '" +
+                                      real.string() + "': " + ec.message() + ".");
+    }
+}
+
+namespace {
+
+// The declaration of a table with every bare word MEMO (not a quoted name)
+// written TEXT, and the name of the table replaced by `newName`.
+std::string declarationWithTextMemos(std::string_view sql, const std::string& newName)
+{
+    std::string out;
+    size_t i = 0;
+    bool renamed = false;
+    while (i < sql.size()) {
+        const char c = sql[i];
+        if (c == '"' || c == '\'' || c == '`' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            size_t end = i + 1;
+            while (end < sql.size() && sql[end] != close)
+                ++end;
+            out.append(sql.substr(i, end + 1 - i));
+            i = end + 1;
+            continue;
+        }
+        if (c == '(' && !renamed) {
+            // Everything before the column list is "CREATE TABLE name".
+            out = "CREATE TABLE " + sqlName(newName) + " ";
+            renamed = true;
+        }
+        if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+            size_t end = i;
+            while (end < sql.size() &&
+                   (std::isalnum(static_cast<unsigned char>(sql[end])) || sql[end] == '_'))
+                ++end;
+            const std::string_view word = sql.substr(i, end - i);
+            out.append(renamed && tavrin::equalsIgnoringAsciiCase(word, "MEMO") ? "TEXT" : word);
+            i = end;
+            continue;
+        }
+        out.push_back(c);
+        ++i;
+    }
+    return out;
+}
+
+struct SqliteFile {
+    sqlite3* db = nullptr;
+    ~SqliteFile() { sqlite3_close_v2(db); }
+};
+
+std::vector<std::string> columnTexts(sqlite3* db, const std::string& sql, const std::string& name)
+{
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK)
+        throwEngineError(sqlite3_extended_errcode(db), "The database could not be read", name,
+                         sqlite3_errmsg(db));
+    Statement s(raw);
+    std::vector<std::string> out;
+    int rc;
+    while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, 0));
+        out.emplace_back(text ? text : "");
+    }
+    if (rc != SQLITE_DONE)
+        throwEngineError(rc, "The database could not be read", name, sqlite3_errmsg(db));
+    return out;
+}
+
+// Rebuilds one table of the open copy with its memo fields declared TEXT:
+// same columns, same rowids, same indexes and triggers.
+void convertTable(const Connection& copy, const std::string& table)
+{
+    const std::string sql = columnTexts(copy.db,
+                                        "SELECT sql FROM sqlite_master WHERE type = 'table' AND "
+                                        "name = " + sqlQuote(table),
+                                        copy.name)
+                                .at(0);
+    const std::vector<std::string> extras = columnTexts(
+        copy.db,
+        "SELECT sql FROM sqlite_master WHERE type IN ('index', 'trigger') AND sql IS NOT NULL "
+        "AND tbl_name = " + sqlQuote(table),
+        copy.name);
+    const std::vector<std::string> columns =
+        columnTexts(copy.db, "SELECT name FROM pragma_table_info(" + sqlQuote(table) + ")", copy.name);
+    std::string list = "rowid";
+    for (const std::string& c : columns)
+        list += ", " + sqlName(c);
+    const std::string building = "tavrin_converting_" + table;
+    copy.exec(declarationWithTextMemos(sql, building));
+    copy.exec("INSERT INTO " + sqlName(building) + " (" + list + ") SELECT " + list + " FROM " +
+              sqlName(table));
+    copy.exec("DROP TABLE " + sqlName(table));
+    copy.exec("ALTER TABLE " + sqlName(building) + " RENAME TO " + sqlName(table));
+    for (const std::string& extra : extras)
+        copy.exec(extra);
+}
+
+// The copy holds every record of the original with the same text in every
+// field, and is a sound database file.
+void checkConvertedCopy(const Connection& copy, const std::vector<std::string>& tables,
+                        const std::string& original)
+{
+    copy.exec("ATTACH DATABASE " + sqlQuote(original) + " AS original");
+    for (const std::string& table : tables) {
+        const std::vector<std::string> columns = columnTexts(
+            copy.db, "SELECT name FROM pragma_table_info(" + sqlQuote(table) + ")", copy.name);
+        std::string differ = "o.rowid IS NOT c.rowid";
+        for (const std::string& c : columns)
+            differ += " OR CAST(o." + sqlName(c) + " AS TEXT) IS NOT CAST(c." + sqlName(c) +
+                      " AS TEXT)";
+        const std::string from = " FROM original." + sqlName(table) + " o FULL JOIN main." +
+                                 sqlName(table) + " c ON o.rowid = c.rowid";
+        const std::string count = columnTexts(copy.db, "SELECT count(*)" + from + " WHERE " + differ,
+                                              copy.name)
+                                      .at(0);
+        if (count != "0")
+            throw DaoError(errEngine, "The converted copy of '" + copy.name + "' differs from it in " +
+                                          count + " records of the table '" + table +
+                                          "'; the file was left as it was.");
+    }
+    copy.exec("DETACH DATABASE original");
+    const std::vector<std::string> check = columnTexts(copy.db, "PRAGMA integrity_check", copy.name);
+    if (check.size() != 1 || check[0] != "ok")
+        throw DaoError(errEngine, "The converted copy of '" + copy.name +
+                                      "' failed its check; the file was left as it was.");
+}
+
+} // namespace
+
+bool ConvertOldMemoFields(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    const fs::path real = RealDatabaseFile(path);
+    // A catalogue that may not be changed here (a read-only file or folder)
+    // is read as it is.
+    const fs::path folder = real.has_parent_path() ? real.parent_path() : fs::path(".");
+    if (::access(real.c_str(), W_OK) != 0 || ::access(folder.c_str(), W_OK) != 0)
+        return false;
+    std::vector<std::string> tables;
+    {
+        // Opening checks that the file is there and is a database.
+        Database original = DBEngine::Workspaces(0).OpenDatabase(path);
+        tables = columnTexts(original.connection().db,
+                             "SELECT DISTINCT m.name FROM sqlite_master m, "
+                             "pragma_table_info(m.name) p WHERE m.type = 'table' AND "
+                             "upper(p.type) = 'MEMO' ORDER BY m.name",
+                             path);
+        if (tables.empty())
+            return false;
+        const fs::path copyPath = fs::path(real.string() + ".convert");
+        std::error_code ec;
+        fs::remove(copyPath, ec);
+        fs::remove(fs::path(copyPath.string() + "-journal"), ec);
+        try {
+            original.connection().exec("VACUUM INTO " + sqlQuote(copyPath.string()));
+            SqliteFile raw;
+            if (sqlite3_open_v2(copyPath.c_str(), &raw.db, SQLITE_OPEN_READWRITE, nullptr) !=
+                SQLITE_OK)
+                throw DaoError(errEngine, "The converted copy of '" + path + "' could not be opened.");
+            Connection copy(std::exchange(raw.db, nullptr), path);
+            sqlite3_extended_result_codes(copy.db, 1);
+            copy.exec("BEGIN IMMEDIATE");
+            for (const std::string& table : tables)
+                convertTable(copy, table);
+            copy.exec("COMMIT");
+            checkConvertedCopy(copy, tables, real.string());
+        } catch (...) {
+            fs::remove(copyPath, ec);
+            throw;
+        }
+        original.Close();
+        ReplaceDatabaseFile(copyPath, real);
+    }
+    return true;
 }
 
 } // namespace dao

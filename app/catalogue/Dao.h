@@ -5,6 +5,8 @@
 // fields. Every failure throws DaoError with a number and a readable text.
 
 #include <cstdint>
+#include <functional>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -36,6 +38,7 @@ enum ErrorNumber {
     errDatabaseExists = 3204,
     errItemNotFound = 3265,
     errUnrecognizedFormat = 3343,
+    errFileInUse = 3045,
     errTypeConversion = 3421,
     errEngine = 3000,
 };
@@ -146,7 +149,7 @@ public:
     void MoveLast();
     bool BOF() const;
     bool isEOF() const; // EOF is a macro of the C library
-    long RecordCount() const { return static_cast<long>(rowids_.size()); }
+    long RecordCount() const { return static_cast<long>(ids().size()); }
 
     // The current record's field, by name without regard to letter case.
     const Value& Fields(std::string_view name);
@@ -158,6 +161,13 @@ public:
     // or changes (the loader's fast path over many records).
     FieldView fieldView(int ordinal);
     const std::vector<Field>& fieldDefs() const { return fields_; }
+
+    // Reads every record in the table's own order, first to last, and hands
+    // the fields at `ordinals` to `visit` (views valid during the call). The
+    // recordset's position does not move. The loader's fast path: one pass
+    // over the table.
+    void forEachRecord(const std::vector<int>& ordinals,
+                       const std::function<void(const std::vector<FieldView>&)>& visit);
 
     void AddNew();
     void Edit();
@@ -189,7 +199,9 @@ private:
     std::shared_ptr<Connection> db_;
     std::string table_;
     std::vector<Field> fields_;
-    std::vector<int64_t> rowids_;
+    std::vector<int64_t>& ids() const;
+    mutable std::vector<int64_t> rowids_;
+    mutable bool rowidsRead_ = false;
     long pos_ = 0; // -1: before the first record; size: after the last
     bool currentDeleted_ = false;
     std::vector<Value> current_;
@@ -226,6 +238,16 @@ public:
 
 private:
     friend class Workspace;
+    friend bool ConvertOldMemoFields(const std::string& path);
+
+// The file that a database path names: the target of a symbolic link, with
+// letter case matched as every path of the program is.
+std::filesystem::path RealDatabaseFile(const std::string& path);
+
+// Puts the complete file `built` in the place of the database file `real`
+// (from RealDatabaseFile): with the permissions of the file it replaces, and
+// without that file's journal or write-ahead log. Throws DaoError.
+void ReplaceDatabaseFile(const std::filesystem::path& built, const std::filesystem::path& real);
     Database(std::shared_ptr<Connection> db, std::string name);
     Connection& connection() const;
 
@@ -244,9 +266,36 @@ public:
 class DBEngine {
 public:
     static Workspace Workspaces(int index);
+    // How long an operation waits for a lock that another program holds
+    // before it fails with errFileInUse (5 seconds unless set).
+    static void SetLockWait(int milliseconds);
 };
 
-// Number of characters (not bytes) of UTF-8 text.
-size_t characterCount(std::string_view utf8);
+// The field that a column declared with `declaredType` is, by SQLite's own
+// affinity rules: text affinity with a size in parentheses is a text field
+// of that size, text affinity without one a memo; integer and real affinity,
+// and the declared names NUMERIC and DECIMAL, numeric; every other name
+// (none, BLOB, STRING, MEMO) a memo whose values SQLite keeps as it stores them.
+Field fieldFromDeclaration(std::string name, std::string_view declaredType);
+
+// A catalogue file made when memo fields were declared "MEMO", a name to
+// which SQLite gives numeric affinity (so that "007" was stored as 7), is
+// converted once: a copy is made beside the file, its memo fields are
+// declared "TEXT", the copy is checked against the file record by record and
+// renamed over it (onto the target of a symbolic link, with the file's
+// permissions). Nothing else in the file changes. Returns true when the file
+// was converted, false when it was already in the new form or may not be
+// changed (it is then read as it is). Throws DaoError; the file is then
+// unchanged.
+bool ConvertOldMemoFields(const std::string& path);
+
+// The file that a database path names: the target of a symbolic link, with
+// letter case matched as every path of the program is.
+std::filesystem::path RealDatabaseFile(const std::string& path);
+
+// Puts the complete file `built` in the place of the database file `real`
+// (from RealDatabaseFile): with the permissions of the file it replaces, and
+// without that file's journal or write-ahead log. Throws DaoError.
+void ReplaceDatabaseFile(const std::filesystem::path& built, const std::filesystem::path& real);
 
 } // namespace dao

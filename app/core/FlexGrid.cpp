@@ -1,5 +1,7 @@
 #include "FlexGrid.h"
 
+#include "TextHelpers.h"
+
 #include <algorithm>
 #include <charconv>
 #include <numeric>
@@ -9,26 +11,6 @@ namespace tavrin {
 namespace {
 
 constexpr char kCellSeparator = '\0';
-
-int asciiCompareIgnoringCase(std::string_view a, std::string_view b)
-{
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y + 32);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
-unsigned char foldCase(unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 
 // A sort key of one cell. Text keys carry their first 24 bytes, letter case
 // folded, packed big-endian into three integers, so that most comparisons
@@ -57,7 +39,7 @@ int compareText(const SortKey& a, const SortKey& b)
     // fill the prefix go on with the bytes after it.
     if (a.length < kPrefixBytes || b.length < kPrefixBytes)
         return 0;
-    return asciiCompareIgnoringCase(
+    return compareIgnoringAsciiCase(
         std::string_view(a.text + kPrefixBytes, a.length - kPrefixBytes),
         std::string_view(b.text + kPrefixBytes, b.length - kPrefixBytes));
 }
@@ -85,7 +67,7 @@ SortKey makeKey(std::string_view text)
     }
     const size_t n = std::min(text.size(), kPrefixBytes);
     for (size_t i = 0; i < n; ++i)
-        key.prefix[i / 8] |= uint64_t(foldCase(static_cast<unsigned char>(text[i])))
+        key.prefix[i / 8] |= uint64_t(foldAsciiCase(static_cast<unsigned char>(text[i])))
                              << (56 - 8 * (i % 8));
     return key;
 }
@@ -245,9 +227,12 @@ void FlexGrid::setRowCells(int row, const std::vector<std::string_view>& cells)
         if (c > 0)
             r.push_back(kCellSeparator);
         if (c < static_cast<int>(cells.size())) {
+            const std::string_view cell = cells[static_cast<size_t>(c)];
             const size_t at = r.size();
-            r.append(cells[static_cast<size_t>(c)]);
-            std::replace(r.begin() + static_cast<std::ptrdiff_t>(at), r.end(), kCellSeparator, ' ');
+            r.append(cell);
+            // The separator inside a cell would split it: it shows as a space.
+            if (cell.find(kCellSeparator) != std::string_view::npos)
+                std::replace(r.begin() + static_cast<std::ptrdiff_t>(at), r.end(), kCellSeparator, ' ');
         }
     }
     if (batchDepth_ == 0)
@@ -317,7 +302,7 @@ void FlexGrid::setSort(int setting)
 namespace {
 
 // The order of the rows sorted by the K key cells that `cellsOf(row, out)`
-// finds. Rows with equal keys keep their order: the row number settles ties,
+// finds; empty when the rows are in that order already. Rows with equal keys keep their order: the row number settles ties,
 // so the unstable (and faster) sort gives the stable result. The keys travel
 // with their row number through the sort, so that comparisons read
 // neighbouring memory rather than the rows' text.
@@ -336,12 +321,17 @@ std::vector<uint32_t> sortedOrder(size_t n, CellsOf cellsOf)
         for (size_t j = 0; j < K; ++j)
             entries[r].key[j] = makeKey(cells[j]);
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    const auto before = [](const Entry& a, const Entry& b) {
         for (size_t j = 0; j < K; ++j)
             if (const int c = compareKeys(a.key[j], b.key[j]); c != 0)
                 return c < 0;
         return a.row < b.row;
-    });
+    };
+    // A catalogue written back sorted loads in this order: one pass finds
+    // that out, and the rows stay where they are.
+    if (std::is_sorted(entries.begin(), entries.end(), before))
+        return {};
+    std::sort(entries.begin(), entries.end(), before);
     std::vector<uint32_t> order(n);
     for (size_t i = 0; i < n; ++i)
         order[i] = entries[i].row;
@@ -394,11 +384,25 @@ void FlexGrid::sortRows(int firstKey, int lastKey)
     }
     }
 
+    if (order.empty())
+        return;
     Batch batch(*this);
     std::vector<std::string> sorted(n);
     for (size_t i = 0; i < n; ++i)
         sorted[i] = std::move(rows_[order[i]]);
     rows_ = std::move(sorted);
+}
+
+void FlexGrid::takeCells(FlexGrid& loaded)
+{
+    if (&loaded == this)
+        return;
+    Batch batch(*this);
+    setCols(loaded.cols_);
+    rows_ = std::move(loaded.rows_);
+    loaded.rows_.clear();
+    if (row_ >= Rows())
+        row_ = std::max(Rows() - 1, 0);
 }
 
 void FlexGrid::Clear()

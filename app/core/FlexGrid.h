@@ -54,6 +54,10 @@ public:
     // letter case. Rows with equal keys keep their order.
     void setSort(int setting);
 
+    // Takes the rows and columns of `loaded` (a grid filled out of sight),
+    // leaving it empty; widths, alignments and colours stay this grid's.
+    void takeCells(FlexGrid& loaded);
+
     // Empties every cell; the shape stays.
     void Clear();
 

@@ -26,6 +26,9 @@ struct Form1State {
     int iSort = 0;      // current sort mode of the grid, 0 to 2
     int iZipped = 0;    // the current software file came out of a zip archive
     std::string sDatabaseFile;
+    // The grid holds every record of sDatabaseFile as the last load read
+    // them; after a failed load it does not, and nothing may be written back.
+    Flag gridLoaded = false;
     std::string sDataDestination;
     std::string sDataDir;
     std::string sDiskImages;

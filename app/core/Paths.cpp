@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include "TextHelpers.h"
+
 #include <QString>
 
 #include <system_error>
@@ -17,7 +19,7 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b)
             unsigned char x = a[i], y = b[i];
             if (x >= 0x80 || y >= 0x80)
                 return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
-            same = std::tolower(x) == std::tolower(y);
+            same = foldAsciiCase(x) == foldAsciiCase(y);
         }
         return same;
     }

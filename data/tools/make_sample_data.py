@@ -1020,7 +1020,7 @@ CATALOGUE_SCHEMA = [
     'CREATE TABLE "MSysDatabaseProperties" ("Name" TEXT PRIMARY KEY, "Value" TEXT)',
     "INSERT INTO \"MSysDatabaseProperties\" VALUES ('Locale', ';LANGID=0x0409;CP=1252;COUNTRY=0')",
     'CREATE TABLE "BBCSoftware" ("Publisher" TEXT(30), "Software" TEXT(40), "Genre" TEXT(30), '
-    '"Filepath" TEXT(50), "Data1" TEXT(50), "Data2" TEXT(50), "Description1" MEMO, '
+    '"Filepath" TEXT(50), "Data1" TEXT(50), "Data2" TEXT(50), "Description1" TEXT, '
     '"Index" NUMERIC)',
 ]
 

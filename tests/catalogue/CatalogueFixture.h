@@ -6,6 +6,8 @@
 #include "catalogue/Dao.h"
 #include "core/Form1State.h"
 
+#include <sqlite3.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,6 +75,21 @@ inline std::vector<Record> readCatalogue(const std::string& path)
         rs.MoveNext();
     }
     return out;
+}
+
+// Runs SQL on a database file as another tool (the sqlite3 shell) would.
+inline void sqlOn(const std::string& path, const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        const std::string text = message ? message : "?";
+        sqlite3_free(message);
+        sqlite3_close(db);
+        throw std::runtime_error(text);
+    }
+    sqlite3_close(db);
 }
 
 inline Record rec(std::string publisher, std::string software, std::string genre,

@@ -88,6 +88,98 @@ TEST(TransferFromAccess, AnEmptyTableGivesNoRowsAndNoFailure)
     EXPECT_TRUE(readCatalogue(path).empty());
 }
 
+TEST(TransferFromAccess, TextThatLooksLikeANumberStaysText)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    writeCatalogue(path, {rec("007", "1.50", "1e3", "a.ssd", 0, "007"),
+                          rec("B", "b", "g", "b.ssd", 1, "1.50"), rec("C", "c", "g", "c.ssd", 2, "1e3")});
+    const std::vector<Record> stored = readCatalogue(path);
+    EXPECT_EQ(stored[0].publisher, "007");
+    EXPECT_EQ(stored[0].software, "1.50");
+    EXPECT_EQ(stored[0].genre, "1e3");
+    EXPECT_EQ(stored[0].description, "007");
+    EXPECT_EQ(stored[1].description, "1.50");
+    EXPECT_EQ(stored[2].description, "1e3");
+}
+
+TEST(TransferFromAccess, AnOldFormCatalogueIsConvertedOnceAndNothingElseChanges)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "bbc.mdb").string();
+    sqlOn(path, "CREATE TABLE \"BBCSoftware\" (\"Publisher\" TEXT(30), \"Software\" TEXT(40), "
+                "\"Genre\" TEXT(30), \"Filepath\" TEXT(50), \"Data1\" TEXT(50), \"Data2\" "
+                "TEXT(50), \"Description1\" MEMO, \"Index\" NUMERIC);"
+                "CREATE TABLE Other (x);"
+                "INSERT INTO Other VALUES ('kept');"
+                "INSERT INTO BBCSoftware VALUES ('B', 'b', 'g', 'b.ssd', '0', '0', '1.50', 0);"
+                "INSERT INTO BBCSoftware VALUES ('A', 'a', NULL, 'a.ssd', '0', '0', 'Fun', 1);");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                           std::filesystem::perms::owner_write);
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    EXPECT_EQ(rowCells(f, 1), (Strings{"B", "b", "g", "b.ssd", "0", "0", "1.5", "0"}));
+    EXPECT_FALSE(dao::ConvertOldMemoFields(path)); // once only
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::vector<Record> stored = readCatalogue(path);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].description, "1.5");
+    EXPECT_FALSE(stored[1].genre.has_value());
+    dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase(path);
+    EXPECT_EQ(db.tableNames(), (Strings{"BBCSoftware", "Other"}));
+    EXPECT_EQ(db.OpenRecordset("Other").Fields("x").text(), "kept");
+    db.Close();
+    // From now on a description that looks like a number stays as typed.
+    f.MSFlexGrid.setTextMatrix(0, colDescription1, "007");
+    SortAndTransferToAccess(f);
+    EXPECT_EQ(readCatalogue(path)[0].description, "007");
+}
+
+TEST(SortAndTransferToAccess, ATableMadeByTheSqliteShellLoadsSortsAndWritesBack)
+{
+    TempDir tmp;
+    const std::string path = (tmp / "shell.mdb").string();
+    const std::string longText(300, 'd');
+    sqlOn(path, "CREATE TABLE BBCSoftware (Publisher NVARCHAR(30), Software VARCHAR(40), Genre TEXT, "
+                "Filepath VARCHAR(50), Data1 TEXT, Data2 TEXT, Description1 TEXT, \"Index\" INTEGER);"
+                "INSERT INTO BBCSoftware VALUES ('Zeta', 'z', 'g', 'z.ssd', '0', '0', '007', 0);"
+                "INSERT INTO BBCSoftware VALUES ('Acme', 'a', 'g', 'a.ssd', '0', '0', '" + longText + "', 1);");
+    Form1State f;
+    TransferFromAccess(f, path, "BBCSoftware");
+    EXPECT_EQ(f.MSFlexGrid.TextMatrix(0, colDescription1), longText);
+    SortAndTransferToAccess(f);
+    const std::vector<Record> stored = readCatalogue(path);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].publisher, "Acme");
+    EXPECT_EQ(stored[0].description, longText);
+    EXPECT_EQ(stored[1].description, "007");
+    EXPECT_EQ(stored[1].index, 1);
+}
+
+TEST(TransferFromAccess, AFailedLoadLeavesTheGridAndRefusesTheWriteBack)
+{
+    TempDir tmp;
+    const std::string good = (tmp / "bbc.mdb").string();
+    const std::string bad = (tmp / "bad.mdb").string();
+    writeCatalogue(good, {rec("B", "b", "g", "b.ssd", 0), rec("A", "a", "g", "a.ssd", 1)});
+    sqlOn(bad, "CREATE TABLE BBCSoftware (Publisher TEXT, Software TEXT, \"Index\" INTEGER);"
+               "INSERT INTO BBCSoftware VALUES ('X', 'x', 0), ('Y', 'y', 1), ('Z', 'z', 2);");
+    Form1State f;
+    TransferFromAccess(f, good, "BBCSoftware");
+    EXPECT_THROW(TransferFromAccess(f, bad, "BBCSoftware"), dao::DaoError);
+    EXPECT_EQ(f.MSFlexGrid.Rows(), 2);
+    EXPECT_EQ(columnText(f, colPublisher), (Strings{"A", "B"}));
+    const std::string before = readFile(good);
+    try {
+        SortAndTransferToAccess(f);
+        FAIL() << "a grid of a failed load was written back";
+    } catch (const dao::DaoError& e) {
+        EXPECT_NE(std::string(e.what()).find("last load failed"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(good), before);
+}
+
 TEST(Sort, ThreeModesOnMixedNumericAndTextKeys)
 {
     TempDir tmp;
@@ -207,6 +299,28 @@ TEST(CreateDatabase, MakesAOneRecordCatalogueWhetherOrNotTheFileExists)
     }
     EXPECT_EQ(rs.fieldDefs()[6].Type, dao::dbMemo);
     EXPECT_EQ(rs.fieldDefs()[7].Type, dao::dbNumeric);
+}
+
+TEST(CreateDatabase, ReplacesTheTargetOfALinkWithItsPermissionsAndNoStaleJournal)
+{
+    namespace fs = std::filesystem;
+    TempDir tmp;
+    const fs::path real = tmp / "store" / "real.mdb";
+    fs::create_directories(real.parent_path());
+    writeCatalogue(real.string(), {rec("A", "a", "g", "a.ssd", 0), rec("B", "b", "g", "b.ssd", 1)});
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    tmp.write("store/real.mdb-wal", std::string(100, 'w'));
+    tmp.write("store/real.mdb-shm", std::string(100, 's'));
+    fs::create_symlink(real, tmp / "bbc.mdb");
+    Form1State f;
+    f.sDatabaseFile = (tmp / "bbc.mdb").string();
+    CreateDatabase(f);
+    EXPECT_TRUE(fs::is_symlink(tmp / "bbc.mdb"));
+    EXPECT_EQ(fs::status(real).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_FALSE(fs::exists(tmp / "store/real.mdb-wal"));
+    EXPECT_FALSE(fs::exists(tmp / "store/real.mdb-shm"));
+    EXPECT_EQ(readCatalogue(f.sDatabaseFile).size(), 1u);
 }
 
 TEST(CreateDatabase, AFailureLeavesTheOldCatalogueInPlace)

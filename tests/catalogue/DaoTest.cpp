@@ -83,6 +83,44 @@ TEST(Dao, OpeningAMissingOrForeignFileIsAClearError)
     makeTable((tmp / "t.mdb").string()).Close();
     Database db = DBEngine::Workspaces(0).OpenDatabase((tmp / "t.mdb").string());
     expectError(errTableNotFound, [&] { db.OpenRecordset("Missing"); });
+
+    // A file that another program holds locked is named as locked, not as
+    // broken.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((tmp / "t.mdb").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE; DELETE FROM Things", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    DBEngine::SetLockWait(20);
+    try {
+        DBEngine::Workspaces(0).OpenDatabase((tmp / "t.mdb").string());
+        ADD_FAILURE() << "a locked file opened";
+    } catch (const DaoError& e) {
+        EXPECT_EQ(e.number(), errFileInUse) << e.what();
+        EXPECT_NE(std::string(e.what()).find("locked by another program"), std::string::npos);
+    }
+    DBEngine::SetLockWait(5000);
+    sqlite3_close(other);
+}
+
+TEST(Dao, FieldTypesOfOtherToolsFollowSQLiteAffinity)
+{
+    const struct {
+        const char* declared;
+        int type;
+        int size;
+    } rows[] = {
+        {"TEXT(30)", dbText, 30},    {"VARCHAR(40)", dbText, 40}, {"NVARCHAR(30)", dbText, 30},
+        {"character(12)", dbText, 12}, {"TEXT", dbMemo, 0},     {"LONGTEXT", dbMemo, 0},
+        {"CLOB", dbMemo, 0},         {"STRING", dbMemo, 0},       {"MEMO", dbMemo, 0},
+        {"", dbMemo, 0},             {"BLOB", dbMemo, 0},         {"INTEGER", dbNumeric, 0},
+        {"BIGINT", dbNumeric, 0},    {"NUMERIC", dbNumeric, 0},   {"DECIMAL(10,2)", dbNumeric, 0},
+        {"DOUBLE", dbNumeric, 0},
+    };
+    for (const auto& row : rows) {
+        const Field f = fieldFromDeclaration("F", row.declared);
+        EXPECT_EQ(f.Type, row.type) << row.declared;
+        EXPECT_EQ(f.Size, row.size) << row.declared;
+    }
 }
 
 TEST(Dao, FieldsReadByNameKeepNullApartFromEmptyText)
@@ -146,6 +184,8 @@ TEST(Dao, ValuesThatDoNotFitAreRefusedNeverCut)
         EXPECT_EQ(e.number(), errFieldTooSmall);
         EXPECT_NE(std::string(e.what()).find("'Name'"), std::string::npos);
     }
+    // Bytes that are no UTF-8 count one character each.
+    expectError(errFieldTooSmall, [&] { rs.setField("Name", Value(std::string(6, '\xA0'))); });
     expectError(errTypeConversion, [&] { rs.setField("Number", Value("twelve")); });
     rs.setField("Notes", Value(std::string(100000, 'n')));
     rs.Update();

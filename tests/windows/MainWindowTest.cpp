@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <optional>
+#include <fstream>
 
 namespace tavrin::test {
 namespace {
@@ -409,6 +410,54 @@ TEST_F(MainWindowTest, StartUpReadsTheConfigurationAndTheMenuChecksFollow)
     EXPECT_FALSE(w.frmFormIni) << "Cancel unloads the dialog";
     EXPECT_EQ(checked(), (QList<bool>{false, true, false, false}));
     EXPECT_EQ(w.f.sEmuApp, "/bem/exec");
+}
+
+TEST_F(MainWindowTest, SortDatabaseAndExitWritesTheSortedGridAndEndsOnlyOnSuccess)
+{
+    Form1& w = loadForm();
+    w.show();
+    // The local catalogue comes back broken (a field is gone): the failed
+    // reload must not be written back, and the window stays.
+    const std::string path = (dir / "bbc.mdb").string();
+    const std::string good = readFile(path);
+    std::filesystem::remove(path);
+    sqlOn(path, "CREATE TABLE BBCSoftware (Publisher TEXT, Software TEXT, \"Index\" INTEGER);"
+                "INSERT INTO BBCSoftware VALUES ('X', 'x', 0), ('Y', 'y', 1), ('Z', 'z', 2);");
+    w.f.boolInternet = true;
+    QTest::mouseClick(w.picCmdSource, Qt::LeftButton);
+    const std::string broken = readFile(path);
+    prompt.shown.clear();
+    w.mnuSortExit->trigger();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_NE(prompt.shown[0].text.find("last load failed"), std::string::npos) << prompt.shown[0].text;
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(readFile(path), broken);
+
+    // A whole catalogue is written in mode-0 order and the program ends.
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << good;
+    w.f.boolInternet = true;
+    QTest::mouseClick(w.picCmdSource, Qt::LeftButton);
+    w.f.iSort = 1;
+    Sort(w.f);
+    prompt.shown.clear();
+    w.mnuSortExit->trigger();
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_FALSE(w.isVisible());
+    std::vector<std::string> titles;
+    for (const Record& r : readCatalogue(path))
+        titles.push_back(*r.software + "/" + std::to_string(*r.index));
+    EXPECT_EQ(titles, (std::vector<std::string>{"Elite/0", "Welcome/1", "Alpha Quest/2"}));
+}
+
+TEST_F(MainWindowTest, StartUpEmptiesTempButNotItsSubfolders)
+{
+    dir.write("Temp/left.ssd");
+    dir.write("Temp/old.zip");
+    dir.write("Temp/unpacked/kept.txt");
+    loadForm();
+    EXPECT_FALSE(std::filesystem::exists(dir / "Temp/left.ssd"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Temp/old.zip"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "Temp/unpacked/kept.txt"));
 }
 
 } // namespace
