@@ -416,6 +416,16 @@ bool IniFile::save(std::string* error)
         out.cancelWriting();
         return false;
     }
+    // QSaveFile keeps a small file in its buffer until commit, and commit
+    // does not notice when that last write fails (a full disk): it would put
+    // an empty file in place of the old one. So the buffer is written out
+    // and checked first.
+    if (!out.flush()) {
+        if (error)
+            *error = out.errorString().toStdString();
+        out.cancelWriting();
+        return false;
+    }
     if (!out.commit()) {
         if (error)
             *error = out.errorString().toStdString();

@@ -3,6 +3,7 @@
 
 #include "TempDir.h"
 #include "core/IniFile.h"
+#include "diskimage/FailingFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -201,6 +202,23 @@ TEST(IniFile, AFileThatCannotBeWrittenIsReportedAndLeftAlone)
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(folder.save(&error));
     EXPECT_TRUE(std::filesystem::is_directory(dir / "bbc.ini"));
+}
+
+TEST(IniFile, AFullDiskLeavesTheOldFileWhole)
+{
+    TempDir dir;
+    const auto file = dir / "bbc.ini";
+    std::ofstream(file, std::ios::binary) << "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n";
+    IniFile ini(file);
+    ASSERT_TRUE(ini.load());
+    ini.SetString("BBC EMU", "Form1.sBeebEmu", "B-Em");
+    std::string error;
+    {
+        test::FileSizeLimit full;
+        EXPECT_FALSE(ini.save(&error));
+    }
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(readText(file), "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n");
 }
 
 } // namespace
