@@ -74,6 +74,16 @@ std::optional<fs::path> relativeInside(const fs::path& path, const fs::path& fol
     return rel;
 }
 
+// Why a change was refused, in the user's words where the engine's are
+// about bookmarks.
+std::string reasonOf(const dao::DaoError& e)
+{
+    constexpr int errNotAValidBookmark = 3159;
+    if (e.number() == dao::errRecordDeleted || e.number() == errNotAValidBookmark)
+        return "The record has been removed from the catalogue since this window opened.";
+    return e.what();
+}
+
 } // namespace
 
 std::optional<std::string> FieldValueFor(FieldRule rule, const std::string& box)
@@ -333,7 +343,7 @@ bool RecordEditor::ValidateRecord(const RecordBoxes& boxes)
         writeFields(table, boxes);
         table.Update();
     } catch (const dao::DaoError& e) {
-        fail(refused, e.what());
+        fail(refused, reasonOf(e));
         return false;
     }
     iNewRecord_ = 0;
@@ -375,7 +385,7 @@ bool RecordEditor::DeleteRecord()
     try {
         deleteAndRenumber();
     } catch (const dao::DaoError& e) {
-        fail(refused, e.what());
+        fail(refused, reasonOf(e));
         return false;
     }
     iNewRecord_ = 0;

@@ -297,6 +297,20 @@ TEST_F(RecordEditorTest, RefusedChangesLeaveTheFileAsItWas)
     EXPECT_EQ(fieldsOf(stored[1]), fieldsOf(threeRecords()[1]));
 }
 
+TEST_F(RecordEditorTest, RecordRemovedBehindTheWindow)
+{
+    selectIndex("1");
+    RecordEditor editor(RecordWindowKind::Edit, f, prompt);
+    ASSERT_TRUE(editor.load());
+    execSql(path, "DELETE FROM BBCSoftware WHERE Software = 'Welcome'");
+    EXPECT_FALSE(editor.ValidateRecord({"A", "W", "", "w.ssd", "", "", ""}));
+    EXPECT_FALSE(editor.DeleteRecord());
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    for (const auto& shown : prompt.shown)
+        EXPECT_NE(shown.text.find("has been removed from the catalogue"), std::string::npos);
+    EXPECT_EQ(indexes(readCatalogue(path)), (std::vector<int64_t>{0, 2}));
+}
+
 TEST_F(RecordEditorTest, FileChoice)
 {
     const std::string app = tmp.path().string();
