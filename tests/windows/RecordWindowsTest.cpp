@@ -115,12 +115,6 @@ TEST_F(RecordWindowsTest, NewWindowAddsARecordAndItsCloseBoxRemovesIt)
     EXPECT_EQ(form1.f.MSFlexGrid.Rows(), 4);
     EXPECT_TRUE(prompt.shown.empty());
 
-    // Nothing opens while an Internet list is shown.
-    form1.f.boolInternet = true;
-    QTest::mouseClick(form1.picCmdNew, Qt::LeftButton);
-    QTest::mouseClick(form1.picCmdEdit, Qt::LeftButton);
-    EXPECT_FALSE(form1.frmNewRecord);
-    EXPECT_FALSE(form1.frmEditDatabase);
 }
 
 TEST_F(RecordWindowsTest, EditWindowChangesAndDeletesTheSelectedRecord)
