@@ -74,12 +74,17 @@ std::optional<fs::path> relativeInside(const fs::path& path, const fs::path& fol
     return rel;
 }
 
+bool recordGone(const dao::DaoError& e)
+{
+    constexpr int errNotAValidBookmark = 3159;
+    return e.number() == dao::errRecordDeleted || e.number() == errNotAValidBookmark;
+}
+
 // Why a change was refused, in the user's words where the engine's are
 // about bookmarks.
 std::string reasonOf(const dao::DaoError& e)
 {
-    constexpr int errNotAValidBookmark = 3159;
-    if (e.number() == dao::errRecordDeleted || e.number() == errNotAValidBookmark)
+    if (recordGone(e))
         return "The record has been removed from the catalogue since this window opened.";
     return e.what();
 }
@@ -378,15 +383,23 @@ bool RecordEditor::DeleteRecord()
 {
     const std::string refused = "The record could not be removed from the catalogue \"" +
                                 databasePath_ + "\". Nothing was changed.";
+    // The New window's blank record that is gone already, with its file or
+    // through another window, leaves nothing to remove: Cancel just closes.
+    const bool blank = iNewRecord_ == 1;
     if (!dbDatabase_ || !current_ || !stillTheSameFile()) {
-        fail(refused, "The file has been removed or replaced since this window opened.");
-        return false;
-    }
-    try {
-        deleteAndRenumber();
-    } catch (const dao::DaoError& e) {
-        fail(refused, reasonOf(e));
-        return false;
+        if (!blank) {
+            fail(refused, "The file has been removed or replaced since this window opened.");
+            return false;
+        }
+    } else {
+        try {
+            deleteAndRenumber();
+        } catch (const dao::DaoError& e) {
+            if (!blank || !recordGone(e)) {
+                fail(refused, reasonOf(e));
+                return false;
+            }
+        }
     }
     iNewRecord_ = 0;
     current_.reset();

@@ -197,6 +197,17 @@ TEST_F(RecordEditorTest, UnsavedNewRecordGoesWithTheEditor)
     EXPECT_EQ(indexes(readCatalogue(path)), (std::vector<int64_t>{0, 1, 2}));
 }
 
+// Cancel closes the New window when its blank record went another way.
+TEST_F(RecordEditorTest, CancelClosesWhenTheBlankRecordIsGone)
+{
+    RecordEditor editor(RecordWindowKind::New, f, prompt);
+    ASSERT_TRUE(editor.load());
+    execSql(path, "DELETE FROM BBCSoftware WHERE \"Index\" = 3");
+    EXPECT_TRUE(editor.DeleteRecord());
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(f.MSFlexGrid.Rows(), 3);
+}
+
 // No record to stand on: the New window still appends; the Edit window says
 // so and changes nothing.
 TEST_F(RecordEditorTest, RecordNotFound)
