@@ -302,7 +302,8 @@ std::optional<FileChoice> RecordEditor::fileChosen(const std::string& folder, co
 {
     if (!IsSoftwareFileName(name))
         return std::nullopt;
-    const std::string appFolder = f_.sAppPath.empty() ? fs::current_path().string() : f_.sAppPath;
+    std::error_code ec;
+    const std::string appFolder = f_.sAppPath.empty() ? fs::current_path(ec).string() : f_.sAppPath;
     const fs::path full = fs::path(folder) / name;
     FileChoice choice{CataloguePathFor(full.string(), appFolder), std::nullopt};
     if (kind_ == RecordWindowKind::New)

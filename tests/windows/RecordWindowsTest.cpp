@@ -30,6 +30,14 @@ protected:
         dir.write("Files/Acme/readme.txt");
     }
 
+    // The title of Welcome holds a byte that is no UTF-8.
+    std::vector<Record> records() const override
+    {
+        std::vector<Record> r = sampleRecords();
+        r[1].software = "Welcome\xff";
+        return r;
+    }
+
     std::vector<Record> stored() const { return readCatalogue((dir / "bbc.mdb").string()); }
 
     static void settle()
@@ -129,7 +137,7 @@ TEST_F(RecordWindowsTest, EditWindowChangesAndDeletesTheSelectedRecord)
     EXPECT_EQ(w.cmdCancel->geometry(), twipsRect(3600, 5280, 1095, 375, &w));
     EXPECT_EQ(tabOrder(w, 10).back(), w.cmdDelete);
     EXPECT_TRUE(w.txtData1->isReadOnly());
-    EXPECT_EQ(w.txtSoftware->text(), "Welcome");
+    EXPECT_EQ(w.txtSoftware->text(), QString::fromUtf8("Welcome\xef\xbf\xbd"));
     EXPECT_EQ(w.txtGenre->text(), "Utility");
     EXPECT_EQ(w.txtPublisher->maxLength(), 30);
     EXPECT_TRUE(w.dirMain->path().endsWith("/Files"));
@@ -141,6 +149,7 @@ TEST_F(RecordWindowsTest, EditWindowChangesAndDeletesTheSelectedRecord)
     EXPECT_FALSE(form1.frmEditDatabase);
     EXPECT_EQ(form1.txtText1->toPlainText(), "New words");
     std::vector<Record> records = stored();
+    EXPECT_EQ(records[1].software, "Welcome\xff"); // an untouched box keeps its bytes
     EXPECT_EQ(records[1].genre, "Utility");
     EXPECT_EQ(records[1].description, "New words");
 
