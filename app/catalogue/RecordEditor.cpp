@@ -18,7 +18,8 @@
 
 namespace fs = std::filesystem;
 
-namespace tavrin {
+namespace tavrin
+{
 
 const std::array<RecordFieldRules, kRecordBoxCount> kRecordFields = {{
     {"Publisher", true, FieldRule::Box, FieldRule::Box},
@@ -31,7 +32,8 @@ const std::array<RecordFieldRules, kRecordBoxCount> kRecordFields = {{
     {"Description1", false, FieldRule::BoxOrUnchanged, FieldRule::BoxOrUnchanged},
 }};
 
-namespace {
+namespace
+{
 
 constexpr const char* kIndexField = "Index";
 
@@ -170,7 +172,8 @@ RecordEditor::~RecordEditor()
 
 std::optional<RecordEditor::FileIdentity> RecordEditor::identityOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st {
+    };
     if (::stat(OsPath(path).c_str(), &st) != 0)
         return std::nullopt;
     return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
@@ -286,7 +289,10 @@ bool RecordEditor::AddBlankRecord()
     return true;
 }
 
-RecordBoxes RecordEditor::ShowRecord() const { return shown_; }
+RecordBoxes RecordEditor::ShowRecord() const
+{
+    return shown_;
+}
 
 std::string RecordEditor::fieldTooLong(RecordBox box, const std::string& text) const
 {
@@ -298,7 +304,8 @@ std::string RecordEditor::fieldTooLong(RecordBox box, const std::string& text) c
            std::to_string(length) + ". Nothing was changed.";
 }
 
-std::optional<FileChoice> RecordEditor::fileChosen(const std::string& folder, const std::string& name)
+std::optional<FileChoice> RecordEditor::fileChosen(const std::string& folder,
+                                                   const std::string& name)
 {
     if (!IsSoftwareFileName(name))
         return std::nullopt;
@@ -327,8 +334,8 @@ bool RecordEditor::ValidateRecord(const RecordBoxes& boxes)
         }
     }
     for (int b = 0; b < kRecordBoxCount; ++b) {
-        const FieldRule rule = kind_ == RecordWindowKind::New ? kRecordFields[b].onNew
-                                                               : kRecordFields[b].onEdit;
+        const FieldRule rule =
+            kind_ == RecordWindowKind::New ? kRecordFields[b].onNew : kRecordFields[b].onEdit;
         const std::optional<std::string> value = FieldValueFor(rule, boxes[b]);
         const std::string problem = value ? fieldTooLong(static_cast<RecordBox>(b), *value) : "";
         if (!problem.empty()) {
@@ -336,8 +343,8 @@ bool RecordEditor::ValidateRecord(const RecordBoxes& boxes)
             return false;
         }
     }
-    const std::string refused =
-        "The record could not be saved in the catalogue \"" + databasePath_ + "\". Nothing was changed.";
+    const std::string refused = "The record could not be saved in the catalogue \"" +
+                                databasePath_ + "\". Nothing was changed.";
     if (!dbDatabase_ || !current_ || !stillTheSameFile()) {
         fail(refused, "The file has been removed or replaced since this window opened.");
         return false;
@@ -360,14 +367,14 @@ bool RecordEditor::ValidateRecord(const RecordBoxes& boxes)
 void RecordEditor::writeFields(dao::Recordset& table, const RecordBoxes& boxes) const
 {
     for (int b = 0; b < kRecordBoxCount; ++b) {
-        const FieldRule rule = kind_ == RecordWindowKind::New ? kRecordFields[b].onNew
-                                                               : kRecordFields[b].onEdit;
+        const FieldRule rule =
+            kind_ == RecordWindowKind::New ? kRecordFields[b].onNew : kRecordFields[b].onEdit;
         const std::optional<std::string> value = FieldValueFor(rule, boxes[b]);
         if (!value)
             continue;
         // A box left as it was shown writes the stored text, byte for byte.
-        const bool asShown = rule != FieldRule::Zero && *value == boxes[b] && boxes[b] == shown_[b] &&
-                             !stored_[b].empty();
+        const bool asShown = rule != FieldRule::Zero && *value == boxes[b] &&
+                             boxes[b] == shown_[b] && !stored_[b].empty();
         table.setField(kRecordFields[b].field, dao::Value(asShown ? stored_[b] : *value));
     }
 }
@@ -460,6 +467,9 @@ void RecordEditor::reloadGrid(int col, int row, int sortMode)
     f_.MSFlexGrid.setRow(row);
 }
 
-void RecordEditor::CloseRecordWindow() { dbDatabase_.reset(); }
+void RecordEditor::CloseRecordWindow()
+{
+    dbDatabase_.reset();
+}
 
 } // namespace tavrin

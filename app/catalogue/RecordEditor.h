@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-namespace tavrin {
+namespace tavrin
+{
 
 struct Form1State;
 class Prompt;
@@ -35,17 +36,17 @@ using RecordBoxes = std::array<std::string, kRecordBoxCount>;
 
 // How Update writes a box into its field.
 enum class FieldRule {
-    Box,             // the box's text
-    BoxOrSpace,      // the box's text, " " when the box is empty
-    Zero,            // "0", whatever the box holds
-    BoxOrUnchanged,  // the box's text when non-empty, else the stored value stays
+    Box,            // the box's text
+    BoxOrSpace,     // the box's text, " " when the box is empty
+    Zero,           // "0", whatever the box holds
+    BoxOrUnchanged, // the box's text when non-empty, else the stored value stays
 };
 
 struct RecordFieldRules {
-    const char* field;   // the field's name in the table
-    bool mandatory;      // the box must not be empty
-    FieldRule onNew;     // the New window's rule
-    FieldRule onEdit;    // the Edit window's rule
+    const char* field; // the field's name in the table
+    bool mandatory;    // the box must not be empty
+    FieldRule onNew;   // the New window's rule
+    FieldRule onEdit;  // the Edit window's rule
 };
 
 // One row per box, in RecordBox order.
@@ -82,8 +83,9 @@ inline constexpr const char* kRecordNotFound =
     "The selected record cannot be found in the catalogue; it may have been changed or "
     "removed since the list was loaded. Nothing was changed.";
 
-class RecordEditor {
-public:
+class RecordEditor
+{
+  public:
     RecordEditor(RecordWindowKind kind, Form1State& f, Prompt& prompt);
     // A New window's record that was never saved is removed with the window
     // (also when the program ends with the window open). The main window's
@@ -124,7 +126,7 @@ public:
     int iNewRecord() const { return iNewRecord_; }
     const std::string& databasePath() const { return databasePath_; }
 
-private:
+  private:
     struct FileIdentity {
         uint64_t device = 0, inode = 0;
         bool operator==(const FileIdentity&) const = default;
@@ -151,8 +153,8 @@ private:
     std::optional<dao::Database> dbDatabase_;
     std::optional<dao::Bookmark> current_;
     int iNewRecord_ = 0;
-    RecordBoxes shown_;          // the boxes' texts as ShowRecord gave them
-    RecordBoxes stored_;         // the stored values behind them, byte for byte
+    RecordBoxes shown_;  // the boxes' texts as ShowRecord gave them
+    RecordBoxes stored_; // the stored values behind them, byte for byte
     std::array<int, kRecordBoxCount> sizes_{};
 };
 

@@ -1,6 +1,7 @@
 #include "FrmEditDatabase.h"
 
-namespace tavrin {
+namespace tavrin
+{
 
 FrmEditDatabase::FrmEditDatabase(Form1& form1) : RecordWindow(form1, RecordWindowKind::Edit) {}
 

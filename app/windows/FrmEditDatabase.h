@@ -4,12 +4,14 @@
 
 #include "RecordWindow.h"
 
-namespace tavrin {
+namespace tavrin
+{
 
-class FrmEditDatabase : public RecordWindow {
+class FrmEditDatabase : public RecordWindow
+{
     Q_OBJECT
 
-public:
+  public:
     explicit FrmEditDatabase(Form1& form1);
 
     // Deletes the shown record at once, without asking.

@@ -1,6 +1,7 @@
 #include "FrmNewRecord.h"
 
-namespace tavrin {
+namespace tavrin
+{
 
 FrmNewRecord::FrmNewRecord(Form1& form1) : RecordWindow(form1, RecordWindowKind::New) {}
 

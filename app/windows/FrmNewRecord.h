@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 
-namespace tavrin {
+namespace tavrin
+{
 
-class FrmNewRecord : public RecordWindow {
+class FrmNewRecord : public RecordWindow
+{
     Q_OBJECT
 
-public:
+  public:
     explicit FrmNewRecord(Form1& form1);
 
     // The name of a path's last folder: a software file's folder names its

@@ -15,8 +15,10 @@
 
 #include <algorithm>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 QFont boldFont()
 {
@@ -101,8 +103,7 @@ void RecordWindow::buildControls()
     button(cmdUpdateEdits, "cmdUpdateEdits", "Update", twipsRect(1200, 5280, 1095, 375, this));
     if (!isNew)
         button(cmdDelete, "cmdDelete", "Delete", twipsRect(2400, 5280, 1095, 375, this));
-    button(cmdCancel, "cmdCancel", "Cancel",
-           twipsRect(isNew ? 3000 : 3600, 5280, 1095, 375, this));
+    button(cmdCancel, "cmdCancel", "Cancel", twipsRect(isNew ? 3000 : 3600, 5280, 1095, 375, this));
 
     dirMain = new DirListBox(this);
     dirMain->setObjectName(QStringLiteral("dirMain"));
@@ -113,7 +114,7 @@ void RecordWindow::buildControls()
 
     // The tab order: Update, the boxes top to bottom, Cancel (the Edit
     // window's Delete after it), then the file list and the folder list.
-    QList<QWidget*> order = {cmdUpdateEdits, txtSoftware, txtPublisher, txtGenre, txtFilepath,
+    QList<QWidget*> order = {cmdUpdateEdits, txtSoftware, txtPublisher,    txtGenre, txtFilepath,
                              txtData1,       txtData2,    txtDescription1, cmdCancel};
     if (cmdDelete)
         order << cmdDelete;
@@ -134,13 +135,20 @@ void RecordWindow::buildControls()
 QLineEdit* RecordWindow::lineBox(int box) const
 {
     switch (box) {
-    case boxPublisher: return txtPublisher;
-    case boxSoftware: return txtSoftware;
-    case boxGenre: return txtGenre;
-    case boxFilepath: return txtFilepath;
-    case boxData1: return txtData1;
-    case boxData2: return txtData2;
-    default: return nullptr; // the description is a multi-line box
+    case boxPublisher:
+        return txtPublisher;
+    case boxSoftware:
+        return txtSoftware;
+    case boxGenre:
+        return txtGenre;
+    case boxFilepath:
+        return txtFilepath;
+    case boxData1:
+        return txtData1;
+    case boxData2:
+        return txtData2;
+    default:
+        return nullptr; // the description is a multi-line box
     }
 }
 
@@ -195,7 +203,10 @@ RecordBoxes RecordWindow::boxTexts() const
     return out;
 }
 
-void RecordWindow::dirMain_Change() { filMain->setPath(dirMain->path()); }
+void RecordWindow::dirMain_Change()
+{
+    filMain->setPath(dirMain->path());
+}
 
 void RecordWindow::filMain_Click(QListWidgetItem* item)
 {
@@ -205,8 +216,8 @@ void RecordWindow::filMain_Click(QListWidgetItem* item)
         editor_.fileChosen(dirMain->path().toStdString(), item->text().toStdString());
     if (!choice)
         return;
-    txtFilepath->setMaxLength(std::max(txtFilepath->maxLength(),
-                                       static_cast<int>(choice->filepath.size())));
+    txtFilepath->setMaxLength(
+        std::max(txtFilepath->maxLength(), static_cast<int>(choice->filepath.size())));
     txtFilepath->setText(QString::fromStdString(choice->filepath));
     if (choice->publisher)
         txtPublisher->setText(QString::fromStdString(*choice->publisher));
@@ -238,7 +249,10 @@ void RecordWindow::removeRecord()
         finish();
 }
 
-void RecordWindow::reject() { cmdCancel_Click(); }
+void RecordWindow::reject()
+{
+    cmdCancel_Click();
+}
 
 void RecordWindow::finish()
 {

@@ -18,16 +18,18 @@ class QListWidgetItem;
 class QPlainTextEdit;
 class QPushButton;
 
-namespace tavrin {
+namespace tavrin
+{
 
 class DirListBox;
 class FileListBox;
 class Form1;
 
-class RecordWindow : public QDialog {
+class RecordWindow : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     // The window's load steps; false when it cannot open (the reason has been
     // shown), and the window then deletes itself.
     bool load();
@@ -62,7 +64,7 @@ public:
     DirListBox* dirMain = nullptr;
     FileListBox* filMain = nullptr;
 
-protected:
+  protected:
     RecordWindow(Form1& form1, RecordWindowKind kind);
 
     // Escape and the close box do what Cancel does.
@@ -75,7 +77,7 @@ protected:
 
     Form1& form1_;
 
-private:
+  private:
     void buildControls();
     void showRecord();
     RecordBoxes boxTexts() const;

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 using namespace tavrin;
 using namespace tavrin::test;
 
-namespace {
+namespace
+{
 
 using Opt = std::optional<std::string>;
 
@@ -42,7 +43,8 @@ std::vector<Record> threeRecords()
 {
     return {
         rec("Zeta Soft", "Alpha Quest", "Adventure", "Files\\zeta\\alpha.ssd", 0, "An adventure"),
-        Record{"Acorn", "Welcome", "Utility", "Files\\acorn\\welcome.ssd", "7", "8", "Welcome disc", 1},
+        Record{"Acorn", "Welcome", "Utility", "Files\\acorn\\welcome.ssd", "7", "8", "Welcome disc",
+               1},
         rec("Acorn", "Elite", "Arcade", "Files\\acorn\\elite.ssd", 2, ""),
     };
 }
@@ -55,8 +57,9 @@ void execSql(const std::string& path, const char* sql)
     sqlite3_close(db);
 }
 
-class RecordEditorTest : public ::testing::Test {
-protected:
+class RecordEditorTest : public ::testing::Test
+{
+  protected:
     void SetUp() override { open(threeRecords()); }
 
     void open(const std::vector<Record>& records)
@@ -107,20 +110,32 @@ TEST_F(RecordEditorTest, FieldRulesOfBothWindows)
         Record expected; // the New window's record (Index 3) or record Index 1
     };
     const std::vector<Row> rows = {
-        {K::New, {"Acme", "Game", "", "Files\\g.ssd", "", "", ""}, "",
+        {K::New,
+         {"Acme", "Game", "", "Files\\g.ssd", "", "", ""},
+         "",
          Record{"Acme", "Game", " ", "Files\\g.ssd", "0", "0", std::nullopt, 3}},
-        {K::New, {"Acme", "Game", "Arcade", "g.ssd", "5", "6", "Fun"}, "",
+        {K::New,
+         {"Acme", "Game", "Arcade", "g.ssd", "5", "6", "Fun"},
+         "",
          Record{"Acme", "Game", "Arcade", "g.ssd", "0", "0", "Fun", 3}},
-        {K::New, {"Acme", " ", "", "g.ssd", "", "", ""}, "",
+        {K::New,
+         {"Acme", " ", "", "g.ssd", "", "", ""},
+         "",
          Record{"Acme", " ", " ", "g.ssd", "0", "0", std::nullopt, 3}},
         {K::New, {"Acme", "", "", "g.ssd", "", "", ""}, kMandatoryFields, blank},
-        {K::Edit, {"Acorn2", "Welcome2", "", "w.ssd", "", "", ""}, "",
+        {K::Edit,
+         {"Acorn2", "Welcome2", "", "w.ssd", "", "", ""},
+         "",
          Record{"Acorn2", "Welcome2", "Utility", "w.ssd", "7", "8", "Welcome disc", 1}},
-        {K::Edit, {"A", "W", "Puzzle", "w.ssd", "1", "2", "New text"}, "",
+        {K::Edit,
+         {"A", "W", "Puzzle", "w.ssd", "1", "2", "New text"},
+         "",
          Record{"A", "W", "Puzzle", "w.ssd", "1", "2", "New text", 1}},
         {K::Edit, {"A", "W", "", "", "", "", ""}, kMandatoryFields, welcome},
-        {K::Edit, {std::string(31, 'p'), "W", "", "w.ssd", "", "", ""},
-         "The Publisher field holds at most 30 characters", welcome},
+        {K::Edit,
+         {std::string(31, 'p'), "W", "", "w.ssd", "", "", ""},
+         "The Publisher field holds at most 30 characters",
+         welcome},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.boxes[boxSoftware] + " " + row.boxes[boxPublisher]);
@@ -145,7 +160,8 @@ TEST_F(RecordEditorTest, FieldRulesOfBothWindows)
             EXPECT_EQ(f.MSFlexGrid.Row(), 2);
         } else {
             ASSERT_EQ(prompt.shown.size(), 1u);
-            EXPECT_NE(prompt.shown[0].text.find(row.message), std::string::npos) << prompt.shown[0].text;
+            EXPECT_NE(prompt.shown[0].text.find(row.message), std::string::npos)
+                << prompt.shown[0].text;
         }
     }
 }
@@ -247,7 +263,7 @@ TEST_F(RecordEditorTest, RecordNotFound)
         ASSERT_EQ(stored.size(), row.records.size() + 1);
         EXPECT_EQ(*stored.back().software, "Game");
         EXPECT_EQ(texts(), row.records.empty() ? std::vector<std::string>{kNoDataInTable}
-                                                : std::vector<std::string>{});
+                                               : std::vector<std::string>{});
     }
 }
 
@@ -273,7 +289,8 @@ TEST_F(RecordEditorTest, RefusedChangesLeaveTheFileAsItWas)
 
     execSql(path, "DROP TRIGGER refuse; DELETE FROM BBCSoftware WHERE Software = 'Welcome'");
     EXPECT_FALSE(editor.ValidateRecord({"A", "W", "", "w.ssd", "", "", ""}));
-    EXPECT_NE(prompt.shown.back().text.find("has been removed from the catalogue"), std::string::npos);
+    EXPECT_NE(prompt.shown.back().text.find("has been removed from the catalogue"),
+              std::string::npos);
 
     fs::rename(path, path + ".moved");
     EXPECT_FALSE(editor.ValidateRecord({"A", "W", "", "w.ssd", "", "", ""}));
@@ -290,8 +307,10 @@ TEST_F(RecordEditorTest, FileChoice)
         std::optional<FileChoice> expected;
     };
     const std::vector<Row> rows = {
-        {RecordWindowKind::New, app + "/Disks/Acme", "GAME.SSD", FileChoice{"Disks\\Acme\\GAME.SSD", "Acme"}},
-        {RecordWindowKind::Edit, app + "/Disks/Acme", "game.uef", FileChoice{"Disks\\Acme\\game.uef", {}}},
+        {RecordWindowKind::New, app + "/Disks/Acme", "GAME.SSD",
+         FileChoice{"Disks\\Acme\\GAME.SSD", "Acme"}},
+        {RecordWindowKind::Edit, app + "/Disks/Acme", "game.uef",
+         FileChoice{"Disks\\Acme\\game.uef", {}}},
         {RecordWindowKind::New, app + "/Disks/Acme", "readme.txt", std::nullopt},
         {RecordWindowKind::New, app + "/Disks/Acme", "ssd", std::nullopt},
         {RecordWindowKind::New, app + "x/Acme", "a.zip", FileChoice{app + "x/Acme/a.zip", "Acme"}},
@@ -322,8 +341,12 @@ TEST_F(RecordEditorTest, FileChoice)
 TEST(GetSingleDirName, LastFolderOfAPath)
 {
     const std::vector<std::pair<std::string, std::string>> rows = {
-        {"C:\\Front\\Disks\\Acme", "Acme"}, {"/app/Disks/Acme", "Acme"}, {"C:\\", ""},
-        {"/", ""},                           {"Acme", "Acme"},           {"", ""},
+        {"C:\\Front\\Disks\\Acme", "Acme"},
+        {"/app/Disks/Acme", "Acme"},
+        {"C:\\", ""},
+        {"/", ""},
+        {"Acme", "Acme"},
+        {"", ""},
     };
     for (const auto& [path, name] : rows)
         EXPECT_EQ(GetSingleDirName(path), name) << path;

@@ -18,11 +18,14 @@
 
 namespace fs = std::filesystem;
 
-namespace tavrin::test {
-namespace {
+namespace tavrin::test
+{
+namespace
+{
 
-class RecordWindowsTest : public WindowTest {
-protected:
+class RecordWindowsTest : public WindowTest
+{
+  protected:
     void SetUp() override
     {
         WindowTest::SetUp();
@@ -79,10 +82,10 @@ TEST_F(RecordWindowsTest, NewWindowAddsARecordAndItsCloseBoxRemovesIt)
     EXPECT_EQ(w.txtSoftware->geometry(), twipsRect(1200, 480, 2895, 375, &w));
     EXPECT_EQ(w.cmdCancel->geometry(), twipsRect(3000, 5280, 1095, 375, &w));
     EXPECT_EQ(w.Label9->text(), "Fields marked * are mandatory");
-    EXPECT_EQ(tabOrder(w, 11), (QList<QWidget*>{w.cmdUpdateEdits, w.txtSoftware, w.txtPublisher,
-                                                w.txtGenre, w.txtFilepath, w.txtData1, w.txtData2,
-                                                w.txtDescription1, w.cmdCancel, w.filMain,
-                                                w.dirMain}));
+    EXPECT_EQ(tabOrder(w, 11),
+              (QList<QWidget*>{w.cmdUpdateEdits, w.txtSoftware, w.txtPublisher, w.txtGenre,
+                               w.txtFilepath, w.txtData1, w.txtData2, w.txtDescription1,
+                               w.cmdCancel, w.filMain, w.dirMain}));
     EXPECT_EQ(stored().size(), 4u); // the blank record, stored on opening
     EXPECT_EQ(form1.f.iProgRange, 4);
 
@@ -122,7 +125,6 @@ TEST_F(RecordWindowsTest, NewWindowAddsARecordAndItsCloseBoxRemovesIt)
     EXPECT_EQ(stored().size(), 4u);
     EXPECT_EQ(form1.f.MSFlexGrid.Rows(), 4);
     EXPECT_TRUE(prompt.shown.empty());
-
 }
 
 TEST_F(RecordWindowsTest, EditWindowChangesAndDeletesTheSelectedRecord)
