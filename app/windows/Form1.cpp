@@ -4,8 +4,10 @@
 #include "FrmAbout.h"
 #include "FrmCreateImg.h"
 #include "FrmDialog.h"
+#include "FrmEditDatabase.h"
 #include "FrmFormIni.h"
 #include "FrmHelp.h"
+#include "FrmNewRecord.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
@@ -558,7 +560,17 @@ void Form1::picCmdNew_Click()
     if (f.boolInternet)
         return;
     showButtonPicture(picCmdNew, kNewDown);
-    // The new-record window opens here once the record windows exist.
+    // One window at a time: a second click only brings it forward.
+    if (!frmNewRecord || frmNewRecord->isFinished()) {
+        auto* window = new FrmNewRecord(*this);
+        if (window->load())
+            frmNewRecord = window; // else it has said why and goes
+    }
+    if (frmNewRecord) {
+        frmNewRecord->show();
+        frmNewRecord->raise();
+        frmNewRecord->activateWindow();
+    }
     showButtonPicture(picCmdNew, kNewUp);
 }
 
@@ -567,7 +579,16 @@ void Form1::picCmdEdit_Click()
     if (f.boolInternet)
         return;
     showButtonPicture(picCmdEdit, kEditDown);
-    // The record editor opens here once the record windows exist.
+    if (!frmEditDatabase || frmEditDatabase->isFinished()) {
+        auto* window = new FrmEditDatabase(*this);
+        if (window->load())
+            frmEditDatabase = window;
+    }
+    if (frmEditDatabase) {
+        frmEditDatabase->show();
+        frmEditDatabase->raise();
+        frmEditDatabase->activateWindow();
+    }
     showButtonPicture(picCmdEdit, kEditUp);
 }
 

@@ -25,8 +25,10 @@ class CataloguePanel;
 class FrmAbout;
 class FrmCreateImg;
 class FrmDialog;
+class FrmEditDatabase;
 class FrmFormIni;
 class FrmHelp;
+class FrmNewRecord;
 class PictureButton;
 class Prompt;
 
@@ -143,6 +145,8 @@ public:
     QPointer<FrmHelp> frmHelpContents;
     QPointer<FrmHelp> frmHelpKeywords;
     QPointer<FrmCreateImg> frmCreateImg;
+    QPointer<FrmNewRecord> frmNewRecord;
+    QPointer<FrmEditDatabase> frmEditDatabase;
 
     // Called with each picture a picture button is given, in order (tests
     // follow the picture protocol with it).
