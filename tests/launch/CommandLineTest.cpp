@@ -36,15 +36,6 @@ TEST(CommandLine, SplitLikeAShell)
         EXPECT_EQ(SplitCommandLine(c.text), c.words) << c.text;
 }
 
-TEST(CommandLine, QuoteForShellReadsBackAsTheWord)
-{
-    for (const std::string word : {"/plain/path.ssd", "a b", "it's", "$(x);`y`|z", "", "tab\there", "\xff\xfe"}) {
-        const std::string quoted = QuoteForShell(word);
-        EXPECT_EQ(SplitCommandLine(quoted), Words{word}) << quoted;
-    }
-    EXPECT_EQ(QuoteForShell("/opt/ElectrEm/ElectrEm"), "/opt/ElectrEm/ElectrEm");
-}
-
 TEST(CommandLine, ResolveProgramPathsWithBlanks)
 {
     TempDir dir;

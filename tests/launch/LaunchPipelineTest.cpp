@@ -137,10 +137,10 @@ TEST(LaunchPipeline, DecisionByEmulatorAndExtension)
         writeZip(*app, "game.zip", {{"game.ssd", ssd}, {"game.dsd", "other"}});
         writeZip(*app, "chuckie.zip", {{"Chuckie.img", img}});
         writeZip(*app, "readme.zip", {{"readme.txt", "no image here"}});
-        // The stand-ins that must be waited for take a moment to end.
-        for (const char* waiting : {"BeebEm", "PcBBC"})
-            writeStandIn(app->emu(waiting) / (waiting == std::string("BeebEm") ? "beebem" : "pcbbc"),
-                         app->emu(waiting), app->record(waiting), "sleep 0.3\n");
+        // The stand-ins take a moment to end, so that a wait shows.
+        for (const auto& [name, script] : {std::pair{"BeebEm", "beebem"}, {"B-Em", "b-em"},
+                                           {"PcBBC", "pcbbc"}, {"ElectrEm", "electrem"}})
+            writeStandIn(app->emu(name) / script, app->emu(name), app->record(name), "sleep 0.3\n");
         app->choose(row.emulator);
         app->keyboard.locked = true;
 
