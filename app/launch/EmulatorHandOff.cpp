@@ -39,7 +39,7 @@ private:
     F f_;
 };
 
-std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+std::string inQuotes(const std::string& path) { return "\"" + path + "\""; }
 
 // The dialog box where each emulator's program is entered.
 const char* programBox(const Form1State& f)
@@ -75,7 +75,7 @@ std::string whyNoCopy(const fs::path& from, const fs::path& to)
         return "it is not a file";
     const fs::path folder = to.parent_path().empty() ? fs::path(".") : to.parent_path();
     if (!fs::is_directory(folder, ec))
-        return "the folder " + quoted(folder.string()) + " does not exist";
+        return "the folder " + inQuotes(folder.string()) + " does not exist";
     if (fs::exists(to, ec) && fs::equivalent(from, to, ec))
         return "it is the same file";
     if (fs::is_directory(to, ec))
@@ -126,7 +126,7 @@ bool Launcher::checkProgram(const ResolvedCommandLine& resolved, const std::stri
         message("No program is set for " + emulatorName() + ". Enter its command line in \"" +
                 programBox(f_) + "\" under Options, Properties.");
     } else {
-        message("The program " + quoted(resolved.command.program) + " of " + emulatorName() +
+        message("The program " + inQuotes(resolved.command.program) + " of " + emulatorName() +
                 " cannot be started: " + resolved.error + ".\n\nIts command line is: " +
                 commandLine);
     }
@@ -140,7 +140,7 @@ bool Launcher::startEmuApp(WindowStyle style)
         return false;
     const StartedProgram started = StartProgram(resolved.command, style);
     if (!started.started()) {
-        message("The program " + quoted(resolved.command.program) + " of " + emulatorName() +
+        message("The program " + inQuotes(resolved.command.program) + " of " + emulatorName() +
                 " cannot be started: " + started.error + ".");
         return false;
     }
@@ -157,7 +157,7 @@ bool Launcher::copyToDestination()
     const fs::path from = fs::absolute(OsPath(f_.sFullFilename));
     const fs::path to = fs::absolute(OsPath(f_.sDataDestination));
     if (std::string why = copyOver(from, to); !why.empty()) {
-        message("The file " + quoted(from.string()) + " cannot be copied to " + quoted(to.string()) +
+        message("The file " + inQuotes(from.string()) + " cannot be copied to " + inQuotes(to.string()) +
                 ": " + why + ". " + emulatorName() + " was not started.");
         return false;
     }
@@ -172,7 +172,7 @@ bool Launcher::ShellandWait(const std::string& ExeFullPath, int32_t TimeOutValue
         return false;
     const StartedProgram started = StartProgram(resolved.command, WindowStyle::MaximizedFocus);
     if (!started.started()) {
-        message("The program " + quoted(resolved.command.program) + " of " + emulatorName() +
+        message("The program " + inQuotes(resolved.command.program) + " of " + emulatorName() +
                 " cannot be started: " + started.error + ".");
         return false;
     }
@@ -199,7 +199,7 @@ void Launcher::SetEmulatorCfgDisk(const std::string& ext)
         return;
     std::fstream io(file, std::ios::in | std::ios::out | std::ios::binary);
     if (!io) {
-        message(quoted(file.string()) + " cannot be changed: " + std::strerror(errno) + ".");
+        message(inQuotes(file.string()) + " cannot be changed: " + std::strerror(errno) + ".");
         return;
     }
     const std::string content{std::istreambuf_iterator<char>(io), {}};
@@ -211,7 +211,7 @@ void Launcher::SetEmulatorCfgDisk(const std::string& ext)
     io.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
     io.flush();
     if (!io)
-        message(quoted(file.string()) + " cannot be changed: it could not be written.");
+        message(inQuotes(file.string()) + " cannot be changed: it could not be written.");
 }
 
 void Launcher::RunPcBBCImage(const std::string& ext)
@@ -274,6 +274,11 @@ void Launcher::SendFileToElectrEm()
             f_.sAppPath.empty() ? fs::current_path().string() : f_.sAppPath;
         software = folder + "/" + software;
     }
+    // The batch file is one line, and its carriage returns are dropped.
+    if (software.find_first_of("\r\n") != std::string::npos) {
+        message(inQuotes(software) + " cannot be handed to ElectrEm: its name holds a line break.");
+        return;
+    }
     const std::string line = program + " " + QuoteForShell(OsPathString(software)) + "\r\n";
 
     const fs::path bat = fs::absolute(kElectrEmBat);
@@ -285,13 +290,13 @@ void Launcher::SendFileToElectrEm()
         std::error_code ec;
         if (!out || (fs::rename(beside, bat, ec), ec)) {
             fs::remove(beside, ec);
-            message(quoted(bat.string()) + " cannot be written; ElectrEm was not started.");
+            message(inQuotes(bat.string()) + " cannot be written; ElectrEm was not started.");
             return;
         }
     }
     const StartedProgram started = StartProgram(CommandLine{bat.string(), {}}, WindowStyle::MinimizedFocus);
     if (!started.started())
-        message("The program " + quoted(bat.string()) + " of ElectrEm cannot be started: " +
+        message("The program " + inQuotes(bat.string()) + " of ElectrEm cannot be started: " +
                 started.error + ".");
 }
 
@@ -311,8 +316,8 @@ bool Launcher::UpdateImageFromWorkingCopy()
             target = real;
     }
     auto refuse = [&](const std::string& why) {
-        message("The disk image " + quoted(target.string()) + " was not updated from " +
-                quoted(from.string()) + ": " + why + ". It stays as it was.");
+        message("The disk image " + inQuotes(target.string()) + " was not updated from " +
+                inQuotes(from.string()) + ": " + why + ". It stays as it was.");
         return false;
     };
     if (std::string why = whyNoCopy(from, target); !why.empty())

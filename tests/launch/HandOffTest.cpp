@@ -81,6 +81,8 @@ TEST(HandOff, FailuresAreReportedAndRestored)
         {"missing destination folder", Emulator::BeebEm, "Files\\game.dsd",
          [](LaunchFolder& a) { a.values.txtBeebEmDest = (a / "nowhere/Disk0.ssd").string(); },
          "The file \"<dir>/Files/game.dsd\" cannot be copied to \"<dir>/nowhere/Disk0.dsd\": the folder \"<dir>/nowhere\" does not exist. BeebEm was not started."},
+        {"a line break in the tape's name", Emulator::ElectrEm, "Files\\a\nb.uef", [](LaunchFolder&) {},
+         "\"<dir>/Files\\a\nb.uef\" cannot be handed to ElectrEm: its name holds a line break."},
         {"empty destination", Emulator::PcBBC, "Files\\game.ssd",
          [](LaunchFolder& a) { a.values.txtPcBBCDest.clear(); },
          "No data destination is set for PcBBC. Enter it in \"PcBBC data destination\" under Options, Properties."},
