@@ -27,14 +27,25 @@ bool isFile(const fs::path& p)
     return !p.empty() && fs::is_regular_file(p, ec);
 }
 
-std::optional<CommandLine> withProgram(const std::vector<std::string>& words, size_t first = 0)
+// A program given by its path starts in its own folder.
+std::string folderOf(const fs::path& program, std::string_view word)
 {
-    if (words.size() <= first)
+    if (word.find('/') == std::string_view::npos)
+        return {};
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(program, ec);
+    return ec ? std::string() : absolute.parent_path().string();
+}
+
+std::optional<CommandLine> withProgram(const std::vector<std::string>& words)
+{
+    if (words.empty())
         return std::nullopt;
-    const fs::path program = FindProgram(words[first]);
+    const fs::path program = FindProgram(words.front());
     if (program.empty())
         return std::nullopt;
-    return CommandLine{program.string(), {words.begin() + static_cast<long>(first) + 1, words.end()}};
+    return CommandLine{program.string(), {words.begin() + 1, words.end()},
+                       folderOf(program, words.front())};
 }
 
 } // namespace
@@ -137,7 +148,7 @@ ResolvedCommandLine ResolveCommandLine(std::string_view value)
         return {{}, "no program is set"};
     const fs::path whole = FindProgram(text);
     if (!whole.empty())
-        return {{whole.string(), {}}, {}};
+        return {{whole.string(), {}, folderOf(whole, text)}, {}};
 
     const auto words = SplitCommandLine(text);
     if (words) {
@@ -159,7 +170,7 @@ ResolvedCommandLine ResolveCommandLine(std::string_view value)
                 continue;
             const auto rest = SplitCommandLine(text.substr(blank + 1));
             if (rest)
-                return {{program.string(), *rest}, {}};
+                return {{program.string(), *rest, folderOf(program, text.substr(0, blank))}, {}};
         }
     }
     if (!words)

@@ -16,6 +16,10 @@ namespace tavrin {
 struct CommandLine {
     std::string program;
     std::vector<std::string> arguments;
+    // The folder the program starts in: its own folder when it was given by
+    // its path (an emulator finds its ROMs and settings beside it), the
+    // current folder when empty (a name found on PATH).
+    std::string workingFolder = {};
 };
 
 // The words of `text` as a POSIX shell reads them, without any expansion:

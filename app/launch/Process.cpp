@@ -42,12 +42,13 @@ std::string whyNotExecutable(const std::string& program)
     return {};
 }
 
-StartedProgram startDetached(const QString& program, const QStringList& arguments)
+StartedProgram startDetached(const QString& program, const QStringList& arguments,
+                             const std::string& folder)
 {
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
-    process.setWorkingDirectory(QDir::currentPath());
+    process.setWorkingDirectory(folder.empty() ? QDir::currentPath() : qs(folder));
     process.setStandardInputFile(QProcess::nullDevice());
     qint64 pid = 0;
     if (!process.startDetached(&pid) || pid <= 0) {
@@ -92,11 +93,11 @@ StartedProgram StartProgram(const CommandLine& command, WindowStyle /*style: a h
         // $0 is the batch file, $1... its arguments, as %0 and %1 were.
         QStringList args{QStringLiteral("-c"), qs(BatchScript(bytes)), qs(command.program)};
         args << qsList(command.arguments);
-        return startDetached(QStringLiteral("/bin/sh"), args);
+        return startDetached(QStringLiteral("/bin/sh"), args, command.workingFolder);
     }
     if (std::string why = whyNotExecutable(command.program); !why.empty())
         return {0, why};
-    return startDetached(qs(command.program), qsList(command.arguments));
+    return startDetached(qs(command.program), qsList(command.arguments), command.workingFolder);
 }
 
 WaitDeadline WaitDeadline::from(int secondsSinceMidnight, int timeOut)

@@ -69,6 +69,8 @@ TEST(CommandLine, ResolveProgramPathsWithBlanks)
         EXPECT_EQ(r.command.arguments, c.arguments) << c.value;
         EXPECT_EQ(r.error, c.error) << c.value;
     }
+    EXPECT_EQ(ResolveCommandLine(p + " -x").command.workingFolder, (dir / "My Emulators").string());
+    EXPECT_EQ(ResolveCommandLine("sh -c true").command.workingFolder, "");
 }
 
 // Typed in the properties dialog, saved, read back at the next start: the

@@ -188,7 +188,10 @@ TEST(LaunchPipeline, DecisionByEmulatorAndExtension)
                 EXPECT_TRUE(waitForFile(record / "done"));
             }
             EXPECT_EQ(lines(readFile(record / "args")), argsFor(*app, row.started->emulator));
-            EXPECT_EQ(readFile(record / "cwd"), app->path().string() + "\n");
+            // A program given by its path starts in its own folder; ElectrEm's
+            // batch file in the application folder.
+            const fs::path cwd = row.emulator == Emulator::ElectrEm ? app->path() : app->emu(name);
+            EXPECT_EQ(readFile(record / "cwd"), cwd.string() + "\n");
             if (row.started->destination) {
                 const std::string& expected = row.bytesOf.empty() ? software().at(row.file) : row.bytesOf;
                 EXPECT_TRUE(readFile(record / row.started->destination) == expected)
