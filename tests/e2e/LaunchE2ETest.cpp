@@ -4,6 +4,7 @@
 // the row chosen with the keyboard, the Run button clicked.
 
 #include "E2eHarness.h"
+#include "catalogue/CatalogueFixture.h"
 
 #include <QProcess>
 
@@ -54,26 +55,15 @@ bool waitFor(const fs::path& file, std::chrono::milliseconds timeout)
     return fs::exists(file);
 }
 
-// The catalogue: the sample's table, its rows replaced by ours (publishers
-// chosen so that the sorted grid keeps this order).
+// The catalogue, with publishers chosen so that the sorted grid keeps this
+// order.
 void writeCatalogue(const AppFolder& app, const std::vector<std::string>& paths)
 {
-    app.copyFromBuild("bbc.mdb");
-    std::string script = "import sqlite3,sys\nc=sqlite3.connect(sys.argv[1])\n"
-                         "c.execute('DELETE FROM BBCSoftware')\n";
-    for (size_t i = 0; i < paths.size(); ++i) {
-        std::string p = paths[i];
-        for (size_t at = 0; (at = p.find('\\', at)) != std::string::npos; at += 2)
-            p.replace(at, 1, "\\\\");
-        script += "c.execute('INSERT INTO BBCSoftware VALUES (?,?,?,?,?,?,?,?)', ('Publisher " +
-                  std::string(1, char('A' + i)) + "','Title','Arcade','" + p + "','0','0','About'," +
-                  std::to_string(i) + "))\n";
-    }
-    script += "c.commit()\n";
-    QProcess py;
-    py.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromStdString(script),
-                                         QString::fromStdString((app / "bbc.mdb").string())});
-    ASSERT_TRUE(py.waitForFinished(20000) && py.exitCode() == 0) << py.readAllStandardError().toStdString();
+    std::vector<test::Record> records;
+    for (size_t i = 0; i < paths.size(); ++i)
+        records.push_back(test::rec("Publisher " + std::string(1, char('A' + i)), "Title", "Arcade", paths[i],
+                                    static_cast<int64_t>(i)));
+    test::writeCatalogue((app / "bbc.mdb").string(), records);
 }
 
 TEST(LaunchE2E, EachEmulatorAndAZippedRow)
