@@ -177,7 +177,10 @@ ResolvedCommandLine ResolveCommandLine(std::string_view value)
         return {{std::string(text), {}}, "a quote is not closed"};
     if (words->empty())
         return {{}, "no program is set"};
-    return {{words->front(), {words->begin() + 1, words->end()}}, "it does not exist"};
+    std::error_code ec;
+    const bool folder = fs::is_directory(fs::path(words->front()), ec);
+    return {{words->front(), {words->begin() + 1, words->end()}},
+            folder ? "it is a folder" : "it does not exist"};
 }
 
 } // namespace tavrin

@@ -59,6 +59,7 @@ TEST(CommandLine, ResolveProgramPathsWithBlanks)
         {"", "", {}, "no program is set"},
         {(dir / "gone").string() + " -x", (dir / "gone").string(), {"-x"}, "it does not exist"},
         {"\"unclosed", "\"unclosed", {}, "a quote is not closed"},
+        {dir.path().string(), dir.path().string(), {}, "it is a folder"},
     };
     for (const Case& c : cases) {
         const ResolvedCommandLine r = ResolveCommandLine(c.value);
