@@ -6,6 +6,8 @@
 #include "FrmDialog.h"
 #include "FrmFormIni.h"
 #include "FrmHelp.h"
+#include "FrmInternet.h"
+#include "FrmInternetSourceSelect.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
@@ -14,6 +16,8 @@
 #include "core/Configuration.h"
 #include "core/FileHelpers.h"
 #include "core/Paths.h"
+#include "internet/InternetUpdate.h"
+#include "launch/VarnockComponent.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -275,6 +279,7 @@ void Form1::buildMenus()
     separator(mnuOptions, mnuOptionsSep2, "mnuOptionsSep2");
     item(mnuOptions, mnuSaveDiskImages, "mnuSaveDiskImages", "&Save downloaded disk images",
          &Form1::mnuSaveDiskImages_Click);
+    mnuSaveDiskImages->setCheckable(true);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -555,10 +560,29 @@ void Form1::picCmdCatImages_Click()
 void Form1::picCmdSource_Click()
 {
     if (!f.boolInternet) {
-        // Local mode stays until the Internet sources exist: the button
-        // shows its pictures and the local catalogue remains.
+        f.boolInternet = true;
         showButtonPicture(picCmdSource, kInternetDown);
-        showButtonPicture(picCmdSource, kInternetUp);
+        if (f.iCatalogueView == 2) {
+            f.iCatalogueView = 1;
+            ShowPictureView();
+        }
+        showPictureFile(Image1, kBoxPlaceholder);
+        ShowBoxArtPlaceholder();
+        showPictureFile(Image2, kScreenPlaceholder);
+        ShowScreenshotPlaceholder();
+        showButtonPicture(picCmdSource, kLocalUp);
+        if (f.boolAskForUpdate) {
+            f.boolAskForUpdate = false;
+            AskForDatabaseUpdate(*prompt_, [this] { runInternetUpdate(); });
+        }
+        if (!frmInternetSourceSelect)
+            frmInternetSourceSelect = new FrmInternetSourceSelect(*this);
+        frmInternetSourceSelect->show();
+        frmInternetSourceSelect->raise();
+        frmInternetSourceSelect->activateWindow();
+        // The grid is sorted as it is now, while the dialog is open.
+        f.iSort = 0;
+        Sort(f);
         return;
     }
     // Back from an Internet list to the local catalogue.
@@ -580,11 +604,52 @@ void Form1::picCmdSource_Click()
 // ---------------------------------------------------------------------------
 // Menus.
 
-void Form1::mnuDownloadInternetDatabase_Click()
+void Form1::showInternetList()
 {
-    // The update of the Internet reference catalogue runs here once the
-    // Internet sources exist.
+    if (f.MSFlexGrid.Rows() == 0) {
+        f.sFullFilename.clear();
+        txtText1->clear();
+        return;
+    }
+    followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
+    gridClick();
 }
+
+void Form1::internetSourceCancelled()
+{
+    f.boolInternet = false;
+    showButtonPicture(picCmdSource, kLocalDown);
+    showButtonPicture(picCmdSource, kInternetUp);
+}
+
+FrmInternet& Form1::internetWindow()
+{
+    if (!frmInternet_) {
+        frmInternet_ = new FrmInternet(f, *prompt_, this);
+        frmInternet_->download.prepareFilesForEmu = [this] {
+            if (internetLaunch)
+                internetLaunch();
+        };
+        frmInternet_->download.saveDiskImages = [this] { return mnuSaveDiskImages->isChecked(); };
+    }
+    return *frmInternet_;
+}
+
+void Form1::runInternetUpdate()
+{
+    CreateUnzipFiles create = createUnzipFiles;
+    if (!create)
+        create = [this] {
+            if (!varnock_) {
+                varnock_ = std::make_shared<VarnockLibrary>();
+                varnock_->setDefaultPrompt(prompt_);
+            }
+            return varnock_->createUnzipFiles();
+        };
+    UpdateInternetDatabase(f, *prompt_, internetWindow().download, create);
+}
+
+void Form1::mnuDownloadInternetDatabase_Click() { runInternetUpdate(); }
 
 void Form1::mnuNewDatabase_Click()
 {
@@ -640,9 +705,11 @@ void Form1::mnuB_Em_Click() { chooseEmulator(static_cast<int>(Emulator::B_Em)); 
 void Form1::mnuElectrEm_Click() { chooseEmulator(static_cast<int>(Emulator::ElectrEm)); }
 void Form1::mnuPcBBC_Click() { chooseEmulator(static_cast<int>(Emulator::PcBBC)); }
 
+// The item is checkable: a click has toggled its check mark already.
 void Form1::mnuSaveDiskImages_Click()
 {
-    // Whether downloads are kept is settled here once the Internet sources exist.
+    if (mnuSaveDiskImages->isChecked())
+        prompt_->messageBox("Downloaded files will be saved to the directory 'Transfer'");
 }
 
 void Form1::showHelpFile(QPointer<FrmHelp>& viewer, const char* file)

@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "launch/ZippedSoftware.h"
+
 #include <functional>
 #include <memory>
 
@@ -27,6 +29,8 @@ class FrmCreateImg;
 class FrmDialog;
 class FrmFormIni;
 class FrmHelp;
+class FrmInternet;
+class FrmInternetSourceSelect;
 class PictureButton;
 class Prompt;
 
@@ -143,6 +147,21 @@ public:
     QPointer<FrmHelp> frmHelpContents;
     QPointer<FrmHelp> frmHelpKeywords;
     QPointer<FrmCreateImg> frmCreateImg;
+    QPointer<FrmInternetSourceSelect> frmInternetSourceSelect;
+
+    // The download window, created on first use. Running a row of an
+    // Internet source is internetWindow().PrepareInternetRequest(f.sURLMain,
+    // f.sFullFilename).
+    FrmInternet& internetWindow();
+    // What runs a downloaded file (the launch pipeline's PrepareFilesForEmu).
+    std::function<void()> internetLaunch;
+    // Where the catalogue update gets its unpacker; Varnock from the
+    // application folder when unset.
+    CreateUnzipFiles createUnzipFiles;
+    // The source dialog's answers: a source's list is in the grid, or back
+    // to the local catalogue.
+    void showInternetList();
+    void internetSourceCancelled();
 
     // Called with each picture a picture button is given, in order (tests
     // follow the picture protocol with it).
@@ -167,6 +186,10 @@ private:
     void chooseEmulator(int emulator);
     void showHelpFile(QPointer<FrmHelp>& viewer, const char* file);
 
+    void runInternetUpdate();
+
+    FrmInternet* frmInternet_ = nullptr;
+    std::shared_ptr<class VarnockLibrary> varnock_;
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;
 };
