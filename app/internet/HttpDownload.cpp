@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kMaxNameBytes = 200;
+constexpr qint64 kReadBufferBytes = 256 << 10;
 constexpr std::size_t kMaxExtensionBytes = 16;
 
 bool badNameChar(unsigned char c)
@@ -127,6 +128,9 @@ DownloadResult DownloadToFile(const std::string& url, const fs::path& file,
     request.setTransferTimeout(static_cast<int>(options.stallTimeout.count()));
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tavrin"));
     QNetworkReply* reply = manager.get(request);
+    // Bounded: the network thread waits while this much is unread, so a
+    // large file never piles up in memory.
+    reply->setReadBufferSize(kReadBufferBytes);
 
     std::string head; // the first bytes of the body, for the "<html>" test
     bool html = false;
