@@ -98,6 +98,8 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
          kConnectionFailure},
         {"stalled", "games/elite.zip", {200, kImage, HttpRoute::Kind::Stall}, false, "",
          kConnectionFailure},
+        {"no answer at all", "games/elite.zip", {200, kImage, HttpRoute::Kind::Silent}, false, "",
+         kConnectionFailure},
         {"redirected", "games/elite.zip", {302, "", HttpRoute::Kind::Whole, "/mirror/elite.zip"},
          false, "elite.zip", ""},
         {"no folder", "elite.ssd", {200, kImage}, false, "elite.ssd", ""},
@@ -149,6 +151,23 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
         }
     }
     EXPECT_FALSE(fs::exists("/tmp/out.ssd") && test::readFile("/tmp/out.ssd") == kImage);
+}
+
+TEST_F(InternetTest, LinksInTempAndTransferAreReplacedNeverWrittenThrough)
+{
+    std::ofstream(dir / "outside.bin") << "keep";
+    fs::create_directory(dir / "Transfer");
+    fs::create_symlink(dir / "outside.bin", dir / "Temp/elite.ssd");
+    fs::create_symlink(dir / "outside.bin", dir / "Transfer/elite.ssd");
+    server.route("/games/elite.ssd", {200, kImage});
+    save = true;
+    download.PrepareInternetRequest(server.base(), "games/elite.ssd");
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_EQ(test::readFile(dir / "outside.bin"), "keep");
+    EXPECT_FALSE(fs::is_symlink(dir / "Temp/elite.ssd"));
+    EXPECT_EQ(test::readFile(dir / "Temp/elite.ssd"), kImage);
+    EXPECT_EQ(test::readFile(dir / "Transfer/elite.ssd"), kImage);
+    EXPECT_EQ(filesIn("Transfer"), std::vector<std::string>{"elite.ssd"});
 }
 
 TEST_F(InternetTest, NoServerAtTheAddressIsAConnectionFailure)

@@ -128,6 +128,16 @@ TEST_F(InternetWindowTest, ASourceWithoutAnAddressSaysWhichKeyToSetAndChangesNot
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(w.f.sDbTable, "");
     EXPECT_EQ(column(1), (std::vector<std::string>{"Elite", "Welcome", "Alpha Quest"}));
+
+    // With its address set, the empty list of that source; running it asks for a path.
+    std::ofstream(dir / "bbc.ini") << "[Internet]\nForm1.sURLtbl=" << server.base() << "\n";
+    dialog.cmdOK->click();
+    EXPECT_EQ(w.f.sDbTable, "tbl");
+    EXPECT_EQ(w.f.MSFlexGrid.Rows(), 0);
+    EXPECT_EQ(w.f.sFullFilename, "");
+    w.internetWindow().PrepareInternetRequest(w.f.sURLMain, w.f.sFullFilename);
+    EXPECT_EQ(prompt.shown.back().text, "sFullfilename is null");
+    EXPECT_TRUE(server.requests().empty());
 }
 
 TEST_F(InternetWindowTest, ARowIsDownloadedKeptInTransferAndHandedToTheLaunch)

@@ -26,7 +26,8 @@
 namespace tavrin::test {
 
 struct HttpRoute {
-    enum class Kind { Whole, CutHalfway, Stall };
+    // Silent: reads the request and never answers.
+    enum class Kind { Whole, CutHalfway, Stall, Silent };
     HttpRoute(int status = 200, std::string body = {}, Kind kind = Kind::Whole,
               std::string location = {})
         : status(status), body(std::move(body)), kind(kind), location(std::move(location))
@@ -154,6 +155,10 @@ private:
                 r = fallback_;
             else
                 r = it->second;
+        }
+        if (r.kind == HttpRoute::Kind::Silent) {
+            waitForClose(fd);
+            return;
         }
         int fileFd = -1;
         off_t size = static_cast<off_t>(r.body.size());
