@@ -9,8 +9,10 @@
 
 #include <system_error>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -23,7 +25,15 @@ bool badNameChar(unsigned char c)
     if (c < 0x20 || c == 0x7f)
         return true;
     switch (c) {
-    case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+    case '/':
+    case '\\':
+    case ':':
+    case '*':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '|':
         return true;
     default:
         return false;
@@ -43,7 +53,10 @@ std::string lastError(const char* what, const fs::path& file, const std::error_c
     return std::string(what) + " \"" + file.string() + "\": " + ec.message() + ".";
 }
 
-bool isSuccessStatus(int status) { return status >= 200 && status < 300; }
+bool isSuccessStatus(int status)
+{
+    return status >= 200 && status < 300;
+}
 
 } // namespace
 
@@ -161,7 +174,8 @@ DownloadResult DownloadToFile(const std::string& url, const fs::path& file,
             }
         }
         if (part.write(chunk) != chunk.size()) {
-            writeError = "Cannot write \"" + file.string() + "\": " + part.errorString().toStdString() + ".";
+            writeError =
+                "Cannot write \"" + file.string() + "\": " + part.errorString().toStdString() + ".";
             reply->abort();
             return;
         }
@@ -189,8 +203,9 @@ DownloadResult DownloadToFile(const std::string& url, const fs::path& file,
     }
     if (html || badStatus || (status != 0 && !isSuccessStatus(status))) {
         result.outcome = DownloadOutcome::NotFound;
-        result.detail = html ? "The server sent a page instead of the file."
-                             : "The server answered with the status " + std::to_string(status) + ".";
+        result.detail = html
+                            ? "The server sent a page instead of the file."
+                            : "The server answered with the status " + std::to_string(status) + ".";
         return result;
     }
     if (error != QNetworkReply::NoError) {
@@ -204,7 +219,8 @@ DownloadResult DownloadToFile(const std::string& url, const fs::path& file,
     }
     if (!part.flush()) {
         result.outcome = DownloadOutcome::WriteFailure;
-        result.detail = "Cannot write \"" + file.string() + "\": " + part.errorString().toStdString() + ".";
+        result.detail =
+            "Cannot write \"" + file.string() + "\": " + part.errorString().toStdString() + ".";
         return result;
     }
     part.close();

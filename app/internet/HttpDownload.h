@@ -12,7 +12,8 @@
 #include <string>
 #include <string_view>
 
-namespace tavrin {
+namespace tavrin
+{
 
 // A transfer that receives nothing for this long is given up.
 inline constexpr std::chrono::milliseconds kStallTimeout{30000};

@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <system_error>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -92,8 +94,9 @@ void InternetDownload::PrepareInternetRequest(const std::string& strSiteMain,
 {
     if (strSiteMain.empty()) {
         // The source was chosen while an address was set; it is gone now.
-        const auto source = std::find_if(kInternetSources.begin(), kInternetSources.end(),
-                                         [&](const InternetSource& s) { return f_.sDbTable == s.table; });
+        const auto source =
+            std::find_if(kInternetSources.begin(), kInternetSources.end(),
+                         [&](const InternetSource& s) { return f_.sDbTable == s.table; });
         prompt_.messageBox(source == kInternetSources.end()
                                ? std::string(kConnectionFailure)
                                : MissingAddressMessage(f_, source->key, source->label),
@@ -129,8 +132,8 @@ void InternetDownload::PrepareInternetRequest(const std::string& strSiteMain,
         prompt_.messageBox(kConnectionFailure, PromptButtons::Ok, PromptIcon::Critical);
         return;
     case DownloadOutcome::WriteFailure:
-        prompt_.messageBox("The download could not be saved. " + result.detail,
-                           PromptButtons::Ok, PromptIcon::Critical);
+        prompt_.messageBox("The download could not be saved. " + result.detail, PromptButtons::Ok,
+                           PromptIcon::Critical);
         return;
     }
     if (!FileExists(local)) {

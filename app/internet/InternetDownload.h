@@ -8,7 +8,8 @@
 #include <functional>
 #include <string>
 
-namespace tavrin {
+namespace tavrin
+{
 
 struct Form1State;
 class Prompt;
@@ -17,8 +18,9 @@ inline constexpr const char* kConnectionFailure = "Internet connection failure";
 inline constexpr const char* kNotFoundAt = " not found at ";
 
 // What the download window shows.
-class DownloadDisplay {
-public:
+class DownloadDisplay
+{
+  public:
     virtual ~DownloadDisplay() = default;
     // Label2 and txtText1, then the window is shown.
     virtual void showDownload(const std::string& label2, const std::string& text1) = 0;
@@ -26,8 +28,9 @@ public:
     virtual void closeDownload() = 0;
 };
 
-class InternetDownload {
-public:
+class InternetDownload
+{
+  public:
     InternetDownload(Form1State& f, Prompt& prompt, DownloadDisplay* display = nullptr)
         : f_(f), prompt_(prompt), display_(display)
     {
@@ -54,7 +57,7 @@ public:
     // whole resource arrived and is not an HTML page.
     DownloadResult GetInternetFile(const std::string& strUrl, const std::string& strFolderFile);
 
-private:
+  private:
     void keepCopy(const std::string& name);
 
     Form1State& f_;

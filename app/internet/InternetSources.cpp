@@ -6,8 +6,10 @@
 
 #include <string_view>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 std::string trimmed(std::string_view s)
 {

@@ -7,7 +7,8 @@
 #include <array>
 #include <string>
 
-namespace tavrin {
+namespace tavrin
+{
 
 struct Form1State;
 

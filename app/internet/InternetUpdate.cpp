@@ -12,14 +12,16 @@
 #include <QUrl>
 
 #include <array>
-#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <system_error>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
@@ -40,7 +42,10 @@ std::string readHead(const std::string& path)
     return text;
 }
 
-void message(Prompt& prompt, const std::string& text) { prompt.messageBox(text); }
+void message(Prompt& prompt, const std::string& text)
+{
+    prompt.messageBox(text);
+}
 
 // Installs `from` as `to`: copied beside it, then renamed into place.
 bool install(const std::string& from, const std::string& to, std::string& error)
@@ -62,8 +67,9 @@ std::string FirstField(std::string_view text)
 bool IsNewerVersion(std::string_view offered, std::string_view installed)
 {
     return std::lexicographical_compare(
-        installed.begin(), installed.end(), offered.begin(), offered.end(),
-        [](char a, char b) { return static_cast<unsigned char>(a) < static_cast<unsigned char>(b); });
+        installed.begin(), installed.end(), offered.begin(), offered.end(), [](char a, char b) {
+            return static_cast<unsigned char>(a) < static_cast<unsigned char>(b);
+        });
 }
 
 bool IsInternetCatalogue(const std::string& path, std::string* why)
@@ -105,7 +111,8 @@ void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& dow
         unzip.emplace(createUnzipFiles());
     } catch (const VarnockError& e) {
         prompt.messageBox("The archive component cannot be used, so the Internet database "
-                          "cannot be updated.\n\n" + e.description(),
+                          "cannot be updated.\n\n" +
+                              e.description(),
                           PromptButtons::Ok, PromptIcon::Critical);
         return;
     }
@@ -164,13 +171,15 @@ void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& dow
         fs::create_directory(OsPath(f.sDataDir), ec);
     if (!install(unpacked, f.sDataDir + "\\" + kDatabase, error)) {
         prompt.messageBox("The Internet database could not be installed; the installed one is "
-                          "unchanged.\n\n" + error,
+                          "unchanged.\n\n" +
+                              error,
                           PromptButtons::Ok, PromptIcon::Critical);
         return;
     }
     if (!install(offeredFile, installedFile, error)) {
         prompt.messageBox("The Internet database is installed, but its version file could not "
-                          "be; the next check will offer the update again.\n\n" + error,
+                          "be; the next check will offer the update again.\n\n" +
+                              error,
                           PromptButtons::Ok, PromptIcon::Exclamation);
         return;
     }

@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-namespace tavrin {
+namespace tavrin
+{
 
 struct Form1State;
 class InternetDownload;

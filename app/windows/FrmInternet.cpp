@@ -8,7 +8,8 @@
 #include <QLocale>
 #include <QProgressBar>
 
-namespace tavrin {
+namespace tavrin
+{
 
 FrmInternet::FrmInternet(Form1State& f, Prompt& prompt, QWidget* parent)
     : QWidget(parent, Qt::Window), download(f, prompt, this)
@@ -66,6 +67,9 @@ void FrmInternet::showProgress(qint64 received, qint64 total)
     }
 }
 
-void FrmInternet::closeDownload() { hide(); }
+void FrmInternet::closeDownload()
+{
+    hide();
+}
 
 } // namespace tavrin

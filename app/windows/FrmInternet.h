@@ -11,12 +11,14 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 
-namespace tavrin {
+namespace tavrin
+{
 
-class FrmInternet : public QWidget, public DownloadDisplay {
+class FrmInternet : public QWidget, public DownloadDisplay
+{
     Q_OBJECT
 
-public:
+  public:
     FrmInternet(Form1State& f, Prompt& prompt, QWidget* parent = nullptr);
 
     void PrepareInternetRequest(const std::string& strSiteMain,

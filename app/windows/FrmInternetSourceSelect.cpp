@@ -12,7 +12,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-namespace tavrin {
+namespace tavrin
+{
 
 FrmInternetSourceSelect::FrmInternetSourceSelect(Form1& form) : QDialog(&form), form_(form)
 {
@@ -87,7 +88,8 @@ void FrmInternetSourceSelect::cmdOK_Click()
     if (address.empty()) {
         // Nothing changes; another source can be chosen, or Cancel.
         form_.prompt().messageBox(
-            MissingAddressMessage(f, source.key, std::string("the source \"") + source.label + "\""),
+            MissingAddressMessage(f, source.key,
+                                  std::string("the source \"") + source.label + "\""),
             PromptButtons::Ok, PromptIcon::Exclamation);
         return;
     }
@@ -110,7 +112,10 @@ void FrmInternetSourceSelect::cmdOK_Click()
     close();
 }
 
-void FrmInternetSourceSelect::cmdCancel_Click() { reject(); }
+void FrmInternetSourceSelect::cmdCancel_Click()
+{
+    reject();
+}
 
 void FrmInternetSourceSelect::reject()
 {

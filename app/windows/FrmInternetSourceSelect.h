@@ -11,14 +11,16 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 
-namespace tavrin {
+namespace tavrin
+{
 
 class Form1;
 
-class FrmInternetSourceSelect : public QDialog {
+class FrmInternetSourceSelect : public QDialog
+{
     Q_OBJECT
 
-public:
+  public:
     explicit FrmInternetSourceSelect(Form1& form);
 
     // OK: the checked source becomes the grid's list.
@@ -33,10 +35,10 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
-public slots:
+  public slots:
     void reject() override;
 
-private:
+  private:
     Form1& form_;
     bool answered_ = false;
 };

@@ -10,10 +10,10 @@
 //
 // The files are written once into $TMPDIR/tavrin-bench/internet and kept.
 
-#include "internet/LoopbackHttpServer.h"
 #include "core/Form1State.h"
 #include "core/Prompt.h"
 #include "internet/InternetDownload.h"
+#include "internet/LoopbackHttpServer.h"
 
 #include <QCoreApplication>
 
@@ -31,7 +31,8 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
 fs::path Folder()
 {
@@ -53,7 +54,8 @@ fs::path Payload(int megabytes)
     for (std::uintmax_t written = 0; written < size; written += block.size() * 8) {
         for (auto& word : block)
             word = random();
-        out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size() * 8));
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(block.size() * 8));
     }
     return file;
 }
@@ -124,8 +126,10 @@ void BM_GetInternetFile(benchmark::State& state)
         };
         const auto start = std::chrono::steady_clock::now();
         const tavrin::DownloadResult r = tavrin::DownloadToFile(url, target, options);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (r.outcome != tavrin::DownloadOutcome::Saved || fs::file_size(target) != fs::file_size(payload)) {
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (r.outcome != tavrin::DownloadOutcome::Saved ||
+            fs::file_size(target) != fs::file_size(payload)) {
             state.SkipWithError(("download failed: " + r.detail).c_str());
             break;
         }
@@ -138,7 +142,12 @@ void BM_GetInternetFile(benchmark::State& state)
     state.counters["vs_curl"] = curlSeconds > 0 ? qtSeconds / curlSeconds : 0;
     state.counters["rss_growth_MB"] = static_cast<double>(growth) / 1024.0;
 }
-BENCHMARK(BM_GetInternetFile)->Arg(10)->Arg(100)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetInternetFile)
+    ->Arg(10)
+    ->Arg(100)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

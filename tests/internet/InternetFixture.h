@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-namespace tavrin::test {
+namespace tavrin::test
+{
 
 inline void ensureInternetApplication()
 {
@@ -37,7 +38,8 @@ inline void writeInternetDatabase(const std::string& path, const std::vector<Int
     sqlite3* db = nullptr;
     if (sqlite3_open(path.c_str(), &db) != SQLITE_OK)
         throw std::runtime_error("cannot write " + path);
-    std::string sql = "CREATE TABLE \"MSysDatabaseProperties\" (\"Name\" TEXT PRIMARY KEY, \"Value\" TEXT);";
+    std::string sql =
+        "CREATE TABLE \"MSysDatabaseProperties\" (\"Name\" TEXT PRIMARY KEY, \"Value\" TEXT);";
     for (const char* table : {"8bs", "tbl", "kov", "otbbs", "swth"})
         sql += std::string("CREATE TABLE \"") + table +
                "\" (\"Publisher\" TEXT(30), \"Software\" TEXT(40), \"Genre\" TEXT(30), "
@@ -45,11 +47,13 @@ inline void writeInternetDatabase(const std::string& path, const std::vector<Int
                "\"Description1\" TEXT, \"Index\" INTEGER);";
     sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO \"8bs\" VALUES (?, ?, ?, ?, '0', '0', ?, ?)", -1, &insert, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO \"8bs\" VALUES (?, ?, ?, ?, '0', '0', ?, ?)", -1, &insert,
+                       nullptr);
     int index = 0;
     for (const InternetRow& r : rows) {
         int column = 1;
-        for (const std::string* text : {&r.publisher, &r.software, &r.genre, &r.filepath, &r.description})
+        for (const std::string* text :
+             {&r.publisher, &r.software, &r.genre, &r.filepath, &r.description})
             sqlite3_bind_text(insert, column++, text->c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_int(insert, column, index++);
         sqlite3_step(insert);
@@ -62,7 +66,8 @@ inline void writeInternetDatabase(const std::string& path, const std::vector<Int
 // Zips the files of `folder` (names as they lie there) into `zip`.
 inline void zipFolder(const std::filesystem::path& folder, const std::filesystem::path& zip)
 {
-    const std::string command = "cd '" + folder.string() + "' && zip -q -r '" + zip.string() + "' .";
+    const std::string command =
+        "cd '" + folder.string() + "' && zip -q -r '" + zip.string() + "' .";
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("zip failed: " + command);
 }

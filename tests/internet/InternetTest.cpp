@@ -17,8 +17,10 @@
 #include <fstream>
 #include <optional>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -29,8 +31,9 @@ struct Launch {
     std::string sFullFilename, sFilenameNoExt, sExt, bytes;
 };
 
-class InternetTest : public ::testing::Test {
-protected:
+class InternetTest : public ::testing::Test
+{
+  protected:
     static void SetUpTestSuite() { test::ensureInternetApplication(); }
 
     void SetUp() override
@@ -85,23 +88,55 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
     const Case cases[] = {
         {"a file", "games/elite.zip", {200, kImage}, false, "elite.zip", ""},
         {"a file, kept in Transfer", "games/elite.zip", {200, kImage}, true, "elite.zip", ""},
-        {"a page in capitals", "games/elite.zip", {200, "<HTML><BODY>gone"}, false, "",
+        {"a page in capitals",
+         "games/elite.zip",
+         {200, "<HTML><BODY>gone"},
+         false,
+         "",
          "elite.zip not found at " + base + "games/"},
-        {"a page", "games/elite.zip", {200, "<html>gone"}, false, "",
+        {"a page",
+         "games/elite.zip",
+         {200, "<html>gone"},
+         false,
+         "",
          "elite.zip not found at " + base + "games/"},
         {"a document-type line first", "games/page.ssd", {200, page}, false, "page.ssd", ""},
-        {"404 without a page", "games/elite.zip", {404, "no such file"}, false, "",
+        {"404 without a page",
+         "games/elite.zip",
+         {404, "no such file"},
+         false,
+         "",
          "elite.zip not found at " + base + "games/"},
-        {"500", "games/elite.zip", {500, "trouble"}, false, "",
+        {"500",
+         "games/elite.zip",
+         {500, "trouble"},
+         false,
+         "",
          "elite.zip not found at " + base + "games/"},
-        {"cut half way", "games/elite.zip", {200, kImage, HttpRoute::Kind::CutHalfway}, false, "",
+        {"cut half way",
+         "games/elite.zip",
+         {200, kImage, HttpRoute::Kind::CutHalfway},
+         false,
+         "",
          kConnectionFailure},
-        {"stalled", "games/elite.zip", {200, kImage, HttpRoute::Kind::Stall}, false, "",
+        {"stalled",
+         "games/elite.zip",
+         {200, kImage, HttpRoute::Kind::Stall},
+         false,
+         "",
          kConnectionFailure},
-        {"no answer at all", "games/elite.zip", {200, kImage, HttpRoute::Kind::Silent}, false, "",
+        {"no answer at all",
+         "games/elite.zip",
+         {200, kImage, HttpRoute::Kind::Silent},
+         false,
+         "",
          kConnectionFailure},
-        {"redirected", "games/elite.zip", {302, "", HttpRoute::Kind::Whole, "/mirror/elite.zip"},
-         false, "elite.zip", ""},
+        {"redirected",
+         "games/elite.zip",
+         {302, "", HttpRoute::Kind::Whole, "/mirror/elite.zip"},
+         false,
+         "elite.zip",
+         ""},
         {"no folder", "elite.ssd", {200, kImage}, false, "elite.ssd", ""},
         {"up and out", "../../../tmp/out.ssd", {200, kImage}, false, "out.ssd", ""},
         {"deep", "a/b/c/deep.ssd", {200, kImage}, false, "deep.ssd", ""},
@@ -114,7 +149,8 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
         fs::remove_all(dir / "Transfer");
         fs::create_directory(dir / "Temp");
         // An earlier, longer file of the same name is never left behind.
-        std::ofstream(dir / "Temp" / fs::path(c.saved.empty() ? "elite.zip" : c.saved)) << std::string(9000, 'o');
+        std::ofstream(dir / "Temp" / fs::path(c.saved.empty() ? "elite.zip" : c.saved))
+            << std::string(9000, 'o');
         server.route("/" + c.rowPath, c.reply);
         // Paths the client normalises or escapes on the way.
         server.fallback(c.reply);
@@ -145,7 +181,8 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
         EXPECT_EQ(launches[0].sExt, c.saved.substr(c.saved.size() - 4));
         EXPECT_EQ(launches[0].bytes, body);
         EXPECT_EQ(filesIn("Temp"), std::vector<std::string>{c.saved});
-        EXPECT_EQ(filesIn("Transfer"), c.save ? std::vector<std::string>{c.saved} : std::vector<std::string>{});
+        EXPECT_EQ(filesIn("Transfer"),
+                  c.save ? std::vector<std::string>{c.saved} : std::vector<std::string>{});
         if (c.save) {
             EXPECT_EQ(test::readFile(dir / "Transfer" / c.saved), body);
         }
@@ -212,13 +249,16 @@ const VarnockLibrary& Varnock()
     return library;
 }
 
-class InternetUpdateTest : public InternetTest {
-protected:
+class InternetUpdateTest : public InternetTest
+{
+  protected:
     void SetUp() override
     {
         InternetTest::SetUp();
-        std::ofstream(dir / "bbc.ini") << "[Internet]\nForm1.sUpdateServer=" << server.base() << "\n";
-        test::writeInternetDatabase((dir / "fresh.mdb").string(), {{"P", "S", "G", "games/s.ssd", "D"}});
+        std::ofstream(dir / "bbc.ini")
+            << "[Internet]\nForm1.sUpdateServer=" << server.base() << "\n";
+        test::writeInternetDatabase((dir / "fresh.mdb").string(),
+                                    {{"P", "S", "G", "games/s.ssd", "D"}});
         fresh = test::readFile(dir / "fresh.mdb");
     }
 
@@ -255,25 +295,60 @@ TEST_F(InternetUpdateTest, VersionsArchivesAndTheInstallEachGiveTheirMessage)
     };
     const std::string good = archive({{"internet.mdb", fresh}, {"readme.txt", "x"}});
     const Case cases[] = {
-        {"none installed, 1 offered", std::nullopt, {200, "1,2024-01-01\r\n"}, HttpRoute{200, good},
-         "The Internet database is updated.", true},
-        {"9 installed, 10 offered", "9", {200, "10"}, HttpRoute{200, good},
-         "You appear to have the latest updates.", false},
-        {"equal", " 7,old", {200, "7,new"}, HttpRoute{200, good},
-         "You appear to have the latest updates.", false},
-        {"no version file", std::nullopt, {404, "none"}, std::nullopt,
-         "There were problems downloading the Internet database reference file", false},
-        {"a page for the version", std::nullopt, {200, "<html>sorry"}, std::nullopt,
-         "There were problems downloading the Internet database reference file", false},
-        {"missing archive", "1", {200, "2"}, std::nullopt, "Failed to download Internet.zip", false},
-        {"archive without the database", "1", {200, "2"},
-         HttpRoute{200, archive({{"other.mdb", fresh}})}, "Failed to unzip the internet database!",
+        {"none installed, 1 offered",
+         std::nullopt,
+         {200, "1,2024-01-01\r\n"},
+         HttpRoute{200, good},
+         "The Internet database is updated.",
+         true},
+        {"9 installed, 10 offered",
+         "9",
+         {200, "10"},
+         HttpRoute{200, good},
+         "You appear to have the latest updates.",
          false},
-        {"a text called internet.mdb", "1", {200, "2"},
+        {"equal",
+         " 7,old",
+         {200, "7,new"},
+         HttpRoute{200, good},
+         "You appear to have the latest updates.",
+         false},
+        {"no version file",
+         std::nullopt,
+         {404, "none"},
+         std::nullopt,
+         "There were problems downloading the Internet database reference file",
+         false},
+        {"a page for the version",
+         std::nullopt,
+         {200, "<html>sorry"},
+         std::nullopt,
+         "There were problems downloading the Internet database reference file",
+         false},
+        {"missing archive",
+         "1",
+         {200, "2"},
+         std::nullopt,
+         "Failed to download Internet.zip",
+         false},
+        {"archive without the database",
+         "1",
+         {200, "2"},
+         HttpRoute{200, archive({{"other.mdb", fresh}})},
+         "Failed to unzip the internet database!",
+         false},
+        {"a text called internet.mdb",
+         "1",
+         {200, "2"},
          HttpRoute{200, archive({{"internet.mdb", "just text, not a catalogue"}})},
-         "Failed to unzip the internet database!", false},
-        {"a damaged archive", "1", {200, "2"}, HttpRoute{200, "PK\x03\x04 damaged"},
-         "Failed to unzip the internet database!", false},
+         "Failed to unzip the internet database!",
+         false},
+        {"a damaged archive",
+         "1",
+         {200, "2"},
+         HttpRoute{200, "PK\x03\x04 damaged"},
+         "Failed to unzip the internet database!",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -283,7 +358,8 @@ TEST_F(InternetUpdateTest, VersionsArchivesAndTheInstallEachGiveTheirMessage)
         if (c.installed)
             std::ofstream(dir / "Data/iv.dat") << *c.installed;
         // A database left in Temp by an earlier attempt never passes for this one.
-        fs::copy_file(dir / "fresh.mdb", dir / "Temp/internet.mdb", fs::copy_options::overwrite_existing);
+        fs::copy_file(dir / "fresh.mdb", dir / "Temp/internet.mdb",
+                      fs::copy_options::overwrite_existing);
         server.route("/downloads/iv.dat", c.version);
         if (c.zip)
             server.route("/downloads/internet.zip", *c.zip);
@@ -327,11 +403,16 @@ TEST(InternetVersions, TheFirstFieldComparedAsText)
         {"12,2024", "12"}, {"  7\r\nnext", "7"}, {"3", "3"}, {"", ""}, {" , x", ""}};
     for (const auto& [text, field] : fields)
         EXPECT_EQ(FirstField(text), field) << text;
-    struct Versions { const char* offered; const char* installed; bool newer; };
-    for (const Versions& v : {Versions{"1", "0", true}, Versions{"10", "9", false},
-                              Versions{"9", "9", false}, Versions{"b", "a", true},
-                              Versions{"\xe9", "z", true}, Versions{"", "0", false}})
-        EXPECT_EQ(IsNewerVersion(v.offered, v.installed), v.newer) << v.offered << " " << v.installed;
+    struct Versions {
+        const char* offered;
+        const char* installed;
+        bool newer;
+    };
+    for (const Versions& v :
+         {Versions{"1", "0", true}, Versions{"10", "9", false}, Versions{"9", "9", false},
+          Versions{"b", "a", true}, Versions{"\xe9", "z", true}, Versions{"", "0", false}})
+        EXPECT_EQ(IsNewerVersion(v.offered, v.installed), v.newer)
+            << v.offered << " " << v.installed;
 }
 
 } // namespace

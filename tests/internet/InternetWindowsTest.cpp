@@ -13,19 +13,22 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTest>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include <fstream>
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 namespace fs = std::filesystem;
 
-class InternetWindowTest : public test::WindowTest {
-protected:
+class InternetWindowTest : public test::WindowTest
+{
+  protected:
     void SetUp() override
     {
         WindowTest::SetUp();
@@ -106,10 +109,9 @@ TEST_F(InternetWindowTest, TheSourceButtonGoesToASourceAndBackAskingAboutUpdates
     ASSERT_TRUE(w.frmInternetSourceSelect);
     QTest::keyClick(w.frmInternetSourceSelect, Qt::Key_Escape);
     EXPECT_FALSE(w.f.boolInternet);
-    EXPECT_EQ(pictures, (std::vector<std::string>{"images\\button-internet-down.gif",
-                                                  "images\\button-local.gif",
-                                                  "images\\button-local-down.gif",
-                                                  "images\\button-internet.gif"}));
+    EXPECT_EQ(pictures, (std::vector<std::string>{
+                            "images\\button-internet-down.gif", "images\\button-local.gif",
+                            "images\\button-local-down.gif", "images\\button-internet.gif"}));
     EXPECT_EQ(column(1), (std::vector<std::string>{"Elite", "Welcome", "Alpha Quest"}));
     EXPECT_EQ(prompt.shown.size(), 1u);
 }
@@ -123,7 +125,8 @@ TEST_F(InternetWindowTest, ASourceWithoutAnAddressSaysWhichKeyToSetAndChangesNot
     dialog.Option[1]->setChecked(true);
     dialog.cmdOK->click();
     ASSERT_EQ(prompt.shown.size(), 2u);
-    EXPECT_NE(prompt.shown[1].text.find("Form1.sURLtbl"), std::string::npos) << prompt.shown[1].text;
+    EXPECT_NE(prompt.shown[1].text.find("Form1.sURLtbl"), std::string::npos)
+        << prompt.shown[1].text;
     EXPECT_NE(prompt.shown[1].text.find("bbc.ini"), std::string::npos);
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(w.f.sDbTable, "");
@@ -152,7 +155,8 @@ TEST_F(InternetWindowTest, ARowIsDownloadedKeptInTransferAndHandedToTheLaunch)
 
     w.mnuSaveDiskImages->trigger();
     EXPECT_TRUE(w.mnuSaveDiskImages->isChecked());
-    EXPECT_EQ(prompt.shown.back().text, "Downloaded files will be saved to the directory 'Transfer'");
+    EXPECT_EQ(prompt.shown.back().text,
+              "Downloaded files will be saved to the directory 'Transfer'");
     std::string label;
     FrmInternet& window = w.internetWindow();
     window.download.prepareFilesForEmu = [&, launch = window.download.prepareFilesForEmu] {
@@ -161,7 +165,8 @@ TEST_F(InternetWindowTest, ARowIsDownloadedKeptInTransferAndHandedToTheLaunch)
     };
     window.PrepareInternetRequest(w.f.sURLMain, w.f.sFullFilename);
     EXPECT_EQ(window.windowTitle(), "Internet download");
-    EXPECT_EQ(window.txtText1->text().toStdString(), "Downloading: " + server.base() + "games/able.ssd");
+    EXPECT_EQ(window.txtText1->text().toStdString(),
+              "Downloading: " + server.base() + "games/able.ssd");
     EXPECT_EQ(label, "HTTP connection to 8 Bit Software");
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(launched, std::vector<std::string>{"Temp\\able.ssd"});

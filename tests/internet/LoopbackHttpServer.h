@@ -23,7 +23,8 @@
 #include <thread>
 #include <vector>
 
-namespace tavrin::test {
+namespace tavrin::test
+{
 
 struct HttpRoute {
     // Silent: reads the request and never answers.
@@ -36,12 +37,13 @@ struct HttpRoute {
     int status = 200;
     std::string body;
     Kind kind = Kind::Whole;
-    std::string location;            // a redirect's target (with status 301, 302, ...)
-    std::filesystem::path file;      // streamed instead of `body` when set
+    std::string location;       // a redirect's target (with status 301, 302, ...)
+    std::filesystem::path file; // streamed instead of `body` when set
 };
 
-class LoopbackHttpServer {
-public:
+class LoopbackHttpServer
+{
+  public:
     LoopbackHttpServer()
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -90,7 +92,7 @@ public:
         return requests_;
     }
 
-private:
+  private:
     void run()
     {
         while (!stop_) {
@@ -164,12 +166,14 @@ private:
         off_t size = static_cast<off_t>(r.body.size());
         if (!r.file.empty()) {
             fileFd = ::open(r.file.c_str(), O_RDONLY | O_CLOEXEC);
-            struct stat st{};
+            struct stat st {
+            };
             ::fstat(fileFd, &st);
             size = st.st_size;
         }
-        std::string head = "HTTP/1.1 " + std::to_string(r.status) + " Answer\r\nContent-Length: " +
-                           std::to_string(size) + "\r\nConnection: close\r\n";
+        std::string head = "HTTP/1.1 " + std::to_string(r.status) +
+                           " Answer\r\nContent-Length: " + std::to_string(size) +
+                           "\r\nConnection: close\r\n";
         if (!r.location.empty())
             head += "Location: " + r.location + "\r\n";
         head += "Content-Type: application/octet-stream\r\n\r\n";
@@ -177,7 +181,8 @@ private:
         if (sendAll(fd, head.data(), head.size())) {
             if (fileFd >= 0) {
                 off_t offset = 0;
-                while (offset < sent && ::sendfile(fd, fileFd, &offset, static_cast<std::size_t>(sent - offset)) > 0) {
+                while (offset<sent&& ::sendfile(fd, fileFd, &offset,
+                                                static_cast<std::size_t>(sent - offset))> 0) {
                 }
             } else {
                 sendAll(fd, r.body.data(), static_cast<std::size_t>(sent));
