@@ -1,7 +1,9 @@
 cmake_minimum_required(VERSION 3.25)
 # Copies the shipped data into the application folder. Files that the user
-# changes there are copied only when they are missing, never overwritten.
-set(KEEP_IF_PRESENT bbc.mdb bbc.ini)
+# changes there (the catalogue, the settings, the Internet reference
+# catalogue that an update replaces) are copied only when they are missing,
+# never overwritten.
+set(KEEP_IF_PRESENT bbc.mdb bbc.ini Data/internet.mdb Data/iv.dat)
 file(GLOB_RECURSE files RELATIVE ${SRC} ${SRC}/*)
 foreach(rel IN LISTS files)
   if(rel MATCHES "^tools/" OR rel MATCHES "\\.py$" OR rel MATCHES "README")

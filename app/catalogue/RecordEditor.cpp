@@ -5,6 +5,7 @@
 #include "core/Form1State.h"
 #include "core/Paths.h"
 #include "core/Prompt.h"
+#include "core/TextHelpers.h"
 
 #include <QString>
 
@@ -296,7 +297,7 @@ RecordBoxes RecordEditor::ShowRecord() const
 
 std::string RecordEditor::fieldTooLong(RecordBox box, const std::string& text) const
 {
-    const size_t length = dao::characterCount(text);
+    const size_t length = utf8CharacterCount(text);
     if (sizes_[box] <= 0 || length <= static_cast<size_t>(sizes_[box]))
         return {};
     return std::string("The ") + kRecordFields[box].field + " field holds at most " +

@@ -16,6 +16,14 @@ PromptAnswer ScriptedPrompt::messageBox(const std::string& text, PromptButtons b
                : PromptAnswer::Ok;
 }
 
+PromptAnswer ScriptedPrompt::questionDefaultNo(const std::string& text, PromptIcon icon,
+                                              const std::string& title)
+{
+    const PromptAnswer answer = messageBox(text, PromptButtons::YesNo, icon, title);
+    shown.back().defaultNo = true;
+    return answer;
+}
+
 std::optional<std::string> ScriptedPrompt::inputBox(const std::string& text,
                                                     const std::string& title,
                                                     const std::string& defaultValue)

@@ -26,6 +26,14 @@ public:
                                     PromptIcon icon = PromptIcon::None,
                                     const std::string& title = kProgramTitle) = 0;
 
+    // A question with Yes and No whose default button (the one Return
+    // presses) is No.
+    virtual PromptAnswer questionDefaultNo(const std::string& text, PromptIcon icon,
+                                           const std::string& title = kProgramTitle)
+    {
+        return messageBox(text, PromptButtons::YesNo, icon, title);
+    }
+
     // An input box; no value when the user cancels.
     virtual std::optional<std::string> inputBox(const std::string& text,
                                                 const std::string& title = kProgramTitle,
@@ -41,12 +49,15 @@ public:
         std::string title;
         PromptButtons buttons;
         PromptIcon icon;
+        bool defaultNo = false; // a question whose default button is No
     };
 
     PromptAnswer messageBox(const std::string& text, PromptButtons buttons, PromptIcon icon,
                             const std::string& title) override;
     std::optional<std::string> inputBox(const std::string& text, const std::string& title,
                                         const std::string& defaultValue) override;
+    PromptAnswer questionDefaultNo(const std::string& text, PromptIcon icon,
+                                   const std::string& title) override;
 
     std::deque<PromptAnswer> answers;
     std::deque<std::optional<std::string>> inputs;

@@ -9,6 +9,8 @@
 #include "FrmHelp.h"
 #include "FrmNewRecord.h"
 #include "FrmUpdateImg.h"
+#include "FrmInternet.h"
+#include "FrmInternetSourceSelect.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
@@ -20,6 +22,8 @@
 #include "launch/Keyboard.h"
 #include "launch/Launcher.h"
 #include "launch/ZippedSoftware.h"
+#include "internet/InternetUpdate.h"
+#include "launch/VarnockComponent.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -335,6 +339,7 @@ void Form1::buildMenus()
     separator(mnuOptions, mnuOptionsSep2, "mnuOptionsSep2");
     item(mnuOptions, mnuSaveDiskImages, "mnuSaveDiskImages", "&Save downloaded disk images",
          &Form1::mnuSaveDiskImages_Click);
+    mnuSaveDiskImages->setCheckable(true);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -625,12 +630,21 @@ void Form1::connectGridDoubleClick()
 
 void Form1::RunSelection() { launcher().RunSelection(); }
 
+const CreateUnzipFiles& Form1::unzipFilesFactory()
+{
+    // One factory, so that Varnock is loaded once for the launch and the
+    // catalogue update alike.
+    if (!unzipFilesFactory_)
+        unzipFilesFactory_ = UnzipFilesFactory(prompt());
+    return unzipFilesFactory_;
+}
+
 Launcher& Form1::launcher()
 {
     if (!launcher_) {
         keyboard_ = std::make_unique<X11Keyboard>();
         LaunchHooks hooks;
-        hooks.createUnzipFiles = UnzipFilesFactory(prompt());
+        hooks.createUnzipFiles = unzipFilesFactory();
         hooks.appendInfo = [this](const std::string& text) {
             txtInfo->setPlainText(txtInfo->toPlainText() + QString::fromStdString(text));
         };
@@ -639,6 +653,9 @@ Launcher& Form1::launcher()
         hooks.showUpdateImg = [this] {
             FrmUpdateImg frmUpdateImg(*launcher_, this);
             frmUpdateImg.exec();
+        };
+        hooks.requestDownload = [this] {
+            internetWindow().PrepareInternetRequest(f.sURLMain, f.sFullFilename);
         };
         launcher_ = std::make_unique<Launcher>(f, *prompt_, *keyboard_, std::move(hooks));
     }
@@ -666,23 +683,39 @@ void Form1::picCmdCatImages_Click()
 void Form1::picCmdSource_Click()
 {
     if (!f.boolInternet) {
-        // Local mode stays until the Internet sources exist: the button
-        // shows its pictures and the local catalogue remains.
+        f.boolInternet = true;
         showButtonPicture(picCmdSource, kInternetDown);
-        showButtonPicture(picCmdSource, kInternetUp);
-    } else {
-        // Back from an Internet list to the local catalogue.
-        f.boolInternet = false;
-        showButtonPicture(picCmdSource, kLocalDown);
-        showButtonPicture(picCmdSource, kInternetUp);
-        try {
-            f.MSFlexGrid.Clear();
-            TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
-        } catch (const dao::DaoError& e) {
-            prompt_->messageBox("The catalogue \"" + f.sLocalDatabase +
-                                    "\" cannot be read.\n\n" + e.what(),
-                                PromptButtons::Ok, PromptIcon::Critical);
+        if (f.iCatalogueView == 2) {
+            f.iCatalogueView = 1;
+            ShowPictureView();
         }
+        showPictureFile(Image1, kBoxPlaceholder);
+        ShowBoxArtPlaceholder();
+        showPictureFile(Image2, kScreenPlaceholder);
+        ShowScreenshotPlaceholder();
+        showButtonPicture(picCmdSource, kLocalUp);
+        if (f.boolAskForUpdate) {
+            f.boolAskForUpdate = false;
+            AskForDatabaseUpdate(*prompt_, [this] { runInternetUpdate(); });
+        }
+        showSingleWindow(frmInternetSourceSelect,
+                         [this] { return new FrmInternetSourceSelect(*this); });
+        // The grid is sorted as it is now, while the dialog is open.
+        f.iSort = 0;
+        Sort(f);
+        return;
+    }
+    // Back from an Internet list to the local catalogue.
+    f.boolInternet = false;
+    showButtonPicture(picCmdSource, kLocalDown);
+    showButtonPicture(picCmdSource, kInternetUp);
+    try {
+        f.MSFlexGrid.Clear();
+        TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
+    } catch (const dao::DaoError& e) {
+        prompt_->messageBox("The catalogue \"" + f.sLocalDatabase + "\" cannot be read.\n\n" +
+                                e.what(),
+                            PromptButtons::Ok, PromptIcon::Critical);
     }
     // Either way the grid ends in mode-0 order.
     f.iSort = 0;
@@ -692,11 +725,48 @@ void Form1::picCmdSource_Click()
 // ---------------------------------------------------------------------------
 // Menus.
 
-void Form1::mnuDownloadInternetDatabase_Click()
+void Form1::showInternetList()
 {
-    // The update of the Internet reference catalogue runs here once the
-    // Internet sources exist.
+    if (f.MSFlexGrid.Rows() == 0) {
+        f.sFullFilename.clear();
+        txtText1->clear();
+        return;
+    }
+    followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
+    gridClick();
 }
+
+void Form1::internetSourceCancelled()
+{
+    f.boolInternet = false;
+    showButtonPicture(picCmdSource, kLocalDown);
+    showButtonPicture(picCmdSource, kInternetUp);
+}
+
+FrmInternet& Form1::internetWindow()
+{
+    if (!frmInternet_) {
+        frmInternet_ = new FrmInternet(f, *prompt_, this);
+        frmInternet_->download.prepareFilesForEmu = [this] {
+            if (internetLaunch)
+                internetLaunch();
+            else
+                launcher().PrepareFilesForEmu();
+        };
+        frmInternet_->download.saveDiskImages = [this] { return mnuSaveDiskImages->isChecked(); };
+    }
+    return *frmInternet_;
+}
+
+void Form1::runInternetUpdate()
+{
+    CreateUnzipFiles create = createUnzipFiles;
+    if (!create)
+        create = unzipFilesFactory();
+    UpdateInternetDatabase(f, *prompt_, internetWindow().download, create);
+}
+
+void Form1::mnuDownloadInternetDatabase_Click() { runInternetUpdate(); }
 
 void Form1::mnuNewDatabase_Click()
 {
@@ -750,9 +820,11 @@ void Form1::mnuB_Em_Click() { chooseEmulator(static_cast<int>(Emulator::B_Em)); 
 void Form1::mnuElectrEm_Click() { chooseEmulator(static_cast<int>(Emulator::ElectrEm)); }
 void Form1::mnuPcBBC_Click() { chooseEmulator(static_cast<int>(Emulator::PcBBC)); }
 
+// The item is checkable: a click has toggled its check mark already.
 void Form1::mnuSaveDiskImages_Click()
 {
-    // Whether downloads are kept is settled here once the Internet sources exist.
+    if (mnuSaveDiskImages->isChecked())
+        prompt_->messageBox("Downloaded files will be saved to the directory 'Transfer'");
 }
 
 void Form1::showHelpFile(QPointer<FrmHelp>& viewer, const char* file)

@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "launch/ZippedSoftware.h"
+
 #include <functional>
 #include <memory>
 
@@ -31,6 +33,8 @@ class FrmHelp;
 class FrmNewRecord;
 class Keyboard;
 class Launcher;
+class FrmInternet;
+class FrmInternetSourceSelect;
 class PictureButton;
 class Prompt;
 
@@ -154,6 +158,22 @@ public:
     QPointer<FrmCreateImg> frmCreateImg;
     QPointer<FrmNewRecord> frmNewRecord;
     QPointer<FrmEditDatabase> frmEditDatabase;
+    QPointer<FrmInternetSourceSelect> frmInternetSourceSelect;
+
+    // The download window, created on first use. Running a row of an
+    // Internet source is internetWindow().PrepareInternetRequest(f.sURLMain,
+    // f.sFullFilename).
+    FrmInternet& internetWindow();
+    // What runs a downloaded file: the launch pipeline's PrepareFilesForEmu
+    // unless this is set (tests record the hand-over with it).
+    std::function<void()> internetLaunch;
+    // Where the catalogue update gets its unpacker; Varnock from the
+    // application folder when unset.
+    CreateUnzipFiles createUnzipFiles;
+    // The source dialog's answers: a source's list is in the grid, or back
+    // to the local catalogue.
+    void showInternetList();
+    void internetSourceCancelled();
 
     // Called with each picture a picture button is given, in order (tests
     // follow the picture protocol with it).
@@ -187,6 +207,12 @@ private:
     void showHelpFile(QPointer<FrmHelp>& viewer, const char* file);
     void connectGridDoubleClick();
 
+    void runInternetUpdate();
+
+    const CreateUnzipFiles& unzipFilesFactory();
+
+    FrmInternet* frmInternet_ = nullptr;
+    CreateUnzipFiles unzipFilesFactory_;
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;
     // Caps Lock for the launch; made with the launcher on first use.

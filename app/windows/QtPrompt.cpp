@@ -5,6 +5,35 @@
 
 namespace tavrin {
 
+namespace {
+
+QMessageBox::Icon boxIcon(PromptIcon icon)
+{
+    switch (icon) {
+    case PromptIcon::Information: return QMessageBox::Information;
+    case PromptIcon::Exclamation: return QMessageBox::Warning;
+    case PromptIcon::Critical: return QMessageBox::Critical;
+    case PromptIcon::Question: return QMessageBox::Question;
+    case PromptIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+PromptAnswer QtPrompt::questionDefaultNo(const std::string& text, PromptIcon icon,
+                                         const std::string& title)
+{
+    QMessageBox box(parent_);
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setText(QString::fromStdString(text));
+    box.setIcon(boxIcon(icon));
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
+}
+
 PromptAnswer QtPrompt::messageBox(const std::string& text, PromptButtons buttons, PromptIcon icon,
                                   const std::string& title)
 {

@@ -16,6 +16,8 @@ public:
                             const std::string& title) override;
     std::optional<std::string> inputBox(const std::string& text, const std::string& title,
                                         const std::string& defaultValue) override;
+    PromptAnswer questionDefaultNo(const std::string& text, PromptIcon icon,
+                                   const std::string& title) override;
 
 private:
     QWidget* parent_;

@@ -1079,3 +1079,49 @@ def main():
 
 if __name__ == "__main__":
     main()
+
+
+# ---------------------------------------------------------------------------
+# The reference catalogue of the Internet sources
+# ---------------------------------------------------------------------------
+
+INTERNET_SOURCES = ["8bs", "tbl", "kov", "otbbs", "swth"]
+
+
+def internet_table(name):
+    # The catalogue's layout; text columns declared with TEXT affinity, so
+    # that a text that looks like a number stays text.
+    return (f'CREATE TABLE "{name}" ("Publisher" TEXT(30), "Software" TEXT(40), '
+            '"Genre" TEXT(30), "Filepath" TEXT(50), "Data1" TEXT(50), "Data2" TEXT(50), '
+            '"Description1" TEXT, "Index" INTEGER)')
+
+
+def write_internet_database(path=None):
+    """Data/internet.mdb: the five sources' tables. The first ("8bs") lists
+    the sample software with paths relative to the Files folder ("/" as the
+    separator), so that serving that folder over HTTP and pointing the first
+    source at it runs the samples from the Internet list; the other four
+    stay empty until the update server fills them."""
+    path = path or DATA / "Data" / "internet.mdb"
+    path.parent.mkdir(parents=True, exist_ok=True)
+    building = path.with_name(path.name + ".new")
+    if building.exists():
+        building.unlink()
+    db = sqlite3.connect(building)
+    for statement in CATALOGUE_SCHEMA[:2]:
+        db.execute(statement)
+    for name in INTERNET_SOURCES:
+        db.execute(internet_table(name))
+    rows = []
+    for index, (key, title, publisher, folder, genre, text, _colours, _pictures) in enumerate(TITLES):
+        extension = "zip" if key == ZIPPED else "ssd"
+        rows.append((publisher, title, genre, f"{folder}/{key}.{extension}", "0", "0", text, index))
+    db.executemany('INSERT INTO "8bs" VALUES (?, ?, ?, ?, ?, ?, ?, ?)', rows)
+    db.commit()
+    db.close()
+    building.replace(path)
+    print(f"{len(rows)} titles written to {path}")
+
+
+if __name__ == "__main__":
+    write_internet_database()
