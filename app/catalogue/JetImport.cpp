@@ -14,6 +14,7 @@
 #include <memory>
 #include <sstream>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,7 +32,7 @@ constexpr size_t kJet3PageSize = 2048;
 constexpr size_t kJet4PageSize = 4096;
 // The longest memo or OLE value read whole; a longer one is an error rather
 // than a value cut short.
-constexpr size_t kBindSize = 1 << 20;
+constexpr size_t kBindSize = 1 << 18;
 constexpr int kDateLength = 19;  // "1996-07-04 00:00:00"
 constexpr int kRepIdLength = 38; // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
 // A reader that runs longer than this on one file is taken to be stuck.
@@ -288,6 +289,10 @@ std::string runReader(const std::string& jetPath, const std::string& target)
         ::close(fds[0]);
         // libmdb prints its complaints on standard error; they mean nothing
         // to the user, whose message comes from the report.
+        if (const int null = ::open("/dev/null", O_WRONLY); null >= 0) {
+            ::dup2(null, STDERR_FILENO);
+            ::close(null);
+        }
         std::string report;
         int code = 0;
         try {
