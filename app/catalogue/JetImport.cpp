@@ -532,6 +532,11 @@ JetConversion ConvertJetFileInPlace(const std::string& path, const JetConversion
     }
 }
 
+JetConversionCheck InternetCatalogueCheck()
+{
+    return JetConversionCheck{{"8bs", "tbl", "kov", "otbbs", "swth"}};
+}
+
 JetConversion ConvertJetFileInPlace(const std::string& path, std::string& message)
 {
     return ConvertJetFileInPlace(path, JetConversionCheck{{kCatalogueTable}}, path, message);

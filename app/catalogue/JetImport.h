@@ -72,6 +72,10 @@ enum class JetConversion {
 JetConversion ConvertJetFileInPlace(const std::string& path, const JetConversionCheck& check,
                                     const std::string& shownName, std::string& message);
 
+// The check of the Internet reference catalogue ("Data\internet.mdb"): the
+// tables of the five sources, "8bs", "tbl", "kov", "otbbs" and "swth".
+JetConversionCheck InternetCatalogueCheck();
+
 // The same with the check of a catalogue: the table "BBCSoftware".
 JetConversion ConvertJetFileInPlace(const std::string& path, std::string& message);
 

@@ -73,6 +73,8 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     app.write("Disks/Superior/readme.txt", "not software");
     app.write("Disks/Superior/short.ssd", "tiny"); // too short for a title: the file name
     fs::create_directories(app / "Disks/Superior/folder.ssd"); // a folder, not a file
+    app.write("Disks/Éditions Spéciales/Zoé.uef", "UEF File!");
+    app.write("Disks/Superior/bad\xFF.ssd", dfsImage("BAD"));  // a name that is no text
 
     const std::string catalogue = (app / "bbc.mdb").string();
     writeCatalogue(catalogue, {Record{"Acme", "Held", " ", "Disks\\acme\\HELD.ssd", "0", "0", {}, 0},
@@ -94,6 +96,7 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
         {"Superior", "game", "Disks\\Superior\\game.zip"},
         {"Superior", "repton", "Disks\\Superior\\repton.UEF"},
         {"Superior", "short", "Disks\\Superior\\short.ssd"},
+        {"Éditions Spéciales", "Zoé", "Disks\\Éditions Spéciales\\Zoé.uef"},
     };
     ASSERT_EQ(records.size(), 2 + expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -107,12 +110,13 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
         EXPECT_EQ(r.data2, "0");
         EXPECT_EQ(r.index, static_cast<int64_t>(2 + i));
     }
-    EXPECT_EQ(report.added, 6);
+    EXPECT_EQ(report.added, 7);
+    EXPECT_EQ(report.unreadable.size(), 1u);
     EXPECT_EQ(report.duplicates, std::vector<std::string>{"Disks\\Acme\\held.ssd"});
     ASSERT_EQ(report.tooLong.size(), 3u);
     const std::string summary = FolderScanSummary(report);
-    for (const char* part : {"6 titles were added", "already in the catalogue: 1",
-                             "too long for their fields: 3", "Publisher \"A Publisher Name Far",
+    for (const char* part : {"7 titles were added", "already in the catalogue: 1",
+                             "too long for their fields: 3", "names that are not text", "Publisher \"A Publisher Name Far",
                              "Software \"The Very Long", "Filepath \"Disks\\Acme\\Deeply"})
         EXPECT_NE(summary.find(part), std::string::npos) << part << "\n" << summary;
     ASSERT_FALSE(steps.empty());
@@ -122,7 +126,7 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     const FolderScanReport again = AddFolderOfSoftware(catalogue, (app / "Disks").string(),
                                                        app.path().string());
     EXPECT_EQ(again.added, 0);
-    EXPECT_EQ(again.duplicates.size(), 7u);
+    EXPECT_EQ(again.duplicates.size(), 8u);
     EXPECT_EQ(readCatalogue(catalogue).size(), records.size());
 }
 
