@@ -7,6 +7,7 @@
 #include <mdbtools.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -461,7 +462,11 @@ fs::path KeptJetFileName(const fs::path& file)
 void CheckCatalogueTables(const std::string& sqlitePath, const std::vector<std::string>& tables)
 {
     dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase(sqlitePath);
+    const std::vector<std::string> present = db.tableNames();
     for (const std::string& table : tables) {
+        if (std::none_of(present.begin(), present.end(),
+                         [&](const std::string& name) { return equalsIgnoringAsciiCase(name, table); }))
+            throw dao::DaoError(dao::errTableNotFound, "it has no table '" + table + "'");
         dao::Recordset r = db.OpenRecordset(table);
         for (const CatalogueField& field : kCatalogueFields) {
             bool found = false;
@@ -525,9 +530,12 @@ JetConversion ConvertJetFileInPlace(const std::string& path, const JetConversion
                   ".\n\nThe original file is kept as \"" + kept.string() + "\".";
         return JetConversion::Converted;
     } catch (const std::exception& e) {
+        std::string reason = e.what();
+        while (!reason.empty() && reason.back() == '.')
+            reason.pop_back();
         message = "The catalogue \"" + shownName +
                   "\" is a Jet database made by the Windows program, but it cannot be converted: " +
-                  e.what() + ".\n\nThe file has been left as it was.";
+                  reason + ".\n\nThe file has been left as it was.";
         return JetConversion::Failed;
     }
 }
