@@ -144,24 +144,23 @@ std::vector<std::string> FindSoftwareFiles(const std::string& folder, std::vecto
         unreadable.push_back(root.string() + ": " + ec.message());
         return files;
     }
-    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
-        if (ec) {
-            unreadable.push_back(it->path().string() + ": " + ec.message());
-            ec.clear();
-            continue;
-        }
+    for (const fs::recursive_directory_iterator end; it != end;) {
         const std::string name = it->path().filename().string();
-        if (!IsSoftwareFileName(name))
-            continue;
         std::error_code kindError;
-        if (!it->is_regular_file(kindError))
-            continue;
         const std::string path = it->path().string();
-        if (!isUtf8(path)) {
-            unreadable.push_back(path);
-            continue;
+        if (IsSoftwareFileName(name) && it->is_regular_file(kindError)) {
+            if (isUtf8(path))
+                files.push_back(path);
+            else
+                unreadable.push_back(path);
         }
-        files.push_back(path);
+        // A folder that fails part way ends the listing there (the iterator
+        // is then at its end); what was found so far is kept.
+        it.increment(ec);
+        if (ec) {
+            unreadable.push_back(path + ": " + ec.message());
+            break;
+        }
     }
     std::sort(files.begin(), files.end());
     return files;
