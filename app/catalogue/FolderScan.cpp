@@ -13,8 +13,10 @@
 
 namespace fs = std::filesystem;
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 constexpr std::string_view kSoftwareExtensions[] = {".ssd", ".dsd", ".img", ".bbc", ".uef", ".zip"};
 constexpr std::string_view kDiskExtensions[] = {".ssd", ".dsd", ".img", ".bbc"};
@@ -74,7 +76,10 @@ fs::path absoluteNormal(const std::string& path)
 
 } // namespace
 
-bool IsSoftwareFileName(std::string_view name) { return hasExtension(name, kSoftwareExtensions); }
+bool IsSoftwareFileName(std::string_view name)
+{
+    return hasExtension(name, kSoftwareExtensions);
+}
 
 std::string GetSingleDirName(std::string_view sScanString)
 {
@@ -134,7 +139,8 @@ ScannedSoftware ScanSoftwareFile(const std::string& file, const std::string& app
     return s;
 }
 
-std::vector<std::string> FindSoftwareFiles(const std::string& folder, std::vector<std::string>& unreadable)
+std::vector<std::string> FindSoftwareFiles(const std::string& folder,
+                                           std::vector<std::string>& unreadable)
 {
     std::vector<std::string> files;
     std::error_code ec;
@@ -167,7 +173,8 @@ std::vector<std::string> FindSoftwareFiles(const std::string& folder, std::vecto
 }
 
 FolderScanReport AddFolderOfSoftware(const std::string& databasePath, const std::string& folder,
-                                     const std::string& appFolder, const FolderScanProgress& progress)
+                                     const std::string& appFolder,
+                                     const FolderScanProgress& progress)
 {
     FolderScanReport report;
     const std::vector<std::string> files = FindSoftwareFiles(folder, report.unreadable);
@@ -238,7 +245,8 @@ FolderScanReport AddFolderOfSoftware(const std::string& databasePath, const std:
         }
         const ScannedSoftware& s = adding[i];
         table.AddNew();
-        table.setField("Publisher", dao::Value(s.Publisher.empty() ? std::string(" ") : s.Publisher));
+        table.setField("Publisher",
+                       dao::Value(s.Publisher.empty() ? std::string(" ") : s.Publisher));
         table.setField("Software", dao::Value(s.Software));
         table.setField("Genre", dao::Value(" "));
         table.setField("Filepath", dao::Value(s.Filepath));
@@ -273,8 +281,9 @@ std::string FolderScanSummary(const FolderScanReport& report)
                        (report.added == 1 ? " title was" : " titles were") +
                        " added to the catalogue.";
     if (!report.duplicates.empty())
-        text += "\n\nSkipped, already in the catalogue: " + std::to_string(report.duplicates.size()) +
-                listed(report.duplicates);
+        text +=
+            "\n\nSkipped, already in the catalogue: " + std::to_string(report.duplicates.size()) +
+            listed(report.duplicates);
     if (!report.tooLong.empty())
         text += "\n\nSkipped, too long for their fields: " + std::to_string(report.tooLong.size()) +
                 listed(report.tooLong);

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-namespace tavrin {
+namespace tavrin
+{
 
 // True for the names the program runs: ".ssd", ".dsd", ".img", ".bbc",
 // ".uef" and ".zip", in any letter case.

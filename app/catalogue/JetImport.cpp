@@ -22,8 +22,10 @@
 
 namespace fs = std::filesystem;
 
-namespace tavrin {
-namespace {
+namespace tavrin
+{
+namespace
+{
 
 constexpr size_t kHeaderMagicOffset = 4;
 constexpr std::string_view kJetMagic = "Standard Jet DB";
@@ -67,8 +69,7 @@ std::string quotedName(std::string_view name)
 void sqliteCheck(sqlite3* db, int rc, const char* what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
-        throw dao::DaoError(dao::errEngine,
-                            std::string(what) + ": " + sqlite3_errmsg(db) + ".");
+        throw dao::DaoError(dao::errEngine, std::string(what) + ": " + sqlite3_errmsg(db) + ".");
 }
 
 // Why the file cannot be a whole Jet database, judged from its size and its
@@ -150,7 +151,8 @@ std::vector<JetTableSummary> copyJetTables(const std::string& jetPath, const std
     }
 
     sqlite3* raw = nullptr;
-    const int openRc = sqlite3_open_v2(OsPath(target).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const int openRc =
+        sqlite3_open_v2(OsPath(target).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, SqliteCloser> db(raw);
     sqliteCheck(raw, openRc, "The new database cannot be opened");
     sqliteCheck(raw, sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr), "BEGIN");
@@ -163,7 +165,8 @@ std::vector<JetTableSummary> copyJetTables(const std::string& jetPath, const std
         for (unsigned c = 0; c < table->num_cols; ++c) {
             bound[c].col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
             bound[c].buffer.assign(kBindSize, 0);
-            mdb_bind_column(table, static_cast<int>(c + 1), bound[c].buffer.data(), &bound[c].length);
+            mdb_bind_column(table, static_cast<int>(c + 1), bound[c].buffer.data(),
+                            &bound[c].length);
             sql += c ? ",?" : "?";
         }
         sql += ")";
@@ -250,7 +253,8 @@ std::string encodeSummary(const std::vector<JetTableSummary>& tables)
 {
     std::string out;
     for (const JetTableSummary& t : tables)
-        out += "T\t" + t.name + "\t" + std::to_string(t.columns) + "\t" + std::to_string(t.rows) + "\n";
+        out += "T\t" + t.name + "\t" + std::to_string(t.columns) + "\t" + std::to_string(t.rows) +
+               "\n";
     return out;
 }
 
@@ -350,7 +354,10 @@ std::string runReader(const std::string& jetPath, const std::string& target)
     return report;
 }
 
-std::string fileNameOf(const fs::path& p) { return p.filename().string(); }
+std::string fileNameOf(const fs::path& p)
+{
+    return p.filename().string();
+}
 
 } // namespace
 
@@ -409,7 +416,8 @@ dao::Field JetColumnField(const std::string& name, int jetType, int jetTextBytes
     return f;
 }
 
-std::vector<JetTableSummary> ConvertJetToSqlite(const std::string& jetPath, const std::string& target)
+std::vector<JetTableSummary> ConvertJetToSqlite(const std::string& jetPath,
+                                                const std::string& target)
 {
     const fs::path jetFile = OsPath(jetPath);
     if (const std::string problem = jetFileProblem(jetFile); !problem.empty())
@@ -446,7 +454,8 @@ fs::path KeptJetFileName(const fs::path& file)
 {
     std::string stem = file.filename().string();
     std::string ext = ".mdb";
-    if (stem.size() >= 4 && equalsIgnoringAsciiCase(std::string_view(stem).substr(stem.size() - 4), ".mdb")) {
+    if (stem.size() >= 4 &&
+        equalsIgnoringAsciiCase(std::string_view(stem).substr(stem.size() - 4), ".mdb")) {
         ext = stem.substr(stem.size() - 4);
         stem.resize(stem.size() - 4);
     }
@@ -464,8 +473,9 @@ void CheckCatalogueTables(const std::string& sqlitePath, const std::vector<std::
     dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase(sqlitePath);
     const std::vector<std::string> present = db.tableNames();
     for (const std::string& table : tables) {
-        if (std::none_of(present.begin(), present.end(),
-                         [&](const std::string& name) { return equalsIgnoringAsciiCase(name, table); }))
+        if (std::none_of(present.begin(), present.end(), [&](const std::string& name) {
+                return equalsIgnoringAsciiCase(name, table);
+            }))
             throw dao::DaoError(dao::errTableNotFound, "it has no table '" + table + "'");
         dao::Recordset r = db.OpenRecordset(table);
         for (const CatalogueField& field : kCatalogueFields) {
@@ -473,8 +483,8 @@ void CheckCatalogueTables(const std::string& sqlitePath, const std::vector<std::
             for (const dao::Field& f : r.fieldDefs())
                 found = found || equalsIgnoringAsciiCase(f.Name, field.name);
             if (!found)
-                throw dao::DaoError(dao::errItemNotFound, "the table '" + table +
-                                                              "' has no field '" + field.name + "'");
+                throw dao::DaoError(dao::errItemNotFound,
+                                    "the table '" + table + "' has no field '" + field.name + "'");
         }
         r.Close();
     }
@@ -493,7 +503,8 @@ JetConversion ConvertJetFileInPlace(const std::string& path, const JetConversion
     fs::remove(building, ec);
     fs::remove(fs::path(building.string() + "-journal"), ec);
     try {
-        const std::vector<JetTableSummary> tables = ConvertJetToSqlite(real.string(), building.string());
+        const std::vector<JetTableSummary> tables =
+            ConvertJetToSqlite(real.string(), building.string());
         try {
             CheckCatalogueTables(building.string(), check.catalogueTables);
         } catch (...) {

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-namespace tavrin {
+namespace tavrin
+{
 
 // True when the bytes start with the header of a Jet (or Access ACE)
 // database: page 0 carries "Standard Jet DB" or "Standard ACE DB" at
@@ -44,7 +45,8 @@ struct JetTableSummary {
 // table of the new file holds as many records as were read. Runs the reader
 // in a child process, so that a damaged file cannot take the program down.
 // Throws dao::DaoError with a readable reason; `target` is then removed.
-std::vector<JetTableSummary> ConvertJetToSqlite(const std::string& jetPath, const std::string& target);
+std::vector<JetTableSummary> ConvertJetToSqlite(const std::string& jetPath,
+                                                const std::string& target);
 
 // The place where the Jet file is kept after a conversion: "bbc.mdb" gives
 // "bbc.jet.mdb", a file without ".mdb" gets ".jet.mdb" added; when that name

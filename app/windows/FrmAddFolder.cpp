@@ -7,14 +7,15 @@
 #include <QApplication>
 #include <QProgressDialog>
 
-namespace tavrin {
+namespace tavrin
+{
 
 bool AddFolderWithProgress(QWidget* parent, Prompt& prompt, const std::string& databasePath,
                            const std::string& folder, const std::string& appFolder)
 {
-    QProgressDialog progress(QStringLiteral("Adding the software in \"%1\"...")
-                                 .arg(QString::fromStdString(folder)),
-                             QStringLiteral("Stop"), 0, 1, parent);
+    QProgressDialog progress(
+        QStringLiteral("Adding the software in \"%1\"...").arg(QString::fromStdString(folder)),
+        QStringLiteral("Stop"), 0, 1, parent);
     progress.setObjectName(QStringLiteral("frmAddFolder"));
     progress.setWindowTitle(QString::fromUtf8(kProgramTitle));
     progress.setWindowModality(Qt::WindowModal);

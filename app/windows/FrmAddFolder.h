@@ -6,7 +6,8 @@
 
 class QWidget;
 
-namespace tavrin {
+namespace tavrin
+{
 
 class Prompt;
 

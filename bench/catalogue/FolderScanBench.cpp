@@ -19,8 +19,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,7 +28,8 @@
 namespace fs = std::filesystem;
 using namespace tavrin;
 
-namespace {
+namespace
+{
 
 // 100 publishers of 100 titles: eight in ten DFS disks with a title (some
 // in a folder of their own below the publisher), one tape, one zip. Each
@@ -36,8 +37,8 @@ namespace {
 // reads no further.
 fs::path softwareTree(int files)
 {
-    const fs::path root = fs::temp_directory_path() / "tavrin-bench" /
-                          ("software-" + std::to_string(files));
+    const fs::path root =
+        fs::temp_directory_path() / "tavrin-bench" / ("software-" + std::to_string(files));
     const fs::path done = root / ".complete";
     if (fs::exists(done))
         return root;
@@ -54,14 +55,17 @@ fs::path softwareTree(int files)
         fs::create_directories(folder);
         const std::string stem = "title" + std::to_string(i);
         const int kind = i % 10;
-        std::ofstream out(folder / (stem + (kind == 8 ? ".uef" : kind == 9 ? ".zip" : ".ssd")),
+        std::ofstream out(folder / (stem + (kind == 8   ? ".uef"
+                                            : kind == 9 ? ".zip"
+                                                        : ".ssd")),
                           std::ios::binary);
         if (kind < 8) {
             const std::string title = "GAME " + std::to_string(rng() % 10000000);
             std::fill(image.begin(), image.begin() + 8, ' ');
             std::fill(image.begin() + 0x100, image.begin() + 0x104, ' ');
             WriteCatalogueTitle(image, title);
-            out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+            out.write(reinterpret_cast<const char*>(image.data()),
+                      static_cast<std::streamsize>(image.size()));
         } else {
             out << "UEF File!";
         }

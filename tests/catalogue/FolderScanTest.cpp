@@ -1,16 +1,18 @@
 // Adding a folder of disk and tape images to the catalogue.
 
+#include "catalogue/FolderScan.h"
 #include "CatalogueFixture.h"
 #include "TempDir.h"
-#include "catalogue/FolderScan.h"
 #include "diskimage/DiskCatalogue.h"
 
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 
-namespace tavrin::test {
-namespace {
+namespace tavrin::test
+{
+namespace
+{
 
 // A blank DFS image with the given title bytes.
 std::string dfsImage(const std::string& title)
@@ -62,9 +64,10 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     TempDir app;
     const std::string longTitleName = "The Very Long Title Of A Game Beyond Forty";
     app.write("Disks/Acme/elite.ssd", dfsImage("ELITE"));
-    app.write("Disks/Acme/Arcade/FROGGER.SSD", dfsImage(""));   // blank title: the file name
-    app.write("Disks/Acme/ctrl.dsd", dfsImage("A\x01" "B"));     // no showable title
-    app.write("Disks/Acme/held.ssd", dfsImage("HELD"));          // already catalogued
+    app.write("Disks/Acme/Arcade/FROGGER.SSD", dfsImage("")); // blank title: the file name
+    app.write("Disks/Acme/ctrl.dsd", dfsImage("A\x01"
+                                              "B"));    // no showable title
+    app.write("Disks/Acme/held.ssd", dfsImage("HELD")); // already catalogued
     app.write("Disks/Acme/" + longTitleName + ".uef", "UEF File!");
     app.write("Disks/Acme/Deeply/Nested/Folders/Here/Lives/game01.ssd", dfsImage("DEEP"));
     app.write("Disks/A Publisher Name Far Too Long For It/x.ssd", dfsImage("X"));
@@ -74,19 +77,19 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     app.write("Disks/Superior/short.ssd", "tiny"); // too short for a title: the file name
     fs::create_directories(app / "Disks/Superior/folder.ssd"); // a folder, not a file
     app.write("Disks/Éditions Spéciales/Zoé.uef", "UEF File!");
-    app.write("Disks/Superior/bad\xFF.ssd", dfsImage("BAD"));  // a name that is no text
+    app.write("Disks/Superior/bad\xFF.ssd", dfsImage("BAD")); // a name that is no text
 
     const std::string catalogue = (app / "bbc.mdb").string();
-    writeCatalogue(catalogue, {Record{"Acme", "Held", " ", "Disks\\acme\\HELD.ssd", "0", "0", {}, 0},
-                               Record{"Other", "Other", " ", "Disks\\other.ssd", "0", "0", {}, 1}});
+    writeCatalogue(catalogue,
+                   {Record{"Acme", "Held", " ", "Disks\\acme\\HELD.ssd", "0", "0", {}, 0},
+                    Record{"Other", "Other", " ", "Disks\\other.ssd", "0", "0", {}, 1}});
 
     std::vector<std::pair<int, int>> steps;
-    const FolderScanReport report =
-        AddFolderOfSoftware(catalogue, (app / "Disks").string(), app.path().string(),
-                            [&](int done, int total) {
-                                steps.emplace_back(done, total);
-                                return true;
-                            });
+    const FolderScanReport report = AddFolderOfSoftware(
+        catalogue, (app / "Disks").string(), app.path().string(), [&](int done, int total) {
+            steps.emplace_back(done, total);
+            return true;
+        });
 
     const std::vector<Record> records = readCatalogue(catalogue);
     const std::vector<std::array<std::string, 3>> expected = {
@@ -115,16 +118,17 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     EXPECT_EQ(report.duplicates, std::vector<std::string>{"Disks\\Acme\\held.ssd"});
     ASSERT_EQ(report.tooLong.size(), 3u);
     const std::string summary = FolderScanSummary(report);
-    for (const char* part : {"7 titles were added", "already in the catalogue: 1",
-                             "too long for their fields: 3", "names that are not text", "Publisher \"A Publisher Name Far",
-                             "Software \"The Very Long", "Filepath \"Disks\\Acme\\Deeply"})
+    for (const char* part :
+         {"7 titles were added", "already in the catalogue: 1", "too long for their fields: 3",
+          "names that are not text", "Publisher \"A Publisher Name Far", "Software \"The Very Long",
+          "Filepath \"Disks\\Acme\\Deeply"})
         EXPECT_NE(summary.find(part), std::string::npos) << part << "\n" << summary;
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back().first, steps.back().second);
 
     // Again: everything is there already.
-    const FolderScanReport again = AddFolderOfSoftware(catalogue, (app / "Disks").string(),
-                                                       app.path().string());
+    const FolderScanReport again =
+        AddFolderOfSoftware(catalogue, (app / "Disks").string(), app.path().string());
     EXPECT_EQ(again.added, 0);
     EXPECT_EQ(again.duplicates.size(), 8u);
     EXPECT_EQ(readCatalogue(catalogue).size(), records.size());
@@ -138,9 +142,9 @@ TEST(FolderScan, AStoppedScanWritesNothing)
     const std::string catalogue = (app / "bbc.mdb").string();
     writeCatalogue(catalogue, {Record{"A", "B", " ", "x.ssd", "0", "0", {}, 0}});
     for (int stopAt : {0, 64, 150}) {
-        const FolderScanReport report = AddFolderOfSoftware(
-            catalogue, (app / "Disks").string(), app.path().string(),
-            [&](int done, int) { return done < stopAt; });
+        const FolderScanReport report =
+            AddFolderOfSoftware(catalogue, (app / "Disks").string(), app.path().string(),
+                                [&](int done, int) { return done < stopAt; });
         EXPECT_TRUE(report.cancelled) << stopAt;
         EXPECT_EQ(readCatalogue(catalogue).size(), 1u) << stopAt;
     }

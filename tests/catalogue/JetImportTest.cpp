@@ -1,9 +1,9 @@
 // The Jet reader and the conversion of Jet catalogues, on a real Jet 3 file
 // (Northwind), compared with what mdbtools' own mdb-export prints.
 
+#include "catalogue/JetImport.h"
 #include "CatalogueFixture.h"
 #include "TempDir.h"
-#include "catalogue/JetImport.h"
 
 #include <gtest/gtest.h>
 #include <mdbtools.h>
@@ -17,8 +17,10 @@
 
 namespace fs = std::filesystem;
 
-namespace tavrin::test {
-namespace {
+namespace tavrin::test
+{
+namespace
+{
 
 const char* const kNwind = TAVRIN_JET_TESTDATA;
 
@@ -115,8 +117,9 @@ std::vector<std::vector<CsvCell>> parseCsv(const std::string& csv)
 
 std::vector<std::vector<CsvCell>> mdbExport(const fs::path& file, const std::string& table)
 {
-    return parseCsv(run("mdb-export -0 '\\N' -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
-                        shellQuoted(file.string()) + " " + shellQuoted(table)));
+    return parseCsv(
+        run("mdb-export -0 '\\N' -D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' -b hex " +
+            shellQuoted(file.string()) + " " + shellQuoted(table)));
 }
 
 std::string hex(const void* data, int size)
@@ -141,8 +144,8 @@ void expectTableEqualsExport(sqlite3* db, const fs::path& jet, const std::string
     ASSERT_FALSE(exported.empty());
     sqlite3_stmt* s = nullptr;
     std::string quoted = "\"" + table + "\"";
-    ASSERT_EQ(sqlite3_prepare_v2(db, ("SELECT * FROM " + quoted + " ORDER BY rowid").c_str(), -1, &s,
-                                 nullptr),
+    ASSERT_EQ(sqlite3_prepare_v2(db, ("SELECT * FROM " + quoted + " ORDER BY rowid").c_str(), -1,
+                                 &s, nullptr),
               SQLITE_OK);
     const int columns = sqlite3_column_count(s);
     ASSERT_EQ(static_cast<size_t>(columns), exported[0].size());
@@ -189,7 +192,7 @@ TEST(JetImport, RecognisesJetHeaders)
     const Case cases[] = {
         {jet3, true},
         {std::string("\0\1\0\0Standard ACE DB\0", 20), true},
-        {jet3.substr(0, 18), false},                 // cut inside the magic
+        {jet3.substr(0, 18), false},                   // cut inside the magic
         {std::string("SQLite format 3\0", 16), false}, // the converted form
         {"", false},
         {std::string("\0\1\0\0standard jet db\0", 20), false},
@@ -213,12 +216,12 @@ TEST(JetImport, MapsJetColumnTypesToFieldTypes)
         int size;
     };
     const Case cases[] = {
-        {MDB_TEXT, 40, false, dao::dbText, 40},   {MDB_TEXT, 80, true, dao::dbText, 40},
-        {MDB_MEMO, 0, false, dao::dbMemo, 0},     {MDB_OLE, 0, false, dao::dbMemo, 0},
-        {MDB_BINARY, 8, false, dao::dbMemo, 0},   {MDB_BOOL, 0, false, dao::dbNumeric, 0},
-        {MDB_BYTE, 1, false, dao::dbNumeric, 0},  {MDB_INT, 2, false, dao::dbNumeric, 0},
-        {MDB_LONGINT, 4, false, dao::dbNumeric, 0}, {MDB_MONEY, 8, false, dao::dbNumeric, 0},
-        {MDB_FLOAT, 4, false, dao::dbNumeric, 0}, {MDB_DOUBLE, 8, false, dao::dbNumeric, 0},
+        {MDB_TEXT, 40, false, dao::dbText, 40},      {MDB_TEXT, 80, true, dao::dbText, 40},
+        {MDB_MEMO, 0, false, dao::dbMemo, 0},        {MDB_OLE, 0, false, dao::dbMemo, 0},
+        {MDB_BINARY, 8, false, dao::dbMemo, 0},      {MDB_BOOL, 0, false, dao::dbNumeric, 0},
+        {MDB_BYTE, 1, false, dao::dbNumeric, 0},     {MDB_INT, 2, false, dao::dbNumeric, 0},
+        {MDB_LONGINT, 4, false, dao::dbNumeric, 0},  {MDB_MONEY, 8, false, dao::dbNumeric, 0},
+        {MDB_FLOAT, 4, false, dao::dbNumeric, 0},    {MDB_DOUBLE, 8, false, dao::dbNumeric, 0},
         {MDB_NUMERIC, 17, false, dao::dbNumeric, 0}, {MDB_DATETIME, 8, false, dao::dbText, 19},
         {MDB_REPID, 16, false, dao::dbText, 38},
     };
@@ -379,9 +382,9 @@ TEST(JetImport, ConvertsThroughASymbolicLink)
     const fs::path real = copyNwind(dir, "store.mdb");
     fs::create_symlink(real, dir / "bbc.mdb");
     std::string message;
-    ASSERT_EQ(ConvertJetFileInPlace((dir / "bbc.mdb").string(), JetConversionCheck{}, "bbc.mdb",
-                                    message),
-              JetConversion::Converted)
+    ASSERT_EQ(
+        ConvertJetFileInPlace((dir / "bbc.mdb").string(), JetConversionCheck{}, "bbc.mdb", message),
+        JetConversion::Converted)
         << message;
     EXPECT_TRUE(fs::is_symlink(dir / "bbc.mdb"));
     EXPECT_FALSE(IsJetFile(real.string()));

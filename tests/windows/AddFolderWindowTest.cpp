@@ -9,10 +9,13 @@
 
 namespace fs = std::filesystem;
 
-namespace tavrin::test {
-namespace {
+namespace tavrin::test
+{
+namespace
+{
 
-class AddFolderWindowTest : public WindowTest {
+class AddFolderWindowTest : public WindowTest
+{
 };
 
 TEST_F(AddFolderWindowTest, AJetCatalogueThatIsNoCatalogueStopsTheStartAndStays)
@@ -47,8 +50,9 @@ TEST_F(AddFolderWindowTest, AddingAFolderReloadsTheGridAndShowsTheSummary)
     EXPECT_EQ(w.f.MSFlexGrid.Rows(), 5);
     bool found = false;
     for (int r = 0; r < w.f.MSFlexGrid.Rows(); ++r)
-        found = found || (w.f.MSFlexGrid.TextMatrix(r, colSoftware) == "REPTON" &&
-                          w.f.MSFlexGrid.TextMatrix(r, colFilepath) == "Disks\\Superior\\repton.ssd");
+        found =
+            found || (w.f.MSFlexGrid.TextMatrix(r, colSoftware) == "REPTON" &&
+                      w.f.MSFlexGrid.TextMatrix(r, colFilepath) == "Disks\\Superior\\repton.ssd");
     EXPECT_TRUE(found);
 }
 
