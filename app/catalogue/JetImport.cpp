@@ -190,11 +190,17 @@ std::vector<JetTableSummary> copyJetTables(const std::string& jetPath, const std
                     size_t size = 0;
                     void* ole = mdb_ole_read_full(mdb.get(), b.col, &size);
                     if (!ole) {
+                        // Nothing read: an empty value, or one whose pages
+                        // are lost, which is not passed off as empty.
+                        if ((mdb_get_int32(b.buffer.data(), 0) & 0x3FFFFFFF) != 0)
+                            throw dao::DaoError(dao::errUnrecognizedFormat,
+                                                "a value of '" + std::string(b.col->name) +
+                                                    "' in table '" + t.name + "' cannot be read");
                         sqlite3_bind_zeroblob(rawStmt, n, 0);
                         continue;
                     }
                     sqlite3_bind_blob64(rawStmt, n, ole, size, SQLITE_TRANSIENT);
-                    free(ole);
+                    g_free(ole);
                     continue;
                 }
                 if (type != MDB_BOOL && b.length == 0) {
