@@ -3,6 +3,7 @@
 #include "InternetDownload.h"
 #include "InternetSources.h"
 #include "catalogue/Dao.h"
+#include "catalogue/JetImport.h"
 #include "core/FileHelpers.h"
 #include "core/Form1State.h"
 #include "core/Paths.h"
@@ -159,6 +160,15 @@ void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& dow
     }
     unzip.reset();
 
+    // An archive may hold the Windows program's form of the database (a Jet
+    // file): it is converted before it is checked and installed.
+    std::string converted;
+    if (FileExists(unpacked) &&
+        ConvertJetFileInPlace(unpacked, InternetCatalogueCheck(), kDatabase, converted) ==
+            JetConversion::Failed) {
+        message(prompt, "Failed to unzip the internet database!");
+        return;
+    }
     std::string why;
     if (!FileExists(unpacked) || !IsInternetCatalogue(unpacked, &why)) {
         message(prompt, "Failed to unzip the internet database!");

@@ -2,6 +2,7 @@
 
 #include "CataloguePanel.h"
 #include "FrmAbout.h"
+#include "FrmAddFolder.h"
 #include "FrmCreateImg.h"
 #include "FrmDialog.h"
 #include "FrmEditDatabase.h"
@@ -16,6 +17,7 @@
 #include "Twips.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Dao.h"
+#include "catalogue/JetImport.h"
 #include "core/Configuration.h"
 #include "core/FileHelpers.h"
 #include "core/Paths.h"
@@ -26,6 +28,7 @@
 #include "launch/VarnockComponent.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -324,6 +327,8 @@ void Form1::buildMenus()
     item(mnuFile, mnuNewDatabase, "mnuNewDatabase", "&New database", &Form1::mnuNewDatabase_Click);
     item(mnuFile, mnuSortExit, "mnuSortExit", "&Sort database and exit", &Form1::mnuSortExit_Click);
     item(mnuFile, mnuCreateImg, "mnuCreateImg", "&Create .img file", &Form1::mnuCreateImg_Click);
+    item(mnuFile, mnuAddFolder, "mnuAddFolder", "&Add a folder of software...",
+         &Form1::mnuAddFolder_Click);
     item(mnuFile, mnuExit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -501,6 +506,18 @@ void Form1::followReloadedCatalogue()
 
 void Form1::loadCatalogue()
 {
+    // A catalogue made by the Windows program (a Jet database) is converted
+    // once; one that cannot be read stays as it is and stops the start.
+    std::string converted;
+    switch (ConvertJetFileInPlace(f.sLocalDatabase, converted)) {
+    case JetConversion::Converted:
+        prompt_->messageBox(converted, PromptButtons::Ok, PromptIcon::Information);
+        break;
+    case JetConversion::Failed:
+        throw dao::DaoError(dao::errUnrecognizedFormat, converted);
+    case JetConversion::NotJet:
+        break;
+    }
     // A first run without a catalogue starts with a new, empty one.
     if (!FileExists(f.sLocalDatabase)) {
         f.sDatabaseFile = f.sLocalDatabase;
@@ -767,6 +784,33 @@ void Form1::runInternetUpdate()
 }
 
 void Form1::mnuDownloadInternetDatabase_Click() { runInternetUpdate(); }
+
+void Form1::mnuAddFolder_Click()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Add a folder of software"),
+        QString::fromStdString(OsPathString(f.sDiskImages)));
+    if (!folder.isEmpty())
+        addFolderOfSoftware(folder.toStdString());
+}
+
+void Form1::addFolderOfSoftware(const std::string& folder)
+{
+    std::error_code ec;
+    const std::string appFolder =
+        f.sAppPath.empty() ? std::filesystem::current_path(ec).string() : f.sAppPath;
+    if (!AddFolderWithProgress(this, *prompt_, f.sLocalDatabase, folder, appFolder) || f.boolInternet)
+        return;
+    try {
+        TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
+    } catch (const dao::DaoError& e) {
+        prompt_->messageBox("The catalogue \"" + f.sLocalDatabase + "\" cannot be read.\n\n" +
+                                e.what(),
+                            PromptButtons::Ok, PromptIcon::Critical);
+        return;
+    }
+    followReloadedCatalogue();
+}
 
 void Form1::mnuNewDatabase_Click()
 {

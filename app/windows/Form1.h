@@ -97,6 +97,10 @@ public:
     void mnuNewDatabase_Click();
     void mnuSortExit_Click();
     void mnuCreateImg_Click();
+    void mnuAddFolder_Click();
+    // Adds the software below `folder` to the local catalogue and reloads
+    // the grid (the menu item, once the folder is chosen).
+    void addFolderOfSoftware(const std::string& folder);
     void mnuExit_Click();
     void mnuProperties_Click();
     void mnuBeebEm_Click();
@@ -134,6 +138,7 @@ public:
     QAction* mnuNewDatabase = nullptr;
     QAction* mnuSortExit = nullptr;
     QAction* mnuCreateImg = nullptr;
+    QAction* mnuAddFolder = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuProperties = nullptr;

@@ -4,6 +4,7 @@
 #include "PictureButton.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Dao.h"
+#include "catalogue/JetImport.h"
 #include "internet/InternetSources.h"
 
 #include <QHBoxLayout>
@@ -101,6 +102,19 @@ void FrmInternetSourceSelect::cmdOK_Click()
     hide();
     f.MSFlexGrid.Clear();
     try {
+        // A reference catalogue made by the Windows program (a Jet database)
+        // is converted once; one that cannot be read stays as it is.
+        std::string converted;
+        switch (ConvertJetFileInPlace(f.sInternetDatabase, InternetCatalogueCheck(),
+                                      "internet.mdb", converted)) {
+        case JetConversion::Converted:
+            form_.prompt().messageBox(converted, PromptButtons::Ok, PromptIcon::Information);
+            break;
+        case JetConversion::Failed:
+            throw dao::DaoError(dao::errUnrecognizedFormat, converted);
+        case JetConversion::NotJet:
+            break;
+        }
         TransferFromAccess(f, f.sInternetDatabase, f.sDbTable);
     } catch (const dao::DaoError& e) {
         form_.prompt().messageBox("The list of \"" + std::string(source.label) +

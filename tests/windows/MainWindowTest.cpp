@@ -113,6 +113,7 @@ TEST_F(MainWindowTest, MenuCaptionsInOrder)
                          "&New database mnuNewDatabase",
                          "&Sort database and exit mnuSortExit",
                          "&Create .img file mnuCreateImg",
+                         "&Add a folder of software... mnuAddFolder",
                          "&Exit mnuExit",
                          "&Properties mnuProperties",
                          "- mnuOptionsSep1",

@@ -1,0 +1,296 @@
+#include "FolderScan.h"
+
+#include "Catalogue.h"
+#include "Dao.h"
+#include "core/Paths.h"
+#include "core/TextHelpers.h"
+#include "diskimage/DiskImageFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <span>
+#include <unordered_set>
+
+namespace fs = std::filesystem;
+
+namespace tavrin
+{
+namespace
+{
+
+constexpr std::string_view kSoftwareExtensions[] = {".ssd", ".dsd", ".img", ".bbc", ".uef", ".zip"};
+constexpr std::string_view kDiskExtensions[] = {".ssd", ".dsd", ".img", ".bbc"};
+
+bool hasExtension(std::string_view name, std::span<const std::string_view> extensions)
+{
+    if (name.size() < 4)
+        return false;
+    const std::string_view ext = name.substr(name.size() - 4);
+    return std::any_of(extensions.begin(), extensions.end(),
+                       [&](std::string_view e) { return equalsIgnoringAsciiCase(ext, e); });
+}
+
+bool isUtf8(std::string_view text)
+{
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = utf8SequenceLength(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+// A title worth showing: some character other than a space, and no control
+// characters.
+bool isShowableTitle(std::string_view title)
+{
+    bool visible = false;
+    for (unsigned char c : title) {
+        if (c < 0x20 || c == 0x7F)
+            return false;
+        visible = visible || c != ' ';
+    }
+    return visible && isUtf8(title);
+}
+
+std::string withoutTrailingSpaces(std::string text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+fs::path absoluteNormal(const std::string& path)
+{
+    std::error_code ec;
+    fs::path p = fs::absolute(OsPath(path), ec);
+    if (ec)
+        p = OsPath(path);
+    p = p.lexically_normal();
+    // No trailing separator, so that prefixes compare part by part.
+    if (!p.has_filename() && p.has_parent_path() && p != p.root_path())
+        p = p.parent_path();
+    return p;
+}
+
+} // namespace
+
+bool IsSoftwareFileName(std::string_view name)
+{
+    return hasExtension(name, kSoftwareExtensions);
+}
+
+std::string GetSingleDirName(std::string_view sScanString)
+{
+    size_t i = sScanString.size();
+    while (i > 0 && !isPathSeparator(sScanString[i - 1]))
+        --i;
+    return std::string(sScanString.substr(i));
+}
+
+std::string CataloguePathOf(const std::string& file, const std::string& appFolder)
+{
+    const fs::path f = absoluteNormal(file);
+    const fs::path app = absoluteNormal(appFolder);
+    auto fi = f.begin();
+    for (auto ai = app.begin(); ai != app.end(); ++ai, ++fi) {
+        if (fi == f.end() || *fi != *ai)
+            return f.string(); // outside the application folder: the whole path
+    }
+    std::string stored;
+    for (; fi != f.end(); ++fi) {
+        if (!stored.empty())
+            stored += '\\';
+        stored += fi->string();
+    }
+    return stored;
+}
+
+std::string CataloguePathKey(std::string_view path)
+{
+    std::string key(path);
+    for (char& c : key) {
+        if (c == '/')
+            c = '\\';
+        else
+            c = static_cast<char>(foldAsciiCase(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+ScannedSoftware ScanSoftwareFile(const std::string& file, const std::string& appFolder)
+{
+    ScannedSoftware s;
+    const fs::path p = absoluteNormal(file);
+    s.Publisher = p.parent_path().filename().string();
+    s.Filepath = CataloguePathOf(file, appFolder);
+    const std::string name = p.filename().string();
+    if (hasExtension(name, kDiskExtensions)) {
+        const DiskImageHead head = ReadDiskImageHead(p.string());
+        if (head.ok() && !CheckDfsImage(head.bytes, head.size)) {
+            std::string title = withoutTrailingSpaces(ReadCatalogueTitle(head.bytes));
+            if (isShowableTitle(title))
+                s.Software = std::move(title);
+        }
+    }
+    if (s.Software.empty())
+        s.Software = p.stem().string();
+    return s;
+}
+
+std::vector<std::string> FindSoftwareFiles(const std::string& folder,
+                                           std::vector<std::string>& unreadable)
+{
+    std::vector<std::string> files;
+    std::error_code ec;
+    const fs::path root = absoluteNormal(folder);
+    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
+    if (ec) {
+        unreadable.push_back(root.string() + ": " + ec.message());
+        return files;
+    }
+    for (const fs::recursive_directory_iterator end; it != end;) {
+        const std::string name = it->path().filename().string();
+        std::error_code kindError;
+        const std::string path = it->path().string();
+        if (IsSoftwareFileName(name) && it->is_regular_file(kindError)) {
+            if (isUtf8(path))
+                files.push_back(path);
+            else
+                unreadable.push_back(path);
+        }
+        // A folder that fails part way ends the listing there (the iterator
+        // is then at its end); what was found so far is kept.
+        it.increment(ec);
+        if (ec) {
+            unreadable.push_back(path + ": " + ec.message());
+            break;
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+FolderScanReport AddFolderOfSoftware(const std::string& databasePath, const std::string& folder,
+                                     const std::string& appFolder,
+                                     const FolderScanProgress& progress)
+{
+    FolderScanReport report;
+    const std::vector<std::string> files = FindSoftwareFiles(folder, report.unreadable);
+    const int total = static_cast<int>(files.size());
+    // Listing, reading and writing count as one step a file each.
+    auto going = [&](int done) { return !progress || progress(done, 2 * total); };
+    if (!going(0)) {
+        report.cancelled = true;
+        return report;
+    }
+
+    dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase(databasePath);
+    dao::Recordset table = db.OpenRecordset(kCatalogueTable);
+    std::unordered_set<std::string> held;
+    const int pathOrdinal = table.FieldOrdinal("Filepath");
+    table.forEachRecord({pathOrdinal}, [&](const std::vector<dao::FieldView>& fields) {
+        if (!fields[0].isNull && !fields[0].isNumber)
+            held.insert(CataloguePathKey(fields[0].text));
+    });
+    long nextIndex = table.RecordCount();
+
+    struct Limit {
+        const char* field;
+        size_t size;
+    };
+    const auto sizeOf = [](const char* name) {
+        for (const CatalogueField& f : kCatalogueFields)
+            if (std::string_view(f.name) == name)
+                return static_cast<size_t>(f.size);
+        return size_t{0};
+    };
+    const Limit limits[] = {{"Publisher", sizeOf("Publisher")},
+                            {"Software", sizeOf("Software")},
+                            {"Filepath", sizeOf("Filepath")}};
+
+    std::vector<ScannedSoftware> adding;
+    for (int i = 0; i < total; ++i) {
+        if (i % 64 == 0 && !going(i)) {
+            report.cancelled = true;
+            return report;
+        }
+        ScannedSoftware s = ScanSoftwareFile(files[i], appFolder);
+        if (!held.insert(CataloguePathKey(s.Filepath)).second) {
+            report.duplicates.push_back(s.Filepath);
+            continue;
+        }
+        const std::string* values[] = {&s.Publisher, &s.Software, &s.Filepath};
+        bool fits = true;
+        for (size_t k = 0; k < std::size(limits); ++k) {
+            const size_t length = utf8CharacterCount(*values[k]);
+            if (length > limits[k].size) {
+                report.tooLong.push_back(s.Filepath + ": " + limits[k].field + " \"" + *values[k] +
+                                         "\" has " + std::to_string(length) + " characters, " +
+                                         std::to_string(limits[k].size) + " fit");
+                fits = false;
+                break;
+            }
+        }
+        if (fits)
+            adding.push_back(std::move(s));
+    }
+    db.BeginTrans();
+    for (size_t i = 0; i < adding.size(); ++i) {
+        if (i % 64 == 0 && !going(total + static_cast<int>(i))) {
+            db.Rollback();
+            report.cancelled = true;
+            return report;
+        }
+        const ScannedSoftware& s = adding[i];
+        table.AddNew();
+        table.setField("Publisher",
+                       dao::Value(s.Publisher.empty() ? std::string(" ") : s.Publisher));
+        table.setField("Software", dao::Value(s.Software));
+        table.setField("Genre", dao::Value(" "));
+        table.setField("Filepath", dao::Value(s.Filepath));
+        table.setField("Data1", dao::Value("0"));
+        table.setField("Data2", dao::Value("0"));
+        table.setField("Index", dao::Value(static_cast<int64_t>(nextIndex++)));
+        table.Update();
+    }
+    db.CommitTrans();
+    table.Close();
+    db.Close();
+    report.added = static_cast<int>(adding.size());
+    going(2 * total);
+    return report;
+}
+
+std::string FolderScanSummary(const FolderScanReport& report)
+{
+    if (report.cancelled)
+        return "The folder scan was stopped; nothing was added to the catalogue.";
+    // A list of names, the first few in full.
+    auto listed = [](const std::vector<std::string>& items) {
+        constexpr size_t kShown = 10;
+        std::string text;
+        for (size_t i = 0; i < items.size() && i < kShown; ++i)
+            text += "\n  " + items[i];
+        if (items.size() > kShown)
+            text += "\n  ... and " + std::to_string(items.size() - kShown) + " more";
+        return text;
+    };
+    std::string text = std::to_string(report.added) +
+                       (report.added == 1 ? " title was" : " titles were") +
+                       " added to the catalogue.";
+    if (!report.duplicates.empty())
+        text +=
+            "\n\nSkipped, already in the catalogue: " + std::to_string(report.duplicates.size()) +
+            listed(report.duplicates);
+    if (!report.tooLong.empty())
+        text += "\n\nSkipped, too long for their fields: " + std::to_string(report.tooLong.size()) +
+                listed(report.tooLong);
+    if (!report.unreadable.empty())
+        text += "\n\nSkipped, names that are not text or folders that cannot be read: " +
+                std::to_string(report.unreadable.size()) + listed(report.unreadable);
+    return text;
+}
+
+} // namespace tavrin

@@ -1,0 +1,74 @@
+#pragma once
+// Adding a folder of software to the catalogue: one record for every disk or
+// tape image below the folder that the catalogue does not hold yet.
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrin
+{
+
+// True for the names the program runs: ".ssd", ".dsd", ".img", ".bbc",
+// ".uef" and ".zip", in any letter case.
+bool IsSoftwareFileName(std::string_view name);
+
+// The name of the last folder of a path: everything after its last
+// separator ("\" or "/"), "" when the path ends in one.
+std::string GetSingleDirName(std::string_view sScanString);
+
+// The path stored for a file: relative to the application folder with "\"
+// between its parts, as the catalogue keeps paths ("Disks\Acme\game.ssd").
+// A file outside the application folder keeps its whole path.
+std::string CataloguePathOf(const std::string& file, const std::string& appFolder);
+
+// The key by which two stored paths name the same file: separators as "\",
+// letters folded to lower case.
+std::string CataloguePathKey(std::string_view path);
+
+// One record the scan would add.
+struct ScannedSoftware {
+    std::string Publisher;
+    std::string Software;
+    std::string Filepath;
+};
+
+// The record for one image file: Publisher from the folder that holds it,
+// Software from the DFS title of a disk image that has one (printable and
+// not blank), else the file name without its extension.
+ScannedSoftware ScanSoftwareFile(const std::string& file, const std::string& appFolder);
+
+// What a scan did.
+struct FolderScanReport {
+    int added = 0;
+    std::vector<std::string> duplicates; // already in the catalogue (stored paths)
+    std::vector<std::string> tooLong;    // "path: field" of what did not fit a field
+    std::vector<std::string> unreadable; // names that are no text, files that could not be listed
+    bool cancelled = false;              // the user stopped it: nothing was written
+};
+
+// Called as the scan goes on with the files done and the files in all;
+// returns false to stop (nothing is then written).
+using FolderScanProgress = std::function<bool(int done, int total)>;
+
+// Every image file below `folder` (the folder itself and all folders below
+// it; symbolic links to folders are not followed), sorted by path. Names
+// that are no UTF-8 text are listed in `unreadable`.
+std::vector<std::string> FindSoftwareFiles(const std::string& folder,
+                                           std::vector<std::string>& unreadable);
+
+// Adds to the catalogue `databasePath` (table "BBCSoftware") one record per
+// image file below `folder` whose stored path the catalogue does not hold:
+// Genre " ", Data1 and Data2 "0", Index continuing the numbering. Records
+// whose texts do not fit their fields are skipped and reported. All records
+// go in one transaction. Throws dao::DaoError when the catalogue cannot be
+// read or written; nothing is then added.
+FolderScanReport AddFolderOfSoftware(const std::string& databasePath, const std::string& folder,
+                                     const std::string& appFolder,
+                                     const FolderScanProgress& progress = {});
+
+// The summary shown to the user after a scan.
+std::string FolderScanSummary(const FolderScanReport& report);
+
+} // namespace tavrin
