@@ -15,6 +15,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavrin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
+    // Lets the desktop match the windows to the installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tavrin.Tavrin"));
 
     // The application folder: the program's own folder when it is portable,
     // a per-user folder (filled on first start) when it is installed. Every
