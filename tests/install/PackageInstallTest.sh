@@ -4,10 +4,14 @@
 # before would, and checks that the program made its per-user folder and
 # filled it from the shipped data, leaving the installed folders alone.
 #
-#   PackageInstallTest.sh BUILD_DIR
+# Then it unzips an archive through the installed Varnock and its engines,
+# loaded as tavrin loads them (UNZIP_CHECK: tavrin_installed_unzip).
+#
+#   PackageInstallTest.sh BUILD_DIR UNZIP_CHECK
 set -eu
 
 build=$(cd "$1" && pwd)
+unzip_check=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrin-install-XXXXXX")
 xvfb_pid=""
 tavrin_pid=""
@@ -21,7 +25,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in cpack dpkg-deb Xvfb xdotool; do
+for tool in cpack dpkg-deb Xvfb xdotool zip; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup installs it)"
 done
 
@@ -84,4 +88,14 @@ for d in Temp Data Transfer; do
 done
 [ "$(cat "$data/.tavrin-data")" = "$(dpkg-deb -f "$deb" Version)" ] ||
   fail "the per-user folder does not record the version its data came from"
-echo "PASS: $data made and filled by the installed program"
+
+# Varnock and its engines load from the installed library folder.
+cp "$unzip_check" "$usr/bin/"
+mkdir "$work/src"
+echo "from the archive" >"$work/src/README.TXT"
+(cd "$work/src" && zip -q ../software.zip README.TXT)
+loaded=$("$usr/bin/$(basename "$unzip_check")" "$work/software.zip" "$work/out") ||
+  fail "the installed Varnock could not unzip an archive"
+[ "$loaded" = "$usr/lib/tavrin/libvarnock.so" ] || fail "Varnock was loaded from $loaded"
+cmp -s "$work/src/README.TXT" "$work/out/README.TXT" || fail "the unzipped file differs"
+echo "PASS: $data made and filled by the installed program; Varnock loaded from $loaded"
