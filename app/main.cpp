@@ -29,6 +29,7 @@ int main(int argc, char* argv[])
                         .applicationFolder;
         std::filesystem::current_path(appFolder);
     } catch (const std::exception& e) {
+        qCritical("tavrin: %s", e.what());
         QMessageBox::critical(nullptr, QStringLiteral("Tavrin"), QString::fromLocal8Bit(e.what()));
         return 1;
     }
