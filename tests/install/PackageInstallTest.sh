@@ -52,6 +52,10 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml" >"$work/as.log" 2>&1 ||
     { cat "$work/as.log" >&2; fail "the AppStream metadata does not validate"; }
 fi
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$usr/share/applications/org.tavrin.Tavrin.desktop" >&2 ||
+    fail "the desktop entry does not validate"
+fi
 
 # A display of its own: Xvfb picks a free number and writes it to fd 9.
 Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
