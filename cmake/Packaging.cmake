@@ -57,6 +57,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION otherosfs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt draws no text without a font; a minimal system may have none.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 # Only the package's own folders: /usr/bin, /usr/share/... belong to others.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 include(CPack)
