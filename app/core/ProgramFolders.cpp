@@ -75,6 +75,9 @@ bool CopyWhenMissing(const fs::path& from, const fs::path& to)
         fs::remove(part, ignored);
         Fail("The file " + from.string() + " cannot be copied to " + to.string(), ec);
     }
+    // The copy is the user's own, even when the shipped file is read-only
+    // (a portable folder on a read-only medium): the catalogue gets written.
+    fs::permissions(part, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
     try {
         if (RenameNoReplace(part, to))
             return true;

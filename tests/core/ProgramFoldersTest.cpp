@@ -116,6 +116,12 @@ TEST(FillPerUserFolder, CopiesWhatIsMissingOncePerVersionAndNeverReplaces)
     EXPECT_FALSE(fs::exists(user / "tavrin"));
     EXPECT_FALSE(fs::exists(user / "libvarnock.so"));
     EXPECT_EQ(readFile(user / kFilledStampFile), "1.0.0\n");
+    // Shipped read-only, the copy is still the user's to change.
+    fs::permissions(shipped / "help.hlp", fs::perms::owner_write, fs::perm_options::remove);
+    fs::remove(user / "help.hlp");
+    fs::remove(user / kFilledStampFile);
+    EXPECT_EQ(FillPerUserFolder(shipped, user, "1.0.0"), 1);
+    EXPECT_NE(fs::status(user / "help.hlp").permissions() & fs::perms::owner_write, fs::perms::none);
     for (const auto& entry : fs::recursive_directory_iterator(user))
         EXPECT_EQ(entry.path().string().find(".tavrin-part"), std::string::npos) << entry.path();
 
