@@ -1,5 +1,7 @@
 #include "VarnockComponent.h"
 
+#include "core/ProgramFolders.h"
+
 #include <QCoreApplication>
 
 #include <dlfcn.h>
@@ -292,7 +294,8 @@ void ZipFilesObject::setPrompt(Prompt* prompt) { SetPromptHook(object_.get(), pr
 // ---- The library -----------------------------------------------------------
 
 VarnockLibrary::VarnockLibrary(const std::filesystem::path& folder)
-    : file_((folder.empty() ? ApplicationFolder() : folder) / kLibraryFileName)
+    : file_((folder.empty() ? ComponentLibraryFolder(ApplicationFolder()) : folder) /
+            kLibraryFileName)
 {
     dlerror();
     void* handle = dlopen(file_.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -180,9 +180,10 @@ private:
 // The loaded component library.
 class VarnockLibrary {
 public:
-    // Loads libvarnock.so from `folder` (the application folder when
-    // empty). A missing or broken library throws VarnockError 429 with a
-    // description that names the file and the reason.
+    // Loads libvarnock.so from `folder` (when empty: beside the program,
+    // or else from the installed library folder). A missing or broken
+    // library throws VarnockError 429 with a description that names the
+    // file and the reason.
     explicit VarnockLibrary(const std::filesystem::path& folder = {});
 
     const std::filesystem::path& file() const { return file_; }
