@@ -1,4 +1,5 @@
 #include "FolderScan.h"
+#include "RecordEditor.h"
 
 #include "Catalogue.h"
 #include "Dao.h"
@@ -76,37 +77,6 @@ fs::path absoluteNormal(const std::string& path)
 
 } // namespace
 
-bool IsSoftwareFileName(std::string_view name)
-{
-    return hasExtension(name, kSoftwareExtensions);
-}
-
-std::string GetSingleDirName(std::string_view sScanString)
-{
-    size_t i = sScanString.size();
-    while (i > 0 && !isPathSeparator(sScanString[i - 1]))
-        --i;
-    return std::string(sScanString.substr(i));
-}
-
-std::string CataloguePathOf(const std::string& file, const std::string& appFolder)
-{
-    const fs::path f = absoluteNormal(file);
-    const fs::path app = absoluteNormal(appFolder);
-    auto fi = f.begin();
-    for (auto ai = app.begin(); ai != app.end(); ++ai, ++fi) {
-        if (fi == f.end() || *fi != *ai)
-            return f.string(); // outside the application folder: the whole path
-    }
-    std::string stored;
-    for (; fi != f.end(); ++fi) {
-        if (!stored.empty())
-            stored += '\\';
-        stored += fi->string();
-    }
-    return stored;
-}
-
 std::string CataloguePathKey(std::string_view path)
 {
     std::string key(path);
@@ -124,7 +94,7 @@ ScannedSoftware ScanSoftwareFile(const std::string& file, const std::string& app
     ScannedSoftware s;
     const fs::path p = absoluteNormal(file);
     s.Publisher = p.parent_path().filename().string();
-    s.Filepath = CataloguePathOf(file, appFolder);
+    s.Filepath = CataloguePathFor(p.string(), absoluteNormal(appFolder).string());
     const std::string name = p.filename().string();
     if (hasExtension(name, kDiskExtensions)) {
         const DiskImageHead head = ReadDiskImageHead(p.string());

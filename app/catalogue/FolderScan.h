@@ -10,18 +10,8 @@
 namespace tavrin
 {
 
-// True for the names the program runs: ".ssd", ".dsd", ".img", ".bbc",
-// ".uef" and ".zip", in any letter case.
-bool IsSoftwareFileName(std::string_view name);
-
-// The name of the last folder of a path: everything after its last
-// separator ("\" or "/"), "" when the path ends in one.
-std::string GetSingleDirName(std::string_view sScanString);
-
-// The path stored for a file: relative to the application folder with "\"
-// between its parts, as the catalogue keeps paths ("Disks\Acme\game.ssd").
-// A file outside the application folder keeps its whole path.
-std::string CataloguePathOf(const std::string& file, const std::string& appFolder);
+// IsSoftwareFileName, GetSingleDirName and CataloguePathFor, which the scan
+// shares with the record windows, are in RecordEditor.h.
 
 // The key by which two stored paths name the same file: separators as "\",
 // letters folded to lower case.

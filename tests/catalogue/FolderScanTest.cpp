@@ -1,6 +1,7 @@
 // Adding a folder of disk and tape images to the catalogue.
 
 #include "catalogue/FolderScan.h"
+#include "catalogue/RecordEditor.h"
 #include "CatalogueFixture.h"
 #include "TempDir.h"
 #include "diskimage/DiskCatalogue.h"
@@ -55,7 +56,7 @@ TEST(FolderScan, StoresPathsRelativeToTheApplicationFolder)
         {"/elsewhere/x.ssd", "/elsewhere/x.ssd"},
     };
     for (const auto& [file, stored] : cases)
-        EXPECT_EQ(CataloguePathOf(file, a + "/"), stored) << file;
+        EXPECT_EQ(CataloguePathFor(file, a + "/"), stored) << file;
     EXPECT_EQ(CataloguePathKey("Disks/ACME\\Elite.SSD"), "disks\\acme\\elite.ssd");
 }
 

@@ -87,8 +87,13 @@ done
 (cd "$usr/share/tavrin" && find . -type f) | while read -r f; do
   cmp -s "$usr/share/tavrin/$f" "$data/$f" || fail "the per-user folder lacks $f or holds another one"
 done
+# "Data" is shipped too (the Internet reference catalogue); the working
+# folders are never made among the installed files.
+for d in Temp Transfer; do
+  [ ! -e "$usr/share/tavrin/$d" ] || fail "tavrin wrote $d into the installed folders"
+done
 for d in Temp Data Transfer; do
-  [ ! -e "$usr/bin/$d" ] && [ ! -e "$usr/share/tavrin/$d" ] || fail "tavrin wrote $d into the installed folders"
+  [ ! -e "$usr/bin/$d" ] || fail "tavrin wrote $d into the installed folders"
 done
 [ "$(cat "$data/.tavrin-data")" = "$(dpkg-deb -f "$deb" Version)" ] ||
   fail "the per-user folder does not record the version its data came from"
