@@ -6,6 +6,7 @@
 #include "FrmDialog.h"
 #include "FrmFormIni.h"
 #include "FrmHelp.h"
+#include "FrmUpdateImg.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
@@ -14,6 +15,9 @@
 #include "core/Configuration.h"
 #include "core/FileHelpers.h"
 #include "core/Paths.h"
+#include "launch/Keyboard.h"
+#include "launch/Launcher.h"
+#include "launch/ZippedSoftware.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -98,6 +102,7 @@ Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     buildControls();
     buildMenus();
+    connectGridDoubleClick();
 }
 
 Form1::~Form1()
@@ -584,7 +589,39 @@ void Form1::picCmdRun_Click()
 {
     showButtonPicture(picCmdRun, kRunDown);
     showButtonPicture(picCmdRun, kRunUp);
-    // The launch of the current file starts here, after the normal picture.
+    RunSelection();
+}
+
+// A double click on a row runs it; the click of that row has already made
+// it the current one.
+void Form1::connectGridDoubleClick()
+{
+    connect(MSFlexGridView, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            RunSelection();
+    });
+}
+
+void Form1::RunSelection() { launcher().RunSelection(); }
+
+Launcher& Form1::launcher()
+{
+    if (!launcher_) {
+        keyboard_ = std::make_unique<X11Keyboard>();
+        LaunchHooks hooks;
+        hooks.createUnzipFiles = UnzipFilesFactory(prompt());
+        hooks.appendInfo = [this](const std::string& text) {
+            txtInfo->setPlainText(txtInfo->toPlainText() + QString::fromStdString(text));
+        };
+        // The window stays live while an emulator is waited for.
+        hooks.processEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+        hooks.showUpdateImg = [this] {
+            FrmUpdateImg frmUpdateImg(*launcher_, this);
+            frmUpdateImg.exec();
+        };
+        launcher_ = std::make_unique<Launcher>(f, *prompt_, *keyboard_, std::move(hooks));
+    }
+    return *launcher_;
 }
 
 void Form1::picCmdCatImages_Click()

@@ -27,6 +27,8 @@ class FrmCreateImg;
 class FrmDialog;
 class FrmFormIni;
 class FrmHelp;
+class Keyboard;
+class Launcher;
 class PictureButton;
 class Prompt;
 
@@ -78,6 +80,11 @@ public:
     void picCmdRun_Click();
     void picCmdCatImages_Click();
     void picCmdSource_Click();
+
+    // The launch of the current grid row (the Run button, the grid's double
+    // click), and the launch logic with the window's hooks.
+    void RunSelection();
+    Launcher& launcher();
 
     // Menu items.
     void mnuDownloadInternetDatabase_Click();
@@ -174,9 +181,13 @@ private:
     void showButtonPicture(PictureButton* button, const char* picture);
     void chooseEmulator(int emulator);
     void showHelpFile(QPointer<FrmHelp>& viewer, const char* file);
+    void connectGridDoubleClick();
 
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;
+    // Caps Lock for the launch; made with the launcher on first use.
+    std::unique_ptr<Keyboard> keyboard_;
+    std::unique_ptr<Launcher> launcher_;
 };
 
 } // namespace tavrin

@@ -1,0 +1,239 @@
+#include "InfImageBuilder.h"
+
+#include "core/Paths.h"
+
+#include <QSaveFile>
+#include <QString>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace tavrin {
+namespace {
+
+constexpr std::string_view kInfExtension = ".inf";
+constexpr size_t kMaxInfRead = 64 * 1024; // only the first line counts
+constexpr size_t kFewestFiles = 3;        // a lone file and its ".inf" are no archive
+
+std::string foldCase(std::string_view name)
+{
+    return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+        .toCaseFolded()
+        .toStdString();
+}
+
+bool endsWithInf(std::string_view name)
+{
+    return name.size() > kInfExtension.size() &&
+           foldCase(name.substr(name.size() - kInfExtension.size())) == kInfExtension;
+}
+
+// Owns an open file descriptor.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+struct FileRead {
+    std::vector<uint8_t> bytes;
+    uint64_t size = 0; // of the whole file
+    std::string error;
+};
+
+// Reads at most `limit` bytes of a regular file.
+FileRead readFile(const fs::path& path, size_t limit)
+{
+    FileRead r;
+    // O_NONBLOCK keeps a named pipe from blocking the open.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        r.error = std::strerror(errno);
+        return r;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        r.error = "not a regular file";
+        return r;
+    }
+    r.size = static_cast<uint64_t>(info.st_size);
+    r.bytes.resize(static_cast<size_t>(std::min<uint64_t>(r.size, limit)));
+    size_t done = 0;
+    while (done < r.bytes.size()) {
+        const ssize_t n = ::read(fd.get(), r.bytes.data() + done, r.bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            r.error = std::strerror(errno);
+            return r;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    r.bytes.resize(done);
+    return r;
+}
+
+std::string fileName(const fs::path& path) { return path.filename().string(); }
+
+// Writes the image beside `path` and renames it into place.
+std::string writeImage(const std::string& path, const std::vector<uint8_t>& image)
+{
+    QSaveFile out(QString::fromStdString(OsPath(path).string()));
+    if (!out.open(QIODevice::WriteOnly))
+        return out.errorString().toStdString();
+    if (out.write(reinterpret_cast<const char*>(image.data()), qint64(image.size())) !=
+            qint64(image.size()) ||
+        !out.commit())
+        return out.errorString().toStdString();
+    return {};
+}
+
+std::string reportMessage(const std::string& imagePath, const InfBuildReport& report)
+{
+    std::string text;
+    if (!report.error.empty())
+        text = "The disk image " + imagePath + " could not be written: " + report.error;
+    if (!report.skipped.empty()) {
+        if (!text.empty())
+            text += "\n\n";
+        text += "These files were left out of the disk image " + imagePath + ":";
+        for (const std::string& s : report.skipped)
+            text += "\n" + s;
+    }
+    return text;
+}
+
+} // namespace
+
+std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
+                                       std::vector<std::string>& unpaired)
+{
+    std::vector<InfPairPaths> pairs;
+    // The ".inf" files of each folder by their data file's folded name.
+    std::map<std::pair<int32_t, std::string>, std::vector<size_t>> infs;
+    for (size_t i = 0; i < listing.names.size(); ++i) {
+        const std::string& name = listing.names[i];
+        if (endsWithInf(name))
+            infs[{listing.nameFolders[i], foldCase(name.substr(0, name.size() - 4))}].push_back(i);
+    }
+    std::vector<bool> used(listing.names.size(), false);
+    const std::string& top = listing.folders.empty() ? std::string() : listing.folders[0];
+    auto label = [&](size_t i) {
+        const std::string& folder = listing.folders[size_t(listing.nameFolders[i])];
+        return folder.substr(std::min(top.size(), folder.size())) + listing.names[i];
+    };
+    auto osPath = [&](size_t i) {
+        return OsPath(listing.folders[size_t(listing.nameFolders[i])]) / listing.names[i];
+    };
+    for (size_t i = 0; i < listing.names.size(); ++i) {
+        const std::string& name = listing.names[i];
+        if (name.empty() || endsWithInf(name))
+            continue;
+        auto found = infs.find({listing.nameFolders[i], foldCase(name)});
+        if (found == infs.end()) {
+            unpaired.push_back(label(i));
+            continue;
+        }
+        // The description of exactly this name first, then any unused one.
+        std::optional<size_t> partner;
+        for (size_t j : found->second)
+            if (!used[j] && listing.names[j].compare(0, name.size(), name) == 0)
+                partner = partner ? partner : j;
+        for (size_t j : found->second)
+            if (!used[j] && !partner)
+                partner = j;
+        if (!partner) {
+            unpaired.push_back(label(i));
+            continue;
+        }
+        used[*partner] = true;
+        pairs.push_back({osPath(i), osPath(*partner), label(i)});
+    }
+    for (size_t i = 0; i < listing.names.size(); ++i)
+        if (!used[i] && endsWithInf(listing.names[i]))
+            unpaired.push_back(label(i));
+    return pairs;
+}
+
+void AddInfFileToImage(const InfPairPaths& pair, InfImage& image, InfBuildReport& report)
+{
+    auto skip = [&](const std::string& why) {
+        report.skipped.push_back(pair.label + ": " + why);
+    };
+    const FileRead inf = readFile(pair.inf, kMaxInfRead);
+    if (!inf.error.empty())
+        return skip("its description " + fileName(pair.inf) + " cannot be read (" + inf.error + ")");
+    const InfParse parsed = ParseInfDescription(ReadInfFirstField(inf.bytes));
+    if (!parsed.description)
+        return skip(parsed.error + " (" + fileName(pair.inf) + ")");
+
+    const FileRead data = readFile(pair.data, dfs::kMaxFileLength);
+    if (!data.error.empty())
+        return skip("it cannot be read (" + data.error + ")");
+    if (data.size > dfs::kMaxFileLength)
+        return skip("its " + std::to_string(data.size) + " bytes are more than a disk of " +
+                    std::to_string(dfs::kDiskSectors) + " sectors holds");
+    if (std::optional<std::string> why = image.add(data.bytes, *parsed.description))
+        return skip(*why);
+
+    DfsFile added;
+    added.directory = parsed.description->directory;
+    added.name = parsed.description->name.substr(0, dfs::kEntryNameLength);
+    added.locked = parsed.description->locked;
+    added.load = parsed.description->load;
+    added.exec = parsed.description->exec;
+    added.length = static_cast<uint32_t>(data.bytes.size());
+    report.addedFiles.push_back(FormatInfLine(added) + " (" + pair.label + ")");
+    ++report.added;
+}
+
+InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
+                             const std::string& imagePath)
+{
+    InfBuildReport report;
+    FolderListing listing;
+    if (!ListFolderTree(folder, listing) || listing.names.size() < kFewestFiles)
+        return report;
+
+    InfImage image(title);
+    for (const InfPairPaths& pair : FindInfPairs(listing, report.unpaired))
+        AddInfFileToImage(pair, image, report);
+    if (report.added > 0) {
+        report.error = writeImage(imagePath, image.bytes());
+        report.imageWritten = report.error.empty();
+    }
+    report.message = reportMessage(imagePath, report);
+    return report;
+}
+
+InfBuildReport BuildImageFromInfFiles(Form1State& f)
+{
+    const std::string imagePath = f.sTempDir + "\\" + f.sFilenameNoExt + ".ssd";
+    InfBuildReport report = BuildInfImage(f.sTempDir, f.sFilenameNoExt, imagePath);
+    if (report.imageWritten) {
+        f.iZipped = 1;
+        f.sFullFilename = imagePath;
+    }
+    return report;
+}
+
+} // namespace tavrin

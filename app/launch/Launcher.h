@@ -1,0 +1,92 @@
+#pragma once
+// From the selected grid row to a running emulator: the decision by the
+// ticked emulator and the file's extension (RunSelection,
+// PrepareFilesForEmu, RunEmu) and the hand-off to each emulator (the copy to
+// its destination, PcBBC's "Emulator.cfg", "ElectrEm.bat", the wait, the
+// update prompt and Caps Lock).
+
+#include "Keyboard.h"
+#include "Process.h"
+#include "ZippedSoftware.h"
+#include "core/Form1State.h"
+#include "core/Prompt.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tavrin {
+
+struct ResolvedCommandLine;
+
+// What the launch needs of the windows around it.
+struct LaunchHooks {
+    // A fresh UnzipFiles object per extraction.
+    CreateUnzipFiles createUnzipFiles;
+    // Appends text to the main window's information box.
+    AppendInfo appendInfo;
+    // Lets the window process its pending events while an emulator is
+    // waited for.
+    std::function<void()> processEvents;
+    // Shows frmUpdateImg modally; its OK calls UpdateImageFromWorkingCopy.
+    std::function<void()> showUpdateImg;
+    // Internet mode: hands the current row to the download window.
+    std::function<void()> requestDownload;
+};
+
+// The four bytes after "Disk0" in "Emulator.cfg" for an extension; none for
+// an extension PcBBC is never given.
+std::optional<std::string> EmulatorCfgDiskBytes(const std::string& ext);
+
+// Where the four bytes after the first "Disk0" (exact case) begin, scanning
+// the whole file; none without "Disk0".
+std::optional<size_t> FindEmulatorCfgDisk(std::span<const char> bytes);
+
+class Launcher {
+public:
+    Launcher(Form1State& f, Prompt& prompt, Keyboard& keyboard, LaunchHooks hooks);
+
+    // The Run button and the grid's double click.
+    void RunSelection();
+    // The gate: path, zip, extension; also called after a download.
+    void PrepareFilesForEmu();
+    // The five blocks, always all five, in order.
+    void RunEmu();
+
+    // Starts a command line and waits for its end, or TimeOutValue seconds
+    // (0: for as long as it runs), letting the window process its events.
+    // False when it could not be started (the reason has been shown).
+    bool ShellandWait(const std::string& ExeFullPath, int32_t TimeOutValue);
+    // Writes the extension after "Disk0" in PcBBC's "Emulator.cfg".
+    void SetEmulatorCfgDisk(const std::string& ext);
+    void RunPcBBCImage(const std::string& ext);
+    void RunBeebEmImage(const std::string& ext);
+    void SendFileToElectrEm();
+    bool CapsLockOn();
+    void SetCapsLock(bool wanted);
+
+    // frmUpdateImg's OK: the working copy at sDataDestination replaces the
+    // catalogue's image at sFullFilename (written beside it, then renamed
+    // into place). False when it could not; the image is unchanged and the
+    // reason has been shown.
+    bool UpdateImageFromWorkingCopy();
+
+    // "Emulator.cfg" beside the PcBBC program.
+    std::string EmulatorCfgPath() const;
+
+private:
+    bool copyToDestination();
+    bool startEmuApp(WindowStyle style);
+    bool checkProgram(const ResolvedCommandLine& resolved, const std::string& commandLine);
+    std::string emulatorName() const;
+    void message(const std::string& text);
+
+    Form1State& f_;
+    Prompt& prompt_;
+    Keyboard& keyboard_;
+    LaunchHooks hooks_;
+};
+
+} // namespace tavrin

@@ -1,0 +1,171 @@
+// Zipped software: real archives made with Debian's zip, unpacked through the
+// real libvarnock.so, and the search for the image to run.
+
+#include "launch/ZippedSoftware.h"
+
+#include "launch/VarnockComponent.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+constexpr const char* kNoArchive1 = "The compressed file did not contain a standard archive (1)";
+constexpr const char* kNoArchive2 = "The compressed file did not contain a standard archive (2)";
+
+// Zips `files` (name -> content; a name ending in "/" is an empty folder)
+// into `zip`, keeping their folders.
+void MakeZip(const TempDir& t, const fs::path& zip, const std::map<std::string, std::string>& files)
+{
+    const fs::path src = t / ("src-" + zip.stem().string());
+    fs::create_directories(src);
+    for (const auto& [name, content] : files) {
+        if (name.back() == '/')
+            fs::create_directories(src / name);
+        else
+            t.write(fs::relative(src / name, t.path()).string(), content);
+    }
+    const std::string command = "cd '" + src.string() + "' && zip -q -r '" + zip.string() + "' .";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+struct LaunchRun {
+    Form1State f;
+    ScriptedPrompt prompt;
+    std::string info;
+    bool ok = false;
+};
+
+// Runs UnzipSoftware as the launch does: a grid click has set the file and
+// its name up to the first dot, and iZipped is 0.
+void Unzip(LaunchRun& run, const fs::path& archive, const fs::path& temp,
+           const CreateUnzipFiles& create)
+{
+    run.f.sFullFilename = archive.string();
+    run.f.sFilenameNoExt = archive.stem().string();
+    run.f.sTempDir = temp.string();
+    run.f.iZipped = 0;
+    run.ok = UnzipSoftware(run.f, run.prompt, create,
+                           [&](const std::string& text) { run.info += text; });
+}
+
+std::vector<std::string> Texts(const ScriptedPrompt& prompt)
+{
+    std::vector<std::string> texts;
+    for (const auto& s : prompt.shown)
+        texts.push_back(s.text);
+    return texts;
+}
+
+TEST(ZippedSoftware, SearchOrderOnRealArchives)
+{
+    struct Row {
+        const char* archive;
+        std::map<std::string, std::string> files;
+        const char* image; // expected, relative to the temporary folder ("" for none)
+        const char* ext;
+        const char* info;
+        std::vector<std::string> messages;
+    } rows[] = {
+        {"Elite.zip", {{"Elite.dsd", "D"}, {"Elite.ssd", "S"}}, "Elite.ssd", ".ssd", ".ssd", {}},
+        {"Games.zip", {{"Chuckie.img", "I"}, {"readme.txt", "r"}}, "chuckie.img", ".img", "", {}},
+        {"Box.zip", {{"DISKS/Inner.SSD", "S"}}, "inner.ssd", ".ssd", "", {}},
+        {"Loose.zip",
+         {{"ELITE", "E"}, {"ELITE.inf", "$.ELITE FF1900 FF8023"}, {"README", "r"}},
+         "Loose.ssd", ".ssd", ".ssd", {}},
+        {"Empty.zip", {{"nothing/", ""}}, "", "", "", {kNoArchive1, kNoArchive2}},
+        {"Readme.zip", {{"README.TXT", "read me"}}, "", "", "", {kNoArchive2}},
+    };
+    TempDir t;
+    ScriptedPrompt factoryPrompt;
+    const CreateUnzipFiles create = UnzipFilesFactory(factoryPrompt, TAVRIN_APP_DIR);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.archive);
+        const fs::path archive = t / row.archive;
+        MakeZip(t, archive, row.files);
+        const fs::path temp = t / ("Temp-" + archive.stem().string());
+        LaunchRun run;
+        Unzip(run, archive, temp, create);
+        EXPECT_TRUE(run.ok);
+        EXPECT_EQ(run.f.strZipFilename, archive.string());
+        EXPECT_EQ(Texts(run.prompt), row.messages);
+        EXPECT_EQ(run.info, row.info);
+        if (*row.image) {
+            EXPECT_EQ(run.f.iZipped, 1);
+            EXPECT_EQ(run.f.sFullFilename, temp.string() + "\\" + row.image);
+            EXPECT_EQ(run.f.sExt, row.ext);
+        } else {
+            EXPECT_EQ(run.f.iZipped, 0);
+            EXPECT_EQ(run.f.sFullFilename, "");
+        }
+    }
+}
+
+TEST(ZippedSoftware, ImageFoundByTheTreeSearchBecomesTheCurrentFile)
+{
+    TempDir t;
+    MakeZip(t, t / "Games.zip", {{"Chuckie.IMG", "I"}});
+    ScriptedPrompt factoryPrompt;
+    LaunchRun run;
+    Unzip(run, t / "Games.zip", t / "Temp", UnzipFilesFactory(factoryPrompt, TAVRIN_APP_DIR));
+    EXPECT_EQ(run.f.sFilename, "chuckie.img");
+    EXPECT_EQ(run.f.sFilenameNoExt, "chuckie");
+    EXPECT_EQ(run.f.sExt, ".img");
+    EXPECT_EQ(test::readFile(t / "Temp/Chuckie.IMG"), "I");
+}
+
+TEST(ZippedSoftware, AFailingUnpackerStopsTheLaunchWithItsCause)
+{
+    TempDir t;
+    MakeZip(t, t / "Elite.zip", {{"Elite.ssd", "S"}});
+    // The component library missing; then present without its unzip engine.
+    fs::create_directories(t / "nolib");
+    fs::create_directories(t / "noengine");
+    fs::copy_file(fs::path(TAVRIN_APP_DIR) / "libvarnock.so", t / "noengine/libvarnock.so");
+    struct Row {
+        const char* folder;
+        const char* cause;
+    } rows[] = {{"nolib", "libvarnock.so cannot be loaded"},
+                {"noengine", "libvarnockunzip.so"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder);
+        LaunchRun run;
+        Unzip(run, t / "Elite.zip", t / "Temp", UnzipFilesFactory(run.prompt, t / row.folder));
+        EXPECT_FALSE(run.ok);
+        EXPECT_EQ(run.f.iZipped, 0);
+        ASSERT_EQ(run.prompt.shown.size(), 1u);
+        const std::string& text = run.prompt.shown[0].text;
+        EXPECT_EQ(text.rfind("The archive " + (t / "Elite.zip").string() + " cannot be unpacked: ", 0),
+                  0u)
+            << text;
+        EXPECT_NE(text.find(row.cause), std::string::npos) << text;
+    }
+}
+
+TEST(ZippedSoftware, DamagedArchiveShowsTheUnpackersTextAndSearchesOn)
+{
+    TempDir t;
+    t.write("Bad.zip", "PK\x03\x04 not really a zip");
+    ScriptedPrompt factoryPrompt;
+    LaunchRun run;
+    Unzip(run, t / "Bad.zip", t / "Temp", UnzipFilesFactory(factoryPrompt, TAVRIN_APP_DIR));
+    EXPECT_TRUE(run.ok);
+    ASSERT_EQ(run.prompt.shown.size(), 3u);
+    EXPECT_NE(run.prompt.shown[0].text.find("Bad.zip"), std::string::npos);
+    EXPECT_EQ(run.prompt.shown[0].title, kProgramTitle);
+    EXPECT_EQ(run.prompt.shown[0].icon, PromptIcon::None);
+    EXPECT_EQ(run.prompt.shown[1].text, kNoArchive1);
+    EXPECT_EQ(run.prompt.shown[2].text, kNoArchive2);
+}
+
+} // namespace
+} // namespace tavrin
