@@ -4,7 +4,7 @@
 #include "core/FileHelpers.h"
 #include "core/Paths.h"
 #include "core/Prompt.h"
-#include "core/ProgramCheck.h"
+#include "launch/ProgramCheck.h"
 
 #include <QComboBox>
 #include <QDir>
