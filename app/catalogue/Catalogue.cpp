@@ -78,7 +78,7 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
     Sort(f);
 }
 
-void SortAndTransferToAccess(Form1State& f)
+void SortAndTransferToAccess(Form1State& f, const std::function<void(int done, int total)>& progress)
 {
     dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
     dao::Database dbDatabase = dbWorkspace.OpenDatabase(f.sDatabaseFile);
@@ -111,6 +111,8 @@ void SortAndTransferToAccess(Form1State& f)
         dbTable.setField("Index", dao::Value(i));
         dbTable.Update();
         dbTable.MoveNext();
+        if (progress && ((i + 1) % 1000 == 0 || i + 1 == n))
+            progress(i + 1, n);
     }
     dbDatabase.CommitTrans();
     dbTable.Close();

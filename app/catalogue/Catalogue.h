@@ -1,6 +1,7 @@
 #pragma once
 // The catalogue table and its loading into and writing back from the grid.
 
+#include <functional>
 #include <string>
 
 namespace tavrin {
@@ -29,7 +30,9 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
 // Sorts the grid in mode 0 and writes row i over the i-th record of
 // sDatabaseFile's table, all in one transaction: the file holds either the
 // old records or the new ones, never a mixture. Throws dao::DaoError.
-void SortAndTransferToAccess(Form1State& f);
+// `progress`, when given, hears now and then how many of the records are written.
+void SortAndTransferToAccess(Form1State& f,
+                             const std::function<void(int done, int total)>& progress = {});
 
 // Replaces sDatabaseFile with a new catalogue holding one blank record. The
 // new file is built beside the old one and renamed over it, so a failure

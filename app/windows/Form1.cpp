@@ -7,6 +7,7 @@
 #include "FrmFormIni.h"
 #include "FrmHelp.h"
 #include "FrmUpdateImg.h"
+#include "BusyCursor.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
@@ -103,6 +104,7 @@ Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     connectGridDoubleClick();
+    buildSearch();
 }
 
 Form1::~Form1()
@@ -318,6 +320,7 @@ void Form1::buildMenus()
     item(mnuFile, mnuNewDatabase, "mnuNewDatabase", "&New database", &Form1::mnuNewDatabase_Click);
     item(mnuFile, mnuSortExit, "mnuSortExit", "&Sort database and exit", &Form1::mnuSortExit_Click);
     item(mnuFile, mnuCreateImg, "mnuCreateImg", "&Create .img file", &Form1::mnuCreateImg_Click);
+    item(mnuFile, mnuRunFile, "mnuRunFile", "&Run a file...", &Form1::mnuRunFile_Click);
     item(mnuFile, mnuExit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -515,6 +518,7 @@ bool Form1::load()
     Image0->lower();
 
     try {
+        BusyCursor busy;
         loadCatalogue();
     } catch (const dao::DaoError& e) {
         prompt_->messageBox("The catalogue \"" + f.sLocalDatabase +
@@ -581,7 +585,10 @@ void Form1::picCmdSort_Click()
     showButtonPicture(picCmdSort, kSortDown);
     // The mode is the grid's current column; columns 3 to 7 sort nothing.
     f.iSort = f.MSFlexGrid.Col();
-    Sort(f);
+    {
+        BusyCursor busy;
+        Sort(f);
+    }
     showButtonPicture(picCmdSort, kSortUp);
 }
 
@@ -655,6 +662,7 @@ void Form1::picCmdSource_Click()
         showButtonPicture(picCmdSource, kLocalDown);
         showButtonPicture(picCmdSource, kInternetUp);
         try {
+            BusyCursor busy;
             f.MSFlexGrid.Clear();
             TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
         } catch (const dao::DaoError& e) {
@@ -665,6 +673,7 @@ void Form1::picCmdSource_Click()
     }
     // Either way the grid ends in mode-0 order.
     f.iSort = 0;
+    BusyCursor busy;
     Sort(f);
 }
 
@@ -692,7 +701,7 @@ void Form1::mnuExit_Click() { close(); }
 void Form1::mnuSortExit_Click()
 {
     try {
-        SortAndTransferToAccess(f);
+        writeBackWithProgress();
     } catch (const dao::DaoError& e) {
         prompt_->messageBox(std::string("The catalogue could not be written back; it is "
                                         "unchanged and Tavrin stays open.\n\n") +

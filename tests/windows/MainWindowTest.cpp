@@ -112,6 +112,7 @@ TEST_F(MainWindowTest, MenuCaptionsInOrder)
                          "&New database mnuNewDatabase",
                          "&Sort database and exit mnuSortExit",
                          "&Create .img file mnuCreateImg",
+                         "&Run a file... mnuRunFile",
                          "&Exit mnuExit",
                          "&Properties mnuProperties",
                          "- mnuOptionsSep1",
