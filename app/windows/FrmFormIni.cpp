@@ -116,7 +116,7 @@ void FrmFormIni::checkProgramBox(QLineEdit* box)
     for (const PathRow& r : rows_) {
         if (r.box != box || !r.mark)
             continue;
-        const ProgramCheck check = CheckEmulatorProgram(box->text().toStdString());
+        const ProgramCheck check = CheckEmulatorProgram(boxValue(box));
         const std::string text = ProgramStateText(check.state);
         r.mark->setText(QString::fromStdString(text));
         r.mark->setStyleSheet(text.empty() ? QString() : QStringLiteral("color: #c00000;"));
@@ -161,9 +161,26 @@ QString startFolder(const QString& value)
 
 } // namespace
 
+// The value a box stands for: the bytes read from the file while it is left
+// as it was (a program name that is not UTF-8 is still found).
+std::string FrmFormIni::boxValue(const QLineEdit* box) const
+{
+    const FormIniValues v = values();
+    const std::pair<const QLineEdit*, const std::string*> boxes[] = {
+        {txtBeebEmDest, &v.txtBeebEmDest}, {txtBeebEmExec, &v.txtBeebEmExec},
+        {txtB_EmDest, &v.txtB_EmDest},     {txtB_EmExec, &v.txtB_EmExec},
+        {txtPcBBCDest, &v.txtPcBBCDest},   {txtPcBBCExec, &v.txtPcBBCExec},
+        {txtElectrEmExec, &v.txtElectrEmExec},
+    };
+    for (const auto& [b, value] : boxes)
+        if (b == box)
+            return *value;
+    return box->text().toStdString();
+}
+
 void FrmFormIni::browseProgram(QLineEdit* box)
 {
-    const ProgramCheck check = CheckEmulatorProgram(box->text().toStdString());
+    const ProgramCheck check = CheckEmulatorProgram(boxValue(box));
     const QString known = check.program.empty() ? box->text() : QString::fromStdString(check.program);
     const QString chosen = askForFile({QStringLiteral("Choose the emulator's program"),
                                        startFolder(known), false});

@@ -71,6 +71,7 @@ public:
 private:
     void setValues(const FormIniValues& v);
     QWidget* pathRow(QLineEdit* box, bool program);
+    std::string boxValue(const QLineEdit* box) const;
     QString askForFile(const FileRequest& request);
 
     std::vector<PathRow> rows_;

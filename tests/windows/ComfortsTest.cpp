@@ -150,8 +150,11 @@ TEST_F(ComfortsTest, ThePropertiesDialogBrowsesAndMarksProgramsThatCannotRun)
 {
     const fs::path emu = dir.write("emus/b-em", "#!/bin/sh\n");
     makeExecutable(emu);
+    // A program whose name is not UTF-8 (Latin-1 "e acute") is found by its bytes.
+    makeExecutable(dir.write("emus/caf\xe9", "#!/bin/sh\n"));
     dir.write("bbc.ini", "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n[BeebEm]\nForm1.sBeebEmExec=emus/none -x\n"
-                         "Form1.sBeebEmDest=dest/game.ssd\n[B-Em]\nForm1.sB_EmExec=" + emu.string() + "\n");
+                         "Form1.sBeebEmDest=dest/game.ssd\n[B-Em]\nForm1.sB_EmExec=" + emu.string() +
+                         "\n[PcBBC]\nForm1.sPcBBCExec=emus/caf\xe9 -x\n");
     fs::create_directories(dir / "dest");
     loadForm();
     form->mnuProperties->trigger();
@@ -159,7 +162,8 @@ TEST_F(ComfortsTest, ThePropertiesDialogBrowsesAndMarksProgramsThatCannotRun)
     auto mark = [&](const char* name) { return d.findChild<QLabel*>(name)->text(); };
     EXPECT_EQ(mark("lblBeebEmExecCheck"), "does not exist");
     EXPECT_EQ(mark("lblB_EmExecCheck"), "");
-    EXPECT_EQ(mark("lblPcBBCExecCheck"), "") << "an empty box is no fault";
+    EXPECT_EQ(mark("lblPcBBCExecCheck"), "");
+    EXPECT_EQ(mark("lblElectrEmExecCheck"), "") << "an empty box is no fault";
     d.txtElectrEmExec->setText("'emus/b-em");
     EXPECT_EQ(mark("lblElectrEmExecCheck"), "has an unclosed quote");
     d.txtElectrEmExec->setText("emus");
