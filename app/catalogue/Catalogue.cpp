@@ -85,7 +85,7 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
     f.gridLoaded = true;
 }
 
-void SortAndTransferToAccess(Form1State& f)
+void SortAndTransferToAccess(Form1State& f, const std::function<void(int done, int total)>& progress)
 {
     if (!f.gridLoaded)
         throw dao::DaoError(dao::errEngine,
@@ -128,6 +128,8 @@ void SortAndTransferToAccess(Form1State& f)
         }
         dbTable.Update();
         dbTable.MoveNext();
+        if (progress && ((i + 1) % 1000 == 0 || i + 1 == n))
+            progress(i + 1, n);
     }
     dbDatabase.CommitTrans();
     dbTable.Close();

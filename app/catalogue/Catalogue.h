@@ -4,6 +4,7 @@
 #include "Dao.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -62,8 +63,10 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
 // sDatabaseFile's table, all in one transaction: the file holds either the
 // old records or the new ones, never a mixture. Refused, with nothing
 // written, when the grid does not hold a whole load (gridLoaded). Throws
-// dao::DaoError.
-void SortAndTransferToAccess(Form1State& f);
+// dao::DaoError. `progress`, when given, hears now and then how many of the
+// records are written.
+void SortAndTransferToAccess(Form1State& f,
+                             const std::function<void(int done, int total)>& progress = {});
 
 // Replaces sDatabaseFile with a new catalogue holding one blank record. The
 // new file is built beside the old one (beside the target of a symbolic

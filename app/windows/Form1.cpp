@@ -12,6 +12,7 @@
 #include "FrmUpdateImg.h"
 #include "FrmInternet.h"
 #include "FrmInternetSourceSelect.h"
+#include "BusyCursor.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
 #include "Twips.h"
@@ -112,6 +113,7 @@ Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     connectGridDoubleClick();
+    buildSearch();
 }
 
 Form1::~Form1()
@@ -329,6 +331,7 @@ void Form1::buildMenus()
     item(mnuFile, mnuCreateImg, "mnuCreateImg", "&Create .img file", &Form1::mnuCreateImg_Click);
     item(mnuFile, mnuAddFolder, "mnuAddFolder", "&Add a folder of software...",
          &Form1::mnuAddFolder_Click);
+    item(mnuFile, mnuRunFile, "mnuRunFile", "&Run a file...", &Form1::mnuRunFile_Click);
     item(mnuFile, mnuExit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
@@ -539,6 +542,7 @@ bool Form1::load()
     Image0->lower();
 
     try {
+        BusyCursor busy;
         loadCatalogue();
     } catch (const dao::DaoError& e) {
         prompt_->messageBox("The catalogue \"" + f.sLocalDatabase +
@@ -624,7 +628,10 @@ void Form1::picCmdSort_Click()
     showButtonPicture(picCmdSort, kSortDown);
     // The mode is the grid's current column; columns 3 to 7 sort nothing.
     f.iSort = f.MSFlexGrid.Col();
-    Sort(f);
+    {
+        BusyCursor busy;
+        Sort(f);
+    }
     showButtonPicture(picCmdSort, kSortUp);
 }
 
@@ -727,6 +734,7 @@ void Form1::picCmdSource_Click()
     showButtonPicture(picCmdSource, kLocalDown);
     showButtonPicture(picCmdSource, kInternetUp);
     try {
+        BusyCursor busy;
         f.MSFlexGrid.Clear();
         TransferFromAccess(f, f.sLocalDatabase, f.sLocalTable);
     } catch (const dao::DaoError& e) {
@@ -736,6 +744,7 @@ void Form1::picCmdSource_Click()
     }
     // Either way the grid ends in mode-0 order.
     f.iSort = 0;
+    BusyCursor busy;
     Sort(f);
 }
 
@@ -827,7 +836,7 @@ void Form1::mnuExit_Click() { close(); }
 void Form1::mnuSortExit_Click()
 {
     try {
-        SortAndTransferToAccess(f);
+        writeBackWithProgress();
     } catch (const dao::DaoError& e) {
         prompt_->messageBox(std::string("The catalogue could not be written back; it is "
                                         "unchanged and Tavrin stays open.\n\n") +

@@ -5,6 +5,7 @@
 
 #include "catalogue/CatalogueGrid.h"
 #include "core/Form1State.h"
+#include "core/GridSearch.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -17,6 +18,7 @@
 class QAction;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QTableView;
@@ -186,8 +188,43 @@ public:
 
     Prompt& prompt() { return *prompt_; }
 
+    // Finding a title: the search box over the grid (Ctrl+F opens it,
+    // Escape closes it) shows only the rows whose publisher, title or genre
+    // hold its text; typing in the grid jumps to the first title (else
+    // publisher) starting with what was typed. Neither changes the rows.
+    QLineEdit* txtSearch = nullptr;
+    QAction* mnuFind = nullptr; // Ctrl+F, a window shortcut
+    void openSearch();
+    void closeSearch();
+    // Hides the rows the search box's text does not show (all shown when
+    // the box is closed or empty).
+    void applySearch();
+    // The rows shown now; empty when every row is.
+    const RowsShown& rowsShown() const { return rowsShown_; }
+    // The grid's type-ahead for a typed text at a time in milliseconds;
+    // false when no row starts with what was typed so far.
+    bool typeAhead(const QString& typed, qint64 nowMs);
+
+    // Opening an image directly: "&File" / "&Run a file..." and a file
+    // dropped onto the window run it with the ticked emulator through the
+    // launch steps of a row, without adding it to the catalogue.
+    QAction* mnuRunFile = nullptr;
+    void mnuRunFile_Click();
+    void runFileDirectly(const std::string& path);
+    // Asks for the file to run; a file dialog when unset (tests set it).
+    std::function<QString()> chooseRunFile;
+    // True for a file the launch can be given: a disk or tape image or a zip.
+    static bool isRunnableFile(const QString& name);
+
+    // Called as "&Sort database and exit" writes its progress bar (done of
+    // total records); tests follow the bar with it.
+    std::function<void(int done, int total)> sortExitProgressShown;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void InitDisplay();
@@ -211,6 +248,10 @@ private:
     void chooseEmulator(int emulator);
     void showHelpFile(QPointer<FrmHelp>& viewer, const char* file);
     void connectGridDoubleClick();
+    void buildSearch();
+    void searchLater();
+    void showRows(const RowsShown& shown);
+    void writeBackWithProgress();
 
     void runInternetUpdate();
 
@@ -223,6 +264,11 @@ private:
     // Caps Lock for the launch; made with the launcher on first use.
     std::unique_ptr<Keyboard> keyboard_;
     std::unique_ptr<Launcher> launcher_;
+    // The search and the type-ahead.
+    RowsShown rowsShown_;
+    std::string searchText_;
+    bool searchPending_ = false;
+    TypeAhead typeAhead_;
 };
 
 } // namespace tavrin

@@ -1,13 +1,22 @@
 #include "FrmFormIni.h"
 
 #include "Form1.h"
+#include "core/FileHelpers.h"
+#include "core/Paths.h"
 #include "core/Prompt.h"
+#include "launch/ProgramCheck.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tavrin {
@@ -44,13 +53,13 @@ FrmFormIni::FrmFormIni(Form1& form1) : QDialog(nullptr), form1_(form1)
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Default emulator"), cmbEmu);
-    form->addRow(QStringLiteral("BeebEm data destination"), txtBeebEmDest);
-    form->addRow(QStringLiteral("BeebEm exec/batch file"), txtBeebEmExec);
-    form->addRow(QStringLiteral("B-Em data destination"), txtB_EmDest);
-    form->addRow(QStringLiteral("B-Em exec/batch file"), txtB_EmExec);
-    form->addRow(QStringLiteral("PcBBC data destination"), txtPcBBCDest);
-    form->addRow(QStringLiteral("PcBBC exec/batch file"), txtPcBBCExec);
-    form->addRow(QStringLiteral("ElectrEm exec file"), txtElectrEmExec);
+    form->addRow(QStringLiteral("BeebEm data destination"), pathRow(txtBeebEmDest, false));
+    form->addRow(QStringLiteral("BeebEm exec/batch file"), pathRow(txtBeebEmExec, true));
+    form->addRow(QStringLiteral("B-Em data destination"), pathRow(txtB_EmDest, false));
+    form->addRow(QStringLiteral("B-Em exec/batch file"), pathRow(txtB_EmExec, true));
+    form->addRow(QStringLiteral("PcBBC data destination"), pathRow(txtPcBBCDest, false));
+    form->addRow(QStringLiteral("PcBBC exec/batch file"), pathRow(txtPcBBCExec, true));
+    form->addRow(QStringLiteral("ElectrEm exec file"), pathRow(txtElectrEmExec, true));
 
     cmdUpdateEdits = new QPushButton(QStringLiteral("Save"));
     cmdUpdateEdits->setObjectName(QStringLiteral("cmdUpdateEdits"));
@@ -69,6 +78,128 @@ FrmFormIni::FrmFormIni(Form1& form1) : QDialog(nullptr), form1_(form1)
     layout->addWidget(buttons);
 
     ReadIni();
+}
+
+// A box with its browse button and, for a program, the mark beside it that
+// follows the box's text as it is typed.
+QWidget* FrmFormIni::pathRow(QLineEdit* box, bool program)
+{
+    const QString name = box->objectName().mid(3); // "BeebEmExec" of "txtBeebEmExec"
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(box, 1);
+    auto* browse = new QToolButton;
+    browse->setObjectName(QStringLiteral("cmdBrowse") + name);
+    browse->setText(QStringLiteral("..."));
+    browse->setToolTip(program ? QStringLiteral("Choose the program")
+                               : QStringLiteral("Choose where the disk image goes"));
+    layout->addWidget(browse);
+    QLabel* mark = nullptr;
+    if (program) {
+        mark = new QLabel;
+        mark->setObjectName(QStringLiteral("lbl") + name + QStringLiteral("Check"));
+        mark->setMinimumWidth(mark->fontMetrics().horizontalAdvance(
+            QStringLiteral("has an unclosed quote")));
+        layout->addWidget(mark);
+        connect(box, &QLineEdit::textChanged, this, [this, box] { checkProgramBox(box); });
+        connect(browse, &QToolButton::clicked, this, [this, box] { browseProgram(box); });
+    } else {
+        connect(browse, &QToolButton::clicked, this, [this, box] { browseDestination(box); });
+    }
+    rows_.push_back({box, browse, mark});
+    return row;
+}
+
+void FrmFormIni::checkProgramBox(QLineEdit* box)
+{
+    for (const PathRow& r : rows_) {
+        if (r.box != box || !r.mark)
+            continue;
+        const ProgramCheck check = CheckEmulatorProgram(boxValue(box));
+        const std::string text = ProgramStateText(check.state);
+        r.mark->setText(QString::fromStdString(text));
+        r.mark->setStyleSheet(text.empty() ? QString() : QStringLiteral("color: #c00000;"));
+        r.mark->setToolTip(text.empty() ? QString()
+                                        : QStringLiteral("The program %1; it can still be saved.")
+                                              .arg(QString::fromStdString(text)));
+    }
+}
+
+QString FrmFormIni::askForFile(const FileRequest& request)
+{
+    if (chooseFile)
+        return chooseFile(request);
+    if (request.save)
+        return QFileDialog::getSaveFileName(this, request.caption, request.start,
+                                            QStringLiteral("Disk images (*.ssd *.dsd *.img *.bbc *.uef);;"
+                                                           "All files (*)"),
+                                            nullptr, QFileDialog::DontConfirmOverwrite);
+    QFileDialog dialog(this, request.caption, request.start);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // Programs only: executable files, and the folders to find them in.
+    dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+namespace {
+
+// The folder a file dialog opens in: the folder of the box's file when it
+// exists, else the application folder (the current folder).
+QString startFolder(const QString& value)
+{
+    if (!value.trimmed().isEmpty()) {
+        const QFileInfo file(QString::fromStdString(OsPathString(value.toStdString())));
+        if (file.absoluteDir().exists())
+            return file.absolutePath();
+    }
+    return QDir::currentPath();
+}
+
+} // namespace
+
+// The value a box stands for: the bytes read from the file while it is left
+// as it was (a program name that is not UTF-8 is still found).
+std::string FrmFormIni::boxValue(const QLineEdit* box) const
+{
+    const FormIniValues v = values();
+    const std::pair<const QLineEdit*, const std::string*> boxes[] = {
+        {txtBeebEmDest, &v.txtBeebEmDest}, {txtBeebEmExec, &v.txtBeebEmExec},
+        {txtB_EmDest, &v.txtB_EmDest},     {txtB_EmExec, &v.txtB_EmExec},
+        {txtPcBBCDest, &v.txtPcBBCDest},   {txtPcBBCExec, &v.txtPcBBCExec},
+        {txtElectrEmExec, &v.txtElectrEmExec},
+    };
+    for (const auto& [b, value] : boxes)
+        if (b == box)
+            return *value;
+    return box->text().toStdString();
+}
+
+void FrmFormIni::browseProgram(QLineEdit* box)
+{
+    const ProgramCheck check = CheckEmulatorProgram(boxValue(box));
+    const QString known = check.program.empty() ? box->text() : QString::fromStdString(check.program);
+    const QString chosen = askForFile({QStringLiteral("Choose the emulator's program"),
+                                       startFolder(known), false});
+    if (!chosen.isEmpty())
+        box->setText(chosen);
+}
+
+void FrmFormIni::browseDestination(QLineEdit* box)
+{
+    const QString value = box->text();
+    const QString name = value.trimmed().isEmpty()
+                             ? QStringLiteral("Disk0.ssd")
+                             : QString::fromStdString(GetFilename(value.toStdString()));
+    const QString start = QDir(startFolder(value)).filePath(name.isEmpty() ? QStringLiteral("Disk0.ssd")
+                                                                         : name);
+    const QString chosen = askForFile({QStringLiteral("Where the emulator expects the disk image"),
+                                       start, true});
+    if (!chosen.isEmpty())
+        box->setText(chosen);
 }
 
 void FrmFormIni::ReadIni()
@@ -95,6 +226,9 @@ void FrmFormIni::setValues(const FormIniValues& v)
     txtPcBBCDest->setText(QString::fromStdString(v.txtPcBBCDest));
     txtPcBBCExec->setText(QString::fromStdString(v.txtPcBBCExec));
     txtElectrEmExec->setText(QString::fromStdString(v.txtElectrEmExec));
+    for (const PathRow& r : rows_)
+        if (r.mark)
+            checkProgramBox(r.box);
 }
 
 FormIniValues FrmFormIni::values() const

@@ -7,10 +7,13 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QToolButton;
 
 namespace tavrin {
 
@@ -42,8 +45,36 @@ public:
     QPushButton* cmdUpdateEdits = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+    // A browse button beside each box, and beside each program box the mark
+    // of a program that does not exist or cannot be run (empty otherwise).
+    struct PathRow {
+        QLineEdit* box;
+        QToolButton* browse;
+        QLabel* mark; // program boxes only
+    };
+    std::vector<PathRow> pathRows() const { return rows_; }
+
+    // What a file dialog asks: a program to open, or a file to save as.
+    struct FileRequest {
+        QString caption;
+        QString start; // the folder, or the proposed file
+        bool save = false;
+    };
+    // Asks for a file; an empty answer is a cancel. A file dialog when unset.
+    std::function<QString(const FileRequest&)> chooseFile;
+
+    void browseProgram(QLineEdit* box);
+    void browseDestination(QLineEdit* box);
+    // Shows the mark beside a program box for the text it holds now.
+    void checkProgramBox(QLineEdit* box);
+
 private:
     void setValues(const FormIniValues& v);
+    QWidget* pathRow(QLineEdit* box, bool program);
+    std::string boxValue(const QLineEdit* box) const;
+    QString askForFile(const FileRequest& request);
+
+    std::vector<PathRow> rows_;
 
     // The values as read from the file, byte for byte.
     FormIniValues shown_;

@@ -1,5 +1,6 @@
 #include "FrmInternetSourceSelect.h"
 
+#include "BusyCursor.h"
 #include "Form1.h"
 #include "PictureButton.h"
 #include "catalogue/Catalogue.h"
@@ -100,6 +101,7 @@ void FrmInternetSourceSelect::cmdOK_Click()
     f.sInternetSiteName = source.siteName;
     answered_ = true;
     hide();
+    BusyCursor busy;
     f.MSFlexGrid.Clear();
     try {
         // A reference catalogue made by the Windows program (a Jet database)

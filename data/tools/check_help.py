@@ -124,7 +124,7 @@ EQUB EQUW EQUD EQUS
 GUIDE_NAMES = [
     "File", "Options", "Help",
     "Download latest Internet database", "New database", "Sort database and exit",
-    "Create .img file", "Exit", "Properties", "BeebEm", "B-Em", "ElectrEm", "PcBBC",
+    "Create .img file", "Run a file", "Exit", "Properties", "BeebEm", "B-Em", "ElectrEm", "PcBBC",
     "Save downloaded disk images", "Contents", "Basic keywords reference", "About",
     "New", "Edit", "Sort", "Run", "Catalogue / Images", "Internet / Local",
     "Tavrin Properties", "About Tavrin", "Warning!", "New record", "Edit record",
