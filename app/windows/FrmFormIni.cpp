@@ -92,6 +92,9 @@ QWidget* FrmFormIni::pathRow(QLineEdit* box, bool program)
     auto* browse = new QToolButton;
     browse->setObjectName(QStringLiteral("cmdBrowse") + name);
     browse->setText(QStringLiteral("..."));
+    // Tab keeps going from box to box, as the dialog always did; a path can
+    // be typed without the button.
+    browse->setFocusPolicy(Qt::ClickFocus);
     browse->setToolTip(program ? QStringLiteral("Choose the program")
                                : QStringLiteral("Choose where the disk image goes"));
     layout->addWidget(browse);
