@@ -50,3 +50,59 @@ TEST(InternetE2E, TheMenuUpdatesTheReferenceCatalogueFromTheServerInBbcIni)
     fs::remove(archive);
     EXPECT_TRUE(tavrin.running());
 }
+
+// A row of a source is downloaded from the address in "bbc.ini" and handed
+// to the ticked emulator (a stand-in recording what it was given).
+TEST(InternetE2E, ARowOfASourceIsDownloadedAndRun)
+{
+    const std::string image(200 * 1024, 'i');
+    test::LoopbackHttpServer server;
+    // The sample list's first row in publisher order.
+    server.route("/Brackenwood/atlas.ssd", {200, image});
+
+    Xvfb x;
+    AppFolder app;
+    for (const char* name : {"bbc.mdb", "Images", "Data"})
+        app.copyFromBuild(name);
+    const fs::path emu = app / "emu";
+    fs::create_directories(emu);
+    // The copy is renamed into place, so a file that exists is complete.
+    std::ofstream(emu / "b-em") << "#!/bin/sh\ncp \"$1\" \"$1.part\" && mv \"$1.part\" '"
+                                << (emu / "received.ssd").string() << "'\n";
+    fs::permissions(emu / "b-em", fs::perms::owner_all);
+    std::ofstream(app / "bbc.ini")
+        << "[BBC EMU]\nForm1.sBeebEmu=B-Em\n[B-Em]\nForm1.sB_EmDest=" << (emu / "Disk0.ssd").string()
+        << "\nForm1.sB_EmExec=" << (emu / "b-em").string() << " " << (emu / "Disk0.ssd").string()
+        << "\n[Internet]\nForm1.sURL8bs=" << server.base() << "\n";
+
+    Tavrin tavrin(x, app);
+    const auto window = x.waitForWindow("Tavrin", 60s);
+    ASSERT_TRUE(window);
+    std::this_thread::sleep_for(500ms);
+    // The Internet button, then No to the update question and OK for the
+    // first source; then the Run button on the list's first row.
+    auto clickAt = [&](int left, int top) {
+        return x.run(QStringLiteral("xdotool"),
+                     {QStringLiteral("mousemove"), QStringLiteral("--window"),
+                      QString::fromStdString(*window), QString::number(left), QString::number(top),
+                      QStringLiteral("click"), QStringLiteral("1")})
+            .has_value();
+    };
+    ASSERT_TRUE(clickAt(92, 631));
+    // The title is matched as a pattern: "." stands for its question mark.
+    const auto question = x.waitForWindow("MsgBox Do you want to check for Internet updates.", 10s);
+    ASSERT_TRUE(question);
+    ASSERT_TRUE(x.typeKeys(*question, {QStringLiteral("Return")}));
+    const auto sources = x.waitForWindow("Internet Source Select", 10s);
+    ASSERT_TRUE(sources);
+    ASSERT_TRUE(x.typeKeys(*sources, {QStringLiteral("Return")}));
+    std::this_thread::sleep_for(1s);
+    ASSERT_TRUE(clickAt(92, 575));
+
+    const auto until = std::chrono::steady_clock::now() + 20s;
+    while (!fs::exists(emu / "received.ssd") && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(test::readFile(emu / "received.ssd"), image);
+    EXPECT_EQ(server.requests(), std::vector<std::string>{"/Brackenwood/atlas.ssd"});
+    EXPECT_TRUE(tavrin.running());
+}
