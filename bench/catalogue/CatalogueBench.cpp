@@ -5,6 +5,7 @@
 //
 // Catalogues are generated once into $TMPDIR/tavrin-bench and kept.
 
+#include "common/Words.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/CatalogueGrid.h"
 #include "catalogue/Dao.h"
@@ -38,20 +39,7 @@ fs::path benchFolder()
     return dir;
 }
 
-std::string word(std::mt19937& rng, int minLength, int maxLength)
-{
-    static const char* syllables[] = {"ka", "ro", "mi", "ste", "lar", "qu", "ben", "vo", "tri",
-                                      "zor", "el", "an", "dex", "pu", "gra", "ni"};
-    std::uniform_int_distribution<int> length(minLength, maxLength);
-    std::uniform_int_distribution<int> pick(0, 15);
-    const int n = length(rng);
-    std::string w;
-    while (static_cast<int>(w.size()) < n)
-        w += syllables[pick(rng)];
-    w.resize(static_cast<size_t>(n));
-    w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
-    return w;
-}
+using tavrin::bench::word;
 
 // A catalogue of n records with realistic field lengths, in random order.
 std::string catalogue(int n)

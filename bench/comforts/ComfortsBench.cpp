@@ -5,6 +5,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen tavrin_comforts_bench [--benchmark_format=json]
 
+#include "common/Words.h"
 #include "core/GridSearch.h"
 #include "windows/Form1.h"
 
@@ -24,20 +25,7 @@ using namespace tavrin;
 
 namespace {
 
-std::string word(std::mt19937& rng, int minLength, int maxLength)
-{
-    static const char* syllables[] = {"ka", "ro", "mi", "ste", "lar", "qu", "ben", "vo", "tri",
-                                      "zor", "el", "an", "dex", "pu", "gra", "ni"};
-    std::uniform_int_distribution<int> length(minLength, maxLength);
-    std::uniform_int_distribution<int> pick(0, 15);
-    const int n = length(rng);
-    std::string w;
-    while (static_cast<int>(w.size()) < n)
-        w += syllables[pick(rng)];
-    w.resize(static_cast<size_t>(n));
-    w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
-    return w;
-}
+using tavrin::bench::word;
 
 // A main window whose grid holds n titles of realistic lengths (a publisher
 // of one or two words, a title of one to three, a genre, a path and a
