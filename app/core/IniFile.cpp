@@ -1,4 +1,5 @@
 #include "IniFile.h"
+#include "TextHelpers.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -209,30 +210,6 @@ std::string nameProblem(std::string_view name, const char* what, std::string_vie
         return std::string("the ") + what + " name \"" + std::string(name) +
                "\" holds a character the file cannot hold there";
     return {};
-}
-
-// Length of the UTF-8 sequence starting at text[i], 0 when it is not one.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i)
-{
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t n = 0;
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        n = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF)
-        n = 3;
-    else if (lead >= 0xF0 && lead <= 0xF4)
-        n = 4;
-    else
-        return 0;
-    if (i + n > text.size())
-        return 0;
-    for (std::size_t j = 1; j < n; ++j) {
-        if ((static_cast<unsigned char>(text[i + j]) & 0xC0) != 0x80)
-            return 0;
-    }
-    return n;
 }
 
 } // namespace
