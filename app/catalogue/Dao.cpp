@@ -23,30 +23,24 @@ namespace {
 
 constexpr const char* kPropertiesTable = "MSysDatabaseProperties";
 
-std::string sqlName(std::string_view identifier)
+// `text` between two `quote` characters, each one inside doubled.
+std::string quoted(std::string_view text, char quote)
 {
-    std::string q = "\"";
-    for (char c : identifier) {
+    std::string q(1, quote);
+    for (char c : text) {
         q.push_back(c);
-        if (c == '"')
-            q.push_back('"');
+        if (c == quote)
+            q.push_back(quote);
     }
-    q.push_back('"');
+    q.push_back(quote);
     return q;
 }
 
+// An identifier as SQL names it.
+std::string sqlName(std::string_view identifier) { return quoted(identifier, '"'); }
+
 // A text as an SQL string literal.
-std::string sqlQuote(std::string_view text)
-{
-    std::string q = "'";
-    for (char c : text) {
-        q.push_back(c);
-        if (c == '\'')
-            q.push_back('\'');
-    }
-    q.push_back('\'');
-    return q;
-}
+std::string sqlQuote(std::string_view text) { return quoted(text, '\''); }
 
 std::string upperAscii(std::string_view text)
 {

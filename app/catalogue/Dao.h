@@ -239,15 +239,6 @@ public:
 private:
     friend class Workspace;
     friend bool ConvertOldMemoFields(const std::string& path);
-
-// The file that a database path names: the target of a symbolic link, with
-// letter case matched as every path of the program is.
-std::filesystem::path RealDatabaseFile(const std::string& path);
-
-// Puts the complete file `built` in the place of the database file `real`
-// (from RealDatabaseFile): with the permissions of the file it replaces, and
-// without that file's journal or write-ahead log. Throws DaoError.
-void ReplaceDatabaseFile(const std::filesystem::path& built, const std::filesystem::path& real);
     Database(std::shared_ptr<Connection> db, std::string name);
     Connection& connection() const;
 

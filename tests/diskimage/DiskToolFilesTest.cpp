@@ -1,5 +1,6 @@
 // tavrin-disk build and extract, run as the child process they are.
 
+#include "DiskToolRun.h"
 #include "ImageBytes.h"
 #include "ImageFiles.h"
 
@@ -21,24 +22,6 @@ using namespace tavrin::test;
 
 namespace
 {
-
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-ToolRun runTool(const QStringList& args)
-{
-    QProcess process;
-    process.start(QStringLiteral(TAVRIN_DISK_TOOL), args);
-    ToolRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
 

@@ -1,6 +1,7 @@
 // tavrin-disk run as the child process it is: exit status, standard output
 // and standard error.
 
+#include "DiskToolRun.h"
 #include "FailingFiles.h"
 #include "ImageBytes.h"
 #include "ImageFiles.h"
@@ -29,35 +30,6 @@ using namespace tavrin::test;
 
 namespace
 {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-enum class As { Me, FullDisk };
-
-// Runs tavrin-disk. FullDisk runs it under a file size limit of 0 bytes, so
-// that every write it makes fails as on a full disk.
-ToolRun runTool(const QStringList& args, As as = As::Me, const QString& stdoutFile = {})
-{
-    QProcess process;
-    process.setProgram(QStringLiteral(TAVRIN_DISK_TOOL));
-    process.setArguments(args);
-    if (!stdoutFile.isEmpty())
-        process.setStandardOutputFile(stdoutFile);
-    if (as == As::FullDisk)
-        process.setChildProcessModifier([] { FileSizeLimit::applyInChild(); });
-    process.start();
-    ToolRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 // A Watford 62-file image with a few entries of each kind.
 Bytes sampleImage()
