@@ -152,6 +152,9 @@ void InternetDownload::PrepareInternetRequest(const std::string& strSiteMain,
         prompt_.messageBox(kNoPath);
         return;
     }
+    // The arguments may be the state's own strings, which a window can
+    // change while the transfer runs: what is needed later is copied now.
+    const std::string shown(LastPathPart(strInternetFolderAndFile));
     const std::string name = SavedFileName(strInternetFolderAndFile);
     const std::string address = strSiteMain + EncodedRowPath(strInternetFolderAndFile);
     const std::string local = f_.sTempDir + "\\" + name;
@@ -166,10 +169,8 @@ void InternetDownload::PrepareInternetRequest(const std::string& strSiteMain,
         break;
     case DownloadOutcome::NotFound: {
         const std::string folder = address.substr(0, address.size() - LastPathPart(address).size());
-        prompt_.messageBox(DownloadMessage(std::string(LastPathPart(strInternetFolderAndFile)) +
-                                               kNotFoundAt + folder,
-                                           result),
-                           PromptButtons::Ok, PromptIcon::Critical);
+        prompt_.messageBox(DownloadMessage(shown + kNotFoundAt + folder, result), PromptButtons::Ok,
+                           PromptIcon::Critical);
         return;
     }
     case DownloadOutcome::ConnectionFailure:
