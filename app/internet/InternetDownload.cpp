@@ -6,6 +6,8 @@
 #include "core/Paths.h"
 #include "core/Prompt.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -36,62 +38,105 @@ bool makeFolder(const std::string& folder, std::string& error)
     std::error_code ec;
     fs::create_directory(OsPath(folder), ec);
     if (ec)
-        error = "The folder \"" + folder + "\" cannot be created: " + ec.message() + ".";
+        error =
+            "The folder \"" + OsPathString(folder) + "\" cannot be created: " + ec.message() + ".";
     return !ec;
 }
 
 } // namespace
 
+std::string DownloadMessage(const std::string& firstLine, const DownloadResult& result)
+{
+    if (result.outcome == DownloadOutcome::Saved)
+        return firstLine;
+    return firstLine + "\n" + FailureReason(result);
+}
+
 bool CopyFileReplacing(const std::string& from, const std::string& to, std::string& error)
 {
     const fs::path target = OsPath(to);
     const fs::path beside = target.parent_path() / (".tavrin-copy-" + target.filename().string());
+    const auto fail = [&](const std::error_code& why) {
+        error = "\"" + OsPathString(from) + "\" could not be copied to \"" + target.string() +
+                "\": " + why.message() + ".";
+        std::error_code ignored;
+        fs::remove(beside, ignored);
+        return false;
+    };
     std::error_code ec;
     fs::remove(beside, ec);
     fs::copy_file(OsPath(from), beside, ec);
-    if (ec) {
-        const std::string reason = ec.message();
-        fs::remove(beside, ec);
-        error = "\"" + from + "\" could not be copied to \"" + to + "\": " + reason + ".";
-        return false;
-    }
+    if (ec)
+        return fail(ec);
     fs::rename(beside, target, ec);
-    if (ec) {
-        fs::remove(beside, ec);
-        error = "\"" + from + "\" could not be copied to \"" + to + "\": " + ec.message() + ".";
-        return false;
-    }
+    if (ec)
+        return fail(ec);
     return true;
 }
 
 DownloadResult InternetDownload::GetInternetFile(const std::string& strUrl,
-                                                 const std::string& strFolderFile)
+                                                 const std::string& strFolderFile,
+                                                 const DownloadLimit& limit)
 {
+    if (busy_) {
+        DownloadResult busy;
+        busy.outcome = DownloadOutcome::Cancelled;
+        busy.address = strUrl;
+        busy.detail = "another download is running";
+        return busy;
+    }
+    busy_ = true;
+    const auto done = qScopeGuard([this] { busy_ = false; });
+    cancelRequested_ = false;
     DownloadOptions options;
     options.stallTimeout = stallTimeout;
-    if (display_)
+    options.limit = limit;
+    // A shown window has a Cancel button; a hidden transfer has a time limit.
+    options.userInput = shown_;
+    if (!shown_)
+        options.timeLimit = hiddenTimeLimit;
+    options.cancelled = [this] { return cancelRequested_; };
+    if (display_ && shown_)
         options.progress = [this](qint64 received, qint64 total) {
             display_->showProgress(received, total);
         };
     return DownloadToFile(strUrl, OsPath(strFolderFile), options);
 }
 
+void InternetDownload::showWindow(const std::string& label2, const std::string& text1)
+{
+    if (!display_)
+        return;
+    display_->showDownload(label2, text1);
+    shown_ = true;
+}
+
+void InternetDownload::closeWindow()
+{
+    if (shown_)
+        display_->closeDownload();
+    shown_ = false;
+}
+
 DownloadResult InternetDownload::GetInternetData(const std::string& strUrl,
                                                  const std::string& strFolderFile,
                                                  const std::string& strSite,
-                                                 const std::string& strText)
+                                                 const std::string& strText,
+                                                 const DownloadLimit& limit)
 {
-    if (strText == " " || !display_)
-        return GetInternetFile(strUrl, strFolderFile);
-    display_->showDownload("HTTP connection to " + strSite, strText);
-    DownloadResult result = GetInternetFile(strUrl, strFolderFile);
-    display_->closeDownload();
+    if (busy_ || strText == " ")
+        return GetInternetFile(strUrl, strFolderFile, limit);
+    showWindow("HTTP connection to " + strSite, strText);
+    DownloadResult result = GetInternetFile(strUrl, strFolderFile, limit);
+    closeWindow();
     return result;
 }
 
 void InternetDownload::PrepareInternetRequest(const std::string& strSiteMain,
                                               const std::string& strInternetFolderAndFile)
 {
+    if (busy_)
+        return; // a second click while the download runs
     if (strSiteMain.empty()) {
         // The source was chosen while an address was set; it is gone now.
         const auto source =
@@ -107,34 +152,37 @@ void InternetDownload::PrepareInternetRequest(const std::string& strSiteMain,
         prompt_.messageBox(kNoPath);
         return;
     }
+    // The arguments may be the state's own strings, which a window can
+    // change while the transfer runs: what is needed later is copied now.
+    const std::string shown(LastPathPart(strInternetFolderAndFile));
     const std::string name = SavedFileName(strInternetFolderAndFile);
-    const std::string address = strSiteMain + strInternetFolderAndFile;
+    const std::string address = strSiteMain + EncodedRowPath(strInternetFolderAndFile);
     const std::string local = f_.sTempDir + "\\" + name;
 
-    if (display_)
-        display_->showDownload("HTTP connection to " + f_.sInternetSiteName,
-                               "Downloading: " + address);
-    const DownloadResult result = GetInternetFile(address, local);
-    if (display_)
-        display_->closeDownload();
+    showWindow("HTTP connection to " + f_.sInternetSiteName, "Downloading: " + address);
+    const DownloadResult result =
+        GetInternetFile(address, local, {maxTitleBytes, "the most a title may be"});
+    closeWindow();
 
     switch (result.outcome) {
     case DownloadOutcome::Saved:
         break;
     case DownloadOutcome::NotFound: {
-        const std::string_view shown = LastPathPart(strInternetFolderAndFile);
-        prompt_.messageBox(std::string(shown) + kNotFoundAt +
-                               address.substr(0, address.size() - shown.size()),
-                           PromptButtons::Ok, PromptIcon::Critical);
+        const std::string folder = address.substr(0, address.size() - LastPathPart(address).size());
+        prompt_.messageBox(DownloadMessage(shown + kNotFoundAt + folder, result), PromptButtons::Ok,
+                           PromptIcon::Critical);
         return;
     }
     case DownloadOutcome::ConnectionFailure:
-        prompt_.messageBox(kConnectionFailure, PromptButtons::Ok, PromptIcon::Critical);
+        prompt_.messageBox(DownloadMessage(kConnectionFailure, result), PromptButtons::Ok,
+                           PromptIcon::Critical);
         return;
     case DownloadOutcome::WriteFailure:
         prompt_.messageBox("The download could not be saved. " + result.detail, PromptButtons::Ok,
                            PromptIcon::Critical);
         return;
+    case DownloadOutcome::Cancelled:
+        return; // the user stopped it
     }
     if (!FileExists(local)) {
         prompt_.messageBox(kConnectionFailure, PromptButtons::Ok, PromptIcon::Critical);
@@ -156,7 +204,8 @@ void InternetDownload::keepCopy(const std::string& name)
     std::string error;
     if (!makeFolder(f_.sTransferDir, error) ||
         !CopyFileReplacing(f_.sFullFilename, f_.sTransferDir + "\\" + name, error))
-        prompt_.messageBox(error + " The download is run from \"" + f_.sFullFilename + "\".",
+        prompt_.messageBox(error + " The download is run from \"" + OsPathString(f_.sFullFilename) +
+                               "\".",
                            PromptButtons::Ok, PromptIcon::Exclamation);
 }
 

@@ -29,6 +29,9 @@ namespace fs = std::filesystem;
 constexpr const char* kVersionFile = "iv.dat";
 constexpr const char* kArchive = "internet.zip";
 constexpr const char* kDatabase = "internet.mdb";
+// The version file is a line of text; the archive holds one catalogue.
+constexpr qint64 kMaxVersionFileBytes = 64 << 10;
+constexpr qint64 kMaxArchiveBytes = qint64{256} << 20;
 
 constexpr std::array<const char*, 8> kCatalogueFields = {
     "Publisher", "Software", "Genre", "Filepath", "Data1", "Data2", "Description1", "Index"};
@@ -102,6 +105,8 @@ void AskForDatabaseUpdate(Prompt& prompt, const std::function<void()>& update)
 void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& download,
                             const CreateUnzipFiles& createUnzipFiles)
 {
+    if (download.busy())
+        return; // a second request while a download runs
     const std::string server = UpdateServerAddress(f);
     if (server.empty()) {
         prompt.messageBox(MissingAddressMessage(f, kUpdateServerKey, "the update server"));
@@ -120,9 +125,15 @@ void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& dow
 
     const std::string offeredFile = f.sTempDir + "\\" + kVersionFile;
     const std::string installedFile = f.sDataDir + "\\" + kVersionFile;
-    download.GetInternetData(server + "/downloads/" + kVersionFile, offeredFile, "", " ");
+    const DownloadResult version =
+        download.GetInternetData(server + "/downloads/" + kVersionFile, offeredFile, "", " ",
+                                 {kMaxVersionFileBytes, "the most a version file may be"});
+    if (version.outcome == DownloadOutcome::Cancelled)
+        return;
     if (!FileExists(offeredFile)) {
-        message(prompt, "There were problems downloading the Internet database reference file");
+        message(prompt, DownloadMessage(
+                            "There were problems downloading the Internet database reference file",
+                            version));
         return;
     }
     const std::string offered = FirstField(readHead(offeredFile));
@@ -133,12 +144,17 @@ void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& dow
         return;
     }
 
-    const std::string archive = f.sTempDir + "\\" + kArchive;
+    // As the platform writes it: the unpacker's messages name it.
+    const std::string archive = OsPathString(f.sTempDir + "\\" + kArchive);
     const std::string host = QUrl(QString::fromStdString(server)).host().toStdString();
-    download.GetInternetData(server + "/downloads/" + kArchive, archive, host,
-                             "Downloading the Internet database, please wait...");
+    const DownloadResult zip = download.GetInternetData(
+        server + "/downloads/" + kArchive, archive, host,
+        "Downloading the Internet database, please wait...",
+        {kMaxArchiveBytes, "the most the Internet database archive may be"});
+    if (zip.outcome == DownloadOutcome::Cancelled)
+        return;
     if (!FileExists(archive)) {
-        message(prompt, "Failed to download Internet.zip");
+        message(prompt, DownloadMessage("Failed to download Internet.zip", zip));
         return;
     }
 

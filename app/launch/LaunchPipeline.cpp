@@ -5,6 +5,7 @@
 #include "Launcher.h"
 
 #include "core/FileHelpers.h"
+#include "core/Paths.h"
 
 #include <algorithm>
 
@@ -79,7 +80,7 @@ void Launcher::PrepareFilesForEmu()
     if (std::find(std::begin(kRunnable), std::end(kRunnable), f_.sExt) != std::end(kRunnable))
         RunEmu();
     else if (noImage)
-        message(f_.strZipFilename + kNoImageInZip);
+        message(OsPathString(f_.strZipFilename) + kNoImageInZip);
     else
         message(kInvalidExtension);
 

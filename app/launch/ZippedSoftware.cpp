@@ -25,7 +25,8 @@ constexpr const char* kNoStandardArchive2 =
 
 std::string cannotUnpack(const std::string& archive, const VarnockError& e)
 {
-    std::string text = "The archive " + archive + " cannot be unpacked: " + e.description();
+    std::string text =
+        "The archive " + OsPathString(archive) + " cannot be unpacked: " + e.description();
     if (!e.source().empty())
         text += " (" + e.source() + ", error " + std::to_string(e.number()) + ")";
     return text;
@@ -33,7 +34,7 @@ std::string cannotUnpack(const std::string& archive, const VarnockError& e)
 
 std::string unpackFailed(const std::string& archive, int32_t code)
 {
-    return "The archive " + archive + " could not be unpacked completely (code " +
+    return "The archive " + OsPathString(archive) + " could not be unpacked completely (code " +
            std::to_string(code) + ").";
 }
 
@@ -41,7 +42,7 @@ std::string cannotCreateFolder(const std::string& folder, const std::string& why
 {
     if (folder.empty())
         return "No folder for unpacked files is set, so the archive cannot be unpacked.";
-    return "The folder " + folder + " for unpacked files cannot be created: " + why;
+    return "The folder " + OsPathString(folder) + " for unpacked files cannot be created: " + why;
 }
 } // namespace message
 
@@ -82,8 +83,9 @@ bool unpackArchive(Form1State& f, Prompt& prompt, const CreateUnzipFiles& create
 {
     try {
         UnzipFilesObject unzip = createUnzipFiles();
-        unzip.setZipFileName(f.strZipFilename);
-        unzip.setExtractDir(f.sTempDir);
+        // As the platform writes them: the unpacker's messages name them.
+        unzip.setZipFileName(OsPathString(f.strZipFilename));
+        unzip.setExtractDir(OsPathString(f.sTempDir));
         unzip.setHonorDirectories(false);
         const int32_t result = unzip.Unzip("", "");
         if (result != 0) {

@@ -1,15 +1,19 @@
 #pragma once
 // The download window "Internet download": shown while a transfer runs,
-// with the source, the address, the bytes received and a bar. It does the
-// downloads of the Internet sources and of the catalogue update.
+// with the source, the address, the bytes received, a bar and Cancel. It
+// does the downloads of the Internet sources and of the catalogue update.
+// While it is shown no other window takes input, so nothing can start a
+// second download or change what this one uses.
 
 #include "internet/InternetDownload.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QPushButton;
 
 namespace tavrin
 {
@@ -47,6 +51,14 @@ class FrmInternet : public QWidget, public DownloadDisplay
     QLineEdit* txtText1 = nullptr;
     QLabel* lblBytes = nullptr;
     QProgressBar* barProgress = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    bool receiving_ = false;
+    QElapsedTimer shownProgress_;
 };
 
 } // namespace tavrin

@@ -6,6 +6,7 @@
 #include "catalogue/Catalogue.h"
 #include "catalogue/Dao.h"
 #include "catalogue/JetImport.h"
+#include "core/Paths.h"
 #include "internet/InternetSources.h"
 
 #include <QHBoxLayout>
@@ -120,8 +121,8 @@ void FrmInternetSourceSelect::cmdOK_Click()
         TransferFromAccess(f, f.sInternetDatabase, f.sDbTable);
     } catch (const dao::DaoError& e) {
         form_.prompt().messageBox("The list of \"" + std::string(source.label) +
-                                      "\" cannot be read from \"" + f.sInternetDatabase +
-                                      "\".\n\n" + e.what(),
+                                      "\" cannot be read from \"" +
+                                      OsPathString(f.sInternetDatabase) + "\".\n\n" + e.what(),
                                   PromptButtons::Ok, PromptIcon::Critical);
     }
     form_.showInternetList();

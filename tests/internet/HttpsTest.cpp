@@ -2,6 +2,7 @@
 // made for the test. Untrusted, the transfer fails; trusted, the file arrives.
 
 #include "InternetFixture.h"
+#include "LoopbackHttpServer.h"
 #include "internet/HttpDownload.h"
 
 #include <QSslCertificate>
@@ -57,15 +58,22 @@ TEST(Https, AFileArrivesOnlyFromAServerWhoseCertificateIsTrusted)
     const std::string url = "https://127.0.0.1:" + std::to_string(server.serverPort()) + "/a.ssd";
     const fs::path file = dir / "a.ssd";
 
-    DownloadResult r = DownloadToFile(url, file);
-    EXPECT_EQ(r.outcome, DownloadOutcome::ConnectionFailure) << r.detail;
-    EXPECT_FALSE(fs::exists(file));
+    // Directly and through a redirect from a plain server, a connection failure that says why.
+    test::LoopbackHttpServer plain;
+    plain.route("/a.ssd", {302, "", test::HttpRoute::Kind::Whole, url});
+    for (const std::string& asked : {url, plain.base() + "a.ssd"}) {
+        const DownloadResult r = DownloadToFile(asked, file);
+        EXPECT_EQ(r.outcome, DownloadOutcome::ConnectionFailure) << r.detail;
+        EXPECT_EQ(r.detail.rfind("certificate not trusted: ", 0), 0u) << r.detail;
+        EXPECT_EQ(r.address, url);
+        EXPECT_FALSE(fs::exists(file));
+    }
 
     const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
     QSslConfiguration trusting = before;
     trusting.addCaCertificate(cert);
     QSslConfiguration::setDefaultConfiguration(trusting);
-    r = DownloadToFile(url, file);
+    const DownloadResult r = DownloadToFile(url, file);
     QSslConfiguration::setDefaultConfiguration(before);
     EXPECT_EQ(r.outcome, DownloadOutcome::Saved) << r.detail;
     EXPECT_EQ(test::readFile(file), body.toStdString());

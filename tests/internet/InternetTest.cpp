@@ -43,6 +43,7 @@ class InternetTest : public ::testing::Test
         for (const char* folder : {"Temp", "Data"})
             fs::create_directory(dir / folder);
         download.stallTimeout = 500ms;
+        download.maxTitleBytes = 5000;
         download.prepareFilesForEmu = [this] {
             launches.push_back({f.sFullFilename, f.sFilenameNoExt, f.sExt,
                                 test::readFile(OsPath(f.sFullFilename))});
@@ -80,67 +81,52 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
         std::string rowPath;
         HttpRoute reply;
         bool save;
-        std::string saved;   // the file left in Temp and launched ("" for none)
-        std::string message; // the one message shown ("" for none)
+        std::string saved;       // the file left in Temp and launched ("" for none)
+        std::string message;     // the first line of the one message shown ("" for none)
+        std::string reason = {}; // its second line after the address tried and ": "
+        std::string asked = {};  // the path the server is asked for, when not "/" + rowPath
     };
     const std::string base = server.base();
     const std::string page = "<!DOCTYPE html>\n<html><body>moved</body></html>";
+    const std::string elite = "games/elite.zip";
+    const std::string notFound = "elite.zip not found at " + base + "games/";
+    const std::string failure = kConnectionFailure;
+    const std::string pageSent = "the server sent a page instead of the file";
+    const std::string stalled = "the transfer stalled: less than 1 KB arrived in 0.5 seconds";
+    const std::string brokeOff = "the transfer broke off after 1500 of 3000 bytes";
+    const std::string big = "the file is larger than 5000 bytes, the most a title may be";
+    const std::string loop = "too many redirects";
+    const std::string toFile = "the redirect to file:///etc/passwd was not followed";
+    using K = HttpRoute::Kind;
+    const HttpRoute ok{200, kImage};
     const Case cases[] = {
-        {"a file", "games/elite.zip", {200, kImage}, false, "elite.zip", ""},
-        {"a file, kept in Transfer", "games/elite.zip", {200, kImage}, true, "elite.zip", ""},
-        {"a page in capitals",
-         "games/elite.zip",
-         {200, "<HTML><BODY>gone"},
-         false,
-         "",
-         "elite.zip not found at " + base + "games/"},
-        {"a page",
-         "games/elite.zip",
-         {200, "<html>gone"},
-         false,
-         "",
-         "elite.zip not found at " + base + "games/"},
+        {"a file", elite, ok, false, "elite.zip", ""},
+        {"a file, kept in Transfer", elite, ok, true, "elite.zip", ""},
+        {"a page in capitals", elite, {200, "<HTML><BODY>gone"}, false, "", notFound, pageSent},
+        {"a page", elite, {200, "<html>gone"}, false, "", notFound, pageSent},
         {"a document-type line first", "games/page.ssd", {200, page}, false, "page.ssd", ""},
-        {"404 without a page",
-         "games/elite.zip",
-         {404, "no such file"},
-         false,
-         "",
-         "elite.zip not found at " + base + "games/"},
-        {"500",
-         "games/elite.zip",
-         {500, "trouble"},
-         false,
-         "",
-         "elite.zip not found at " + base + "games/"},
-        {"cut half way",
-         "games/elite.zip",
-         {200, kImage, HttpRoute::Kind::CutHalfway},
-         false,
-         "",
-         kConnectionFailure},
-        {"stalled",
-         "games/elite.zip",
-         {200, kImage, HttpRoute::Kind::Stall},
-         false,
-         "",
-         kConnectionFailure},
-        {"no answer at all",
-         "games/elite.zip",
-         {200, kImage, HttpRoute::Kind::Silent},
-         false,
-         "",
-         kConnectionFailure},
-        {"redirected",
-         "games/elite.zip",
-         {302, "", HttpRoute::Kind::Whole, "/mirror/elite.zip"},
-         false,
-         "elite.zip",
-         ""},
-        {"no folder", "elite.ssd", {200, kImage}, false, "elite.ssd", ""},
-        {"up and out", "../../../tmp/out.ssd", {200, kImage}, false, "out.ssd", ""},
-        {"deep", "a/b/c/deep.ssd", {200, kImage}, false, "deep.ssd", ""},
-        {"a backslash", "games\\..\\..\\evil.ssd", {200, kImage}, false, "evil.ssd", ""},
+        {"404 without a page", elite, {404, "no such"}, false, "", notFound, "HTTP status 404"},
+        {"500 with a text", elite, {500, "trouble"}, false, "", failure, "HTTP status 500"},
+        {"cut half way", elite, {200, kImage, K::CutHalfway}, false, "", failure, brokeOff},
+        {"stalled", elite, {200, kImage, K::Stall}, false, "", failure, stalled},
+        {"no answer at all", elite, {200, kImage, K::Silent}, false, "", failure, stalled},
+        {"a byte at a time", elite, {200, "tricklin", K::Trickle}, false, "", failure, stalled},
+        {"too large for a title", elite, {200, std::string(6000, 'x')}, false, "", failure, big},
+        {"redirected", elite, {302, "", K::Whole, "/mirror/elite.zip"}, false, "elite.zip", ""},
+        {"in a loop", elite, {302, "", K::Whole, "/" + elite}, false, "", failure, loop},
+        {"to a file", elite, {302, "", K::Whole, "file:///etc/passwd"}, false, "", failure, toFile},
+        {"no folder", "elite.ssd", ok, false, "elite.ssd", ""},
+        {"up and out", "../../../tmp/out.ssd", ok, false, "out.ssd", "", "", "/tmp/out.ssd"},
+        {"deep", "a/b/c/deep.ssd", ok, false, "deep.ssd", ""},
+        {"a backslash", "games\\..\\..\\evil.ssd", ok, false, "evil.ssd", "", "", "/evil.ssd"},
+        {"a #", "ok/a#b.ssd", ok, false, "a#b.ssd", "", "", "/ok/a%23b.ssd"},
+        {"a ?", "ok/a?b.ssd", ok, false, "a_b.ssd", "", "", "/ok/a%3Fb.ssd"},
+        {"a %", "ok/100%.ssd", ok, false, "100%.ssd", "", "", "/ok/100%25.ssd"},
+        {"an escape", "ok/a%20b.ssd", ok, false, "a%20b.ssd", "", "", "/ok/a%2520b.ssd"},
+        {"blanks", "my games/a b.ssd", ok, false, "a b.ssd", "", "", "/my%20games/a%20b.ssd"},
+        {"UTF-8", "ok/\xc3\xa9.ssd", ok, false, "\xc3\xa9.ssd", "", "", "/ok/%C3%A9.ssd"},
+        {"not UTF-8", "ok/\xe9.ssd", ok, false, "\xe9.ssd", "", "", "/ok/%E9.ssd"},
+        {"a step back", "a/b/../c.ssd", ok, false, "c.ssd", "", "", "/a/c.ssd"},
     };
     server.route("/mirror/elite.zip", {200, kImage});
     for (const Case& c : cases) {
@@ -151,22 +137,25 @@ TEST_F(InternetTest, ARowIsDownloadedIntoTempAndLaunchedOrRefusedWithTheRightMes
         // An earlier, longer file of the same name is never left behind.
         std::ofstream(dir / "Temp" / fs::path(c.saved.empty() ? "elite.zip" : c.saved))
             << std::string(9000, 'o');
-        server.route("/" + c.rowPath, c.reply);
-        // Paths the client normalises or escapes on the way.
-        server.fallback(c.reply);
+        const std::string asked = c.asked.empty() ? "/" + c.rowPath : c.asked;
+        server.route(asked, c.reply);
+        const std::size_t requests = server.requests().size();
         prompt.shown.clear();
         launches.clear();
         save = c.save;
 
         const auto start = std::chrono::steady_clock::now();
         download.PrepareInternetRequest(base, c.rowPath);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
 
+        ASSERT_GT(server.requests().size(), requests);
+        EXPECT_EQ(server.requests()[requests], asked);
         if (c.message.empty()) {
             EXPECT_TRUE(prompt.shown.empty()) << prompt.shown.front().text;
         } else {
             ASSERT_EQ(prompt.shown.size(), 1u);
-            EXPECT_EQ(prompt.shown[0].text, c.message);
+            EXPECT_EQ(prompt.shown[0].text,
+                      c.message + "\n" + base + asked.substr(1) + ": " + c.reason);
             EXPECT_EQ(prompt.shown[0].icon, PromptIcon::Critical);
         }
         if (c.saved.empty()) {
@@ -214,12 +203,31 @@ TEST_F(InternetTest, NoServerAtTheAddressIsAConnectionFailure)
         test::LoopbackHttpServer gone;
         port = gone.port();
     }
-    download.PrepareInternetRequest("http://127.0.0.1:" + std::to_string(port) + "/", "a/b.ssd");
+    const std::string gone = "http://127.0.0.1:" + std::to_string(port) + "/";
+    download.PrepareInternetRequest(gone, "a/b.ssd");
     download.PrepareInternetRequest("ftp://127.0.0.1/", "a/b.ssd");
     ASSERT_EQ(prompt.shown.size(), 2u);
-    EXPECT_EQ(prompt.shown[0].text, kConnectionFailure);
-    EXPECT_EQ(prompt.shown[1].text, kConnectionFailure);
+    EXPECT_EQ(prompt.shown[0].text,
+              std::string(kConnectionFailure) + "\n" + gone + "a/b.ssd: connection refused");
+    EXPECT_EQ(prompt.shown[1].text, std::string(kConnectionFailure) +
+                                        "\nftp://127.0.0.1/a/b.ssd: not an http or https address");
     EXPECT_TRUE(launches.empty());
+}
+
+TEST_F(InternetTest, MessagesShowPathsAsThePlatformWritesThem)
+{
+    fs::create_directories(dir / "Transfer/elite.ssd/in the way");
+    server.route("/games/elite.ssd", {200, kImage});
+    save = true;
+    download.PrepareInternetRequest(server.base(), "games/elite.ssd");
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text.rfind("\"Temp/elite.ssd\" could not be copied to "
+                                         "\"Transfer/elite.ssd\": ",
+                                         0),
+              0u)
+        << prompt.shown[0].text;
+    EXPECT_EQ(prompt.shown[0].text.find('\\'), std::string::npos) << prompt.shown[0].text;
+    EXPECT_EQ(launches.size(), 1u);
 }
 
 TEST(SavedFileName, TheLastPartOfTheRowPathWithUnsafeCharactersReplaced)
@@ -255,6 +263,7 @@ class InternetUpdateTest : public InternetTest
     void SetUp() override
     {
         InternetTest::SetUp();
+        download.hiddenTimeLimit = 300ms;
         std::ofstream(dir / "bbc.ini")
             << "[Internet]\nForm1.sUpdateServer=" << server.base() << "\n";
         test::writeInternetDatabase((dir / "fresh.mdb").string(),
@@ -290,8 +299,9 @@ TEST_F(InternetUpdateTest, VersionsArchivesAndTheInstallEachGiveTheirMessage)
         std::optional<std::string> installed; // Data\iv.dat
         HttpRoute version;
         std::optional<HttpRoute> zip;
-        std::string message;
+        std::string message; // the first line of the last message
         bool updated;
+        std::string reason = {}; // its second line, when checked
     };
     const std::string good = archive({{"internet.mdb", fresh}, {"readme.txt", "x"}});
     const Case cases[] = {
@@ -318,7 +328,15 @@ TEST_F(InternetUpdateTest, VersionsArchivesAndTheInstallEachGiveTheirMessage)
          {404, "none"},
          std::nullopt,
          "There were problems downloading the Internet database reference file",
-         false},
+         false,
+         server.base() + "downloads/iv.dat: HTTP status 404"},
+        {"a version file that trickles",
+         std::nullopt,
+         {200, "12345678901234567890", HttpRoute::Kind::Trickle},
+         std::nullopt,
+         "There were problems downloading the Internet database reference file",
+         false,
+         server.base() + "downloads/iv.dat: no whole answer within 0.3 seconds"},
         {"a page for the version",
          std::nullopt,
          {200, "<html>sorry"},
@@ -376,7 +394,11 @@ TEST_F(InternetUpdateTest, VersionsArchivesAndTheInstallEachGiveTheirMessage)
         update();
 
         ASSERT_FALSE(prompt.shown.empty());
-        EXPECT_EQ(prompt.shown.back().text, c.message);
+        const std::string& text = prompt.shown.back().text;
+        EXPECT_EQ(text.substr(0, text.find('\n')), c.message);
+        if (!c.reason.empty()) {
+            EXPECT_EQ(text, c.message + "\n" + c.reason);
+        }
         if (c.updated) {
             EXPECT_EQ(prompt.shown.size(), 1u);
             EXPECT_EQ(test::readFile(dir / "Data/internet.mdb"), fresh);

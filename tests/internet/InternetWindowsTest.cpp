@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <fstream>
 
@@ -176,6 +177,36 @@ TEST_F(InternetWindowTest, ARowIsDownloadedKeptInTransferAndHandedToTheLaunch)
     w.mnuSaveDiskImages->trigger();
     EXPECT_FALSE(w.mnuSaveDiskImages->isChecked());
     EXPECT_EQ(prompt.shown.size(), messages);
+}
+
+TEST_F(InternetWindowTest, TheWindowSaysWhenBytesArriveAndCancelStopsTheTransfer)
+{
+    Form1& w = *form;
+    server.route("/games/slow.ssd", {200, std::string(600, 'S'), test::HttpRoute::Kind::Trickle});
+    FrmInternet& window = w.internetWindow();
+    std::vector<std::string> texts;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        texts.push_back(window.lblBytes->text().toStdString());
+        if (texts.back().rfind("Receiving", 0) != 0)
+            return;
+        timer.stop();
+        EXPECT_TRUE(window.isVisible());
+        // A second click while the transfer runs starts nothing.
+        window.PrepareInternetRequest(server.base(), "games/slow.ssd");
+        window.cmdCancel->click();
+    });
+    timer.start(20);
+    const auto start = std::chrono::steady_clock::now();
+    window.PrepareInternetRequest(server.base(), "games/slow.ssd");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front(), "Connecting...");
+    EXPECT_EQ(texts.back().rfind("Receiving", 0), 0u) << texts.back();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_TRUE(prompt.shown.empty()) << prompt.shown.front().text;
+    EXPECT_TRUE(fs::is_empty(dir / "Temp"));
 }
 
 } // namespace

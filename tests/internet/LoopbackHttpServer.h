@@ -1,8 +1,9 @@
 #pragma once
 // A small HTTP/1.1 server on 127.0.0.1 for tests and benchmarks, running in
 // a thread of the test process. Each path answers as its route says: a
-// whole body, a body cut off half way, a body that stalls half way, a
-// redirect, any status; a file is streamed from disk. Unknown paths get 404.
+// whole body, a body cut off half way, a body that stalls half way, a body
+// sent a byte at a time, a redirect, any status; a file is streamed from
+// disk. Unknown paths get 404.
 // One connection at a time, each closed after its answer.
 
 #include <arpa/inet.h>
@@ -27,8 +28,9 @@ namespace tavrin::test
 {
 
 struct HttpRoute {
-    // Silent: reads the request and never answers.
-    enum class Kind { Whole, CutHalfway, Stall, Silent };
+    // Silent: reads the request and never answers. Trickle: one byte of the
+    // body every 100 ms.
+    enum class Kind { Whole, CutHalfway, Stall, Silent, Trickle };
     HttpRoute(int status = 200, std::string body = {}, Kind kind = Kind::Whole,
               std::string location = {})
         : status(status), body(std::move(body)), kind(kind), location(std::move(location))
@@ -130,6 +132,18 @@ class LoopbackHttpServer
         }
     }
 
+    // One byte every 100 ms until the body is sent or the client goes.
+    void trickle(int fd, const std::string& body)
+    {
+        for (char c : body) {
+            pollfd p{fd, POLLIN, 0};
+            char buf[256];
+            if (stop_ || (::poll(&p, 1, 100) > 0 && ::recv(fd, buf, sizeof buf, 0) <= 0) ||
+                !sendAll(fd, &c, 1))
+                return;
+        }
+    }
+
     void serve(int fd)
     {
         std::string request;
@@ -178,6 +192,11 @@ class LoopbackHttpServer
             head += "Location: " + r.location + "\r\n";
         head += "Content-Type: application/octet-stream\r\n\r\n";
         const off_t sent = r.kind == HttpRoute::Kind::Whole ? size : size / 2;
+        if (r.kind == HttpRoute::Kind::Trickle) {
+            if (sendAll(fd, head.data(), head.size()))
+                trickle(fd, r.body);
+            return;
+        }
         if (sendAll(fd, head.data(), head.size())) {
             if (fileFd >= 0) {
                 off_t offset = 0;

@@ -105,7 +105,7 @@ TEST(LaunchPipeline, DecisionByEmulatorAndExtension)
         {Emulator::B_Em, "Files\\game.bbc", {kB_Em}, {}},
         {Emulator::B_Em, "Files\\game.uef", {kNoUef, kB_Em}, {}},
         {Emulator::B_Em, "Files\\notes.tx", {kInvalid}, {}},
-        {Emulator::B_Em, "Files\\readme.zip", {kNoArchive2, "Files\\readme.zip does not include a *.bbc, *.dsd, *.img or *.ssd file"}, {}},
+        {Emulator::B_Em, "Files\\readme.zip", {kNoArchive2, "Files/readme.zip does not include a *.bbc, *.dsd, *.img or *.ssd file"}, {}},
         {Emulator::PcBBC, "Files\\game.ssd", {}, Started{"PcBBC", "Disk0.ssd", true, "Drive0=Disk0.ssd\r\n"}},
         {Emulator::PcBBC, "Files\\game.dsd", {}, Started{"PcBBC", "Disk0.dsd", true, "Drive0=Disk0.dsd\r\n"}},
         {Emulator::PcBBC, "Files\\game.img", {}, Started{"PcBBC", "Disk0.img", true, "Drive0=Disk0.img\r\n"}, true},
