@@ -385,8 +385,8 @@ std::string FromVisibleControlCharacters(std::string_view shown)
             ++i;
         } else if (shown[i] == '\\' && i + 3 < shown.size() && shown[i + 1] == 'x' &&
                    hex(shown[i + 2]) >= 0 && hex(shown[i + 3]) >= 0) {
-            AppendUtf8(text, Cp1252ToUnicode(static_cast<uint8_t>(hex(shown[i + 2]) * 16 +
-                                                                  hex(shown[i + 3]))));
+            AppendUtf8(text, Cp1252ToUnicode(
+                                 static_cast<uint8_t>(hex(shown[i + 2]) * 16 + hex(shown[i + 3]))));
             i += 3;
         } else {
             text += shown[i];

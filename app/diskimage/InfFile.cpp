@@ -163,7 +163,8 @@ InfParse ParseInfDescription(std::string_view firstField)
     const bool inQuotes = !rest.empty() && rest.front() == '"';
     if (inQuotes) {
         const size_t close = rest.find('"', 1);
-        word = unescapeQuoted(rest.substr(1, close == std::string_view::npos ? rest.npos : close - 1));
+        word =
+            unescapeQuoted(rest.substr(1, close == std::string_view::npos ? rest.npos : close - 1));
         rest.remove_prefix(close == std::string_view::npos ? rest.size() : close + 1);
     } else {
         word = std::string(nextWord(rest));
@@ -219,9 +220,8 @@ InfParse ParseInfDescription(std::string_view firstField)
             d.locked = true;
         } else if (flag.size() > 6 && equalsIgnoringAsciiCase(flag.substr(0, 6), "ORDER=")) {
             const std::string_view digits = flag.substr(6);
-            if (digits.size() <= 3 && std::all_of(digits.begin(), digits.end(), [](char c) {
-                    return c >= '0' && c <= '9';
-                }))
+            if (digits.size() <= 3 && std::all_of(digits.begin(), digits.end(),
+                                                  [](char c) { return c >= '0' && c <= '9'; }))
                 d.order = std::stoi(std::string(digits));
         } else if (isHexWord(flag) && ++numbers == 2 && flag.size() <= 2) {
             d.locked = d.locked || (ParseInfAddress(flag).value_or(0) & 0x08) != 0;
@@ -321,10 +321,12 @@ std::optional<std::string> InfImage::add(std::span<const uint8_t> data, const In
 {
     if (count_ >= kEntriesPerCatalogue)
         return "the catalogue already holds " + std::to_string(kEntriesPerCatalogue) + " files";
-    // DFS finds a file by the seven characters stored, letter case aside.
+    // DFS finds a file by the seven characters stored, letter case aside;
+    // padding with NULs reads as padding with spaces.
     auto dfsKey = [](uint8_t directory, std::string_view name) {
         std::string key = char(directory) + std::string(name.substr(0, kEntryNameLength));
-        key.resize(1 + kEntryNameLength, ' ');
+        while (key.size() > 1 && (key.back() == ' ' || key.back() == '\0'))
+            key.pop_back();
         return key;
     };
     for (const auto& [directory, name] : names_)

@@ -9,10 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -207,7 +207,8 @@ std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
                 byName.find({listing.nameFolders[i], foldCase(name + std::string(kInfExtension))});
             std::optional<size_t> partner;
             // The description of exactly this name first, then any unused one.
-            for (size_t j : candidates == byName.end() ? std::vector<size_t>{} : candidates->second) {
+            for (size_t j :
+                 candidates == byName.end() ? std::vector<size_t>{} : candidates->second) {
                 if (used[j] || j == i)
                     continue;
                 if (listing.names[j].starts_with(name)) {
@@ -238,7 +239,8 @@ std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
     return pairs;
 }
 
-namespace {
+namespace
+{
 
 // The description of a pair, or none with the reason in the report.
 std::optional<InfDescription> readDescription(const InfPairPaths& pair, InfBuildReport& report)
@@ -251,16 +253,15 @@ std::optional<InfDescription> readDescription(const InfPairPaths& pair, InfBuild
     }
     InfParse parsed = ParseInfDescription(ReadInfFirstField(inf.bytes));
     if (!parsed.description)
-        report.skipped.push_back(pair.label + ": " + parsed.error + " (" + fileName(pair.inf) + ")");
+        report.skipped.push_back(pair.label + ": " + parsed.error + " (" + fileName(pair.inf) +
+                                 ")");
     return std::move(parsed.description);
 }
 
 void addDescribedFile(const InfPairPaths& pair, const InfDescription& description, InfImage& image,
                       InfBuildReport& report)
 {
-    auto skip = [&](const std::string& why) {
-        report.skipped.push_back(pair.label + ": " + why);
-    };
+    auto skip = [&](const std::string& why) { report.skipped.push_back(pair.label + ": " + why); };
     const FileRead data = readFile(pair.data, dfs::kMaxFileLength);
     if (!data.error.empty())
         return skip("it cannot be read (" + data.error + ")");

@@ -217,7 +217,8 @@ TEST_F(DiskImageFile, UpdateRefusesWhatIsNoDfsImage)
     const std::string mdb = path("game.mdb").string();
     writeFile(mdb, noisyImage());
     EXPECT_EQ(WriteDiskCatalogue(mdb, "X", 0).error,
-              "\"" + mdb + "\" is not a DFS disk image: its name does not end in .ssd, .dsd, .img or .bbc");
+              "\"" + mdb + "\" is not a DFS disk image: its name does not end in .ssd, .dsd, "
+                            ".img or .bbc");
 
     const std::string missing = path("missing.ssd").string();
     EXPECT_EQ(WriteDiskCatalogue(missing, "X", 0).error,

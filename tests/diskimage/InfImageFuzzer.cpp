@@ -85,15 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (f.length > 0)
                 check(bytes[f.startSector * 256 + k] == added[n].fill);
         if (n > 0)
-            check(f.startSector == std::min(files[n - 1].startSector + SectorsFor(files[n - 1].length),
+            check(f.startSector == std::min(files[n - 1].startSector +
+                                                SectorsFor(files[n - 1].length),
                                             dfs::kDiskSectors - 1));
-        auto dfsName = [&](size_t slot) { // the entry without its lock bit
-            std::string name(bytes.begin() + 8 * (slot + 1), bytes.begin() + 8 * (slot + 2));
-            name[7] = char(name[7] & 0x7F);
-            return name;
-        };
-        for (size_t k = 0; k < n; ++k)
-            check(!equalsIgnoringAsciiCase(dfsName(k), dfsName(n)));
+        auto dfsName = [](const DfsFile& file) { return file.name + char(file.directory); };
+        for (size_t k = 0; k < n; ++k) // no two entries under one DFS name
+            check(!equalsIgnoringAsciiCase(dfsName(files[k]), dfsName(f)));
     }
     return 0;
 }

@@ -303,8 +303,8 @@ TEST_F(CataloguePanelTest, ControlBytesShowEscapedAndStayUnlessChanged)
     panel->ShowSelectedCatalogue();
     EXPECT_EQ(text(panel->txtTitle), "BEL\\x07ESC\\x1B\\x7F   ");
     EXPECT_EQ(text(panel->txtFile1[5]), "$.DEL\\x7F     ");
-    panel->Option3->setChecked(true); // "Run"
-    panel->cmdUpdateEdits->click();
+    panel->Option3->setChecked(true);
+    panel->cmdUpdateEdits->click(); // writes the option only
     before[0x106] = 0x23;
     EXPECT_EQ(readBytes(dir / "ctrl.ssd"), before);
 }

@@ -193,7 +193,8 @@ int build(const FilesArguments& a, std::ostream& out, std::ostream& err)
         return kDiskToolFailed;
     }
     // A file of IMAGE's name that is plainly something else stays.
-    if (const DiskImageHead old = ReadDiskImageHead(image); old.ok() && OtherFileFormat(old.bytes)) {
+    if (const DiskImageHead old = ReadDiskImageHead(image);
+        old.ok() && OtherFileFormat(old.bytes)) {
         err << kProgram << ": "
             << message::notReplaced(
                    NotDfsImageMessage(image, CheckDfsImage(old.bytes, old.size).value()))
