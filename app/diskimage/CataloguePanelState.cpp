@@ -28,6 +28,10 @@ std::string updateOff(const std::string& why)
 {
     return "Update is off, as this is not a DFS disk image: " + why + ".";
 }
+std::string otherFormat(const std::string& kind)
+{
+    return "This is " + kind + ", not a DFS disk image; it has no DFS catalogue to show or update.";
+}
 } // namespace message
 
 std::string selectedRowFile(const Form1State& f)
@@ -86,14 +90,25 @@ std::string CataloguePanelState::ReadDiskCatalogue(const std::string& path)
         return message::cannotShow(read.error);
     }
     catalogue_ = std::move(read.catalogue);
+    shownTitle_ = WithVisibleControlCharacters(catalogue_.title);
     shownFile_ = path;
-    updateRefusal_ = read.notDfs ? message::updateOff(*read.notDfs) : std::string();
+    updateRefusal_ = read.otherFormat ? message::otherFormat(*read.otherFormat)
+                     : read.notDfs    ? message::updateOff(*read.notDfs)
+                                      : std::string();
     return {};
+}
+
+std::string CataloguePanelState::shownEntry(int n) const
+{
+    if (n < 1 || n > dfs::kMaxEntries)
+        return {};
+    return WithVisibleControlCharacters(catalogue_.entries[static_cast<size_t>(n - 1)]);
 }
 
 void CataloguePanelState::ClearCataloguePanel()
 {
     catalogue_ = DiskCatalogue{};
+    shownTitle_.clear();
     shownFile_.clear();
     updateRefusal_.clear();
 }
@@ -109,8 +124,23 @@ std::string CataloguePanelState::WriteDiskCatalogue(const Form1State& f, std::st
 {
     if (!CanUpdate(f))
         return {};
-    const DiskWriteResult result = tavrin::WriteDiskCatalogue(shownFile_, title, checkedOption);
-    return result.ok() ? std::string() : message::notUpdated(result.error);
+    // What the user left as shown is not written: a title holding bytes a
+    // text box cannot hold keeps them, and an unchanged file stays untouched.
+    std::optional<std::string> newTitle;
+    if (title != shownTitle_)
+        newTitle = FromVisibleControlCharacters(title);
+    const std::optional<int> newOption =
+        checkedOption != catalogue_.bootOption ? checkedOption : std::nullopt;
+    if (!newTitle && !newOption)
+        return {};
+    const DiskWriteResult result = tavrin::WriteDiskCatalogue(shownFile_, newTitle, newOption);
+    if (!result.ok())
+        return message::notUpdated(result.error);
+    if (newTitle)
+        shownTitle_ = title;
+    if (newOption)
+        catalogue_.bootOption = newOption;
+    return {};
 }
 
 } // namespace tavrin

@@ -66,15 +66,23 @@ class CataloguePanelState
     // when the panel shows a DFS image or nothing.
     const std::string& UpdateRefusal() const { return updateRefusal_; }
 
-    // "Update": writes the title and the checked boot option (none: byte
-    // 0x106 is left alone) into the image the panel shows. Returns the
-    // message for the user when the write failed, "" when it succeeded.
-    // Unless CanUpdate (the button is disabled then) it writes nothing and
-    // returns "".
+    // "Update": writes into the image the panel shows what the user changed:
+    // the title when `title` (the text of the title box) differs from
+    // shownTitle(), read back from its visible form (see
+    // FromVisibleControlCharacters); the boot option when the checked one
+    // differs from the one shown (none checked: byte 0x106 is left alone).
+    // Returns the message for the user when the write failed, "" when it
+    // succeeded or there was nothing to write. Unless CanUpdate (the button
+    // is disabled then) it writes nothing and returns "".
     std::string WriteDiskCatalogue(const Form1State& f, std::string_view title,
                                    std::optional<int> checkedOption);
 
     const DiskCatalogue& catalogue() const { return catalogue_; }
+    // The title and entry n (1 to 62) as the panel shows them: control
+    // characters escaped as tavrin-disk cat shows them
+    // (WithVisibleControlCharacters). The title is the one last written.
+    const std::string& shownTitle() const { return shownTitle_; }
+    std::string shownEntry(int n) const;
     // The stored path of the image whose catalogue is shown; "" for none.
     const std::string& shownFile() const { return shownFile_; }
     // The text of TextExt.
@@ -82,6 +90,7 @@ class CataloguePanelState
 
   private:
     DiskCatalogue catalogue_;
+    std::string shownTitle_;
     std::string shownFile_;
     std::string textExt_;
     std::string updateRefusal_;

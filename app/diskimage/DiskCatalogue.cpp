@@ -1,6 +1,7 @@
 #include "DiskCatalogue.h"
 
 #include "CodePage1252.h"
+#include "core/TextHelpers.h"
 
 #include <QList>
 #include <QString>
@@ -41,6 +42,11 @@ constexpr Signature kOtherSignatures[] = {
     {std::string_view("PK\x03\x04", 4), "a zip archive", false},
     {std::string_view("PK\x05\x06", 4), "a zip archive", false},
     {std::string_view("\x1F\x8B", 2), "a gzip file", false},
+    {std::string_view("Rar!\x1A\x07", 6), "a RAR archive", false},
+    {std::string_view("7z\xBC\xAF\x27\x1C", 6), "a 7-Zip archive", false},
+    {std::string_view("SQLite format 3\0", 16), "an SQLite database", false},
+    {std::string_view("\0\x01\0\0Standard Jet DB", 19), "a Jet database", false},
+    {std::string_view("\0\x01\0\0Standard ACE DB", 19), "a Jet database", false},
     {std::string_view("\x7F"
                       "ELF",
                       4),
@@ -61,6 +67,47 @@ const Signature* otherFileSignature(std::span<const uint8_t> image)
                        [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }))
             return &s;
     return nullptr;
+}
+
+bool bytesAre(std::span<const uint8_t> image, size_t offset, std::string_view text)
+{
+    return offset <= image.size() && text.size() <= image.size() - offset &&
+           std::equal(text.begin(), text.end(), image.begin() + static_cast<std::ptrdiff_t>(offset),
+                      [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+}
+
+// The root directory of an ADFS disk: a master sequence byte and "Hugo" (or
+// "Nick" on the E format) at its start, the same name five bytes before its
+// end. It lies at 0x200 on S, M and L disks (0x500 bytes), at 0x400 on D
+// disks and at 0x800 on E disks (0x800 bytes).
+bool hasAdfsRootDirectory(std::span<const uint8_t> image)
+{
+    constexpr size_t kStarts[] = {0x200, 0x400, 0x800};
+    constexpr std::pair<std::string_view, size_t> kForms[] = {
+        {"Hugo", 0x500}, {"Hugo", 0x800}, {"Nick", 0x800}};
+    for (size_t start : kStarts)
+        for (const auto& [marker, size] : kForms)
+            if (bytesAre(image, start + 1, marker) && bytesAre(image, start + size - 5, marker))
+                return true;
+    return false;
+}
+
+// The boot sector of a DOS disk: a jump to the boot code, then a BIOS
+// parameter block whose sector size, cluster size, reserved sectors, number
+// of FATs and media byte make sense.
+bool hasDosBootSector(std::span<const uint8_t> image)
+{
+    if (image.size() < 0x16)
+        return false;
+    auto powerOfTwo = [](unsigned v) { return v != 0 && (v & (v - 1)) == 0; };
+    const bool jump = (image[0] == 0xEB && image[2] == 0x90) || image[0] == 0xE9;
+    const unsigned sectorSize = image[0x0B] | (image[0x0C] << 8);
+    const unsigned reserved = image[0x0E] | (image[0x0F] << 8);
+    const uint8_t fats = image[0x10];
+    const uint8_t media = image[0x15];
+    return jump && powerOfTwo(sectorSize) && sectorSize >= 128 && sectorSize <= 4096 &&
+           powerOfTwo(image[0x0D]) && reserved >= 1 && (fats == 1 || fats == 2) &&
+           (media == 0xF0 || media >= 0xF8);
 }
 
 // Printable ASCII and the white space of text files. A catalogue holds
@@ -305,18 +352,47 @@ bool CatalogueHoldsTogether(std::span<const uint8_t> image)
 std::string WithVisibleControlCharacters(std::string_view utf8)
 {
     std::string shown;
-    const QList<uint> characters =
-        QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toUcs4();
-    for (uint c : characters) {
-        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-            shown += "\\x" + hexDigits(static_cast<uint8_t>(c));
-        } else if (c == '\\') {
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t n = utf8SequenceLength(utf8, i);
+        const auto byte = static_cast<uint8_t>(utf8[i]);
+        // C1 controls are U+0080 to U+009F, in UTF-8 0xC2 0x80 to 0xC2 0x9F.
+        const bool c1 = n == 2 && byte == 0xC2 && static_cast<uint8_t>(utf8[i + 1]) < 0xA0;
+        if (n == 0 || (n == 1 && (byte < 0x20 || byte == 0x7F)))
+            shown += "\\x" + hexDigits(byte);
+        else if (c1)
+            shown += "\\x" + hexDigits(static_cast<uint8_t>(utf8[i + 1]));
+        else if (byte == '\\')
             shown += "\\\\";
-        } else {
-            AppendUtf8(shown, static_cast<char32_t>(c));
-        }
+        else
+            shown.append(utf8, i, n);
+        i += n == 0 ? 1 : n;
     }
     return shown;
+}
+
+std::string FromVisibleControlCharacters(std::string_view shown)
+{
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
+    };
+    std::string text;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '\\' && i + 1 < shown.size() && shown[i + 1] == '\\') {
+            text += '\\';
+            ++i;
+        } else if (shown[i] == '\\' && i + 3 < shown.size() && shown[i + 1] == 'x' &&
+                   hex(shown[i + 2]) >= 0 && hex(shown[i + 3]) >= 0) {
+            AppendUtf8(text, Cp1252ToUnicode(
+                                 static_cast<uint8_t>(hex(shown[i + 2]) * 16 + hex(shown[i + 3]))));
+            i += 3;
+        } else {
+            text += shown[i];
+        }
+    }
+    return text;
 }
 
 DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image)
@@ -336,15 +412,26 @@ DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image)
     return catalogue;
 }
 
+std::optional<std::string> OtherFileFormat(std::span<const uint8_t> image)
+{
+    if (const Signature* other = otherFileSignature(image);
+        other && !(other->lettersOnly && CatalogueHoldsTogether(image)))
+        return std::string(other->kind);
+    if (hasAdfsRootDirectory(image))
+        return "an ADFS disk image";
+    if (hasDosBootSector(image))
+        return "a DOS disk image";
+    return std::nullopt;
+}
+
 std::optional<std::string> CheckDfsImage(std::span<const uint8_t> image, uint64_t imageSize)
 {
+    if (auto other = OtherFileFormat(image))
+        return "it is " + *other;
     if (imageSize < kCatalogueSize || image.size() < kCatalogueSize)
         return "it is shorter than the two sectors of a DFS catalogue (" +
                std::to_string(std::min<uint64_t>(imageSize, image.size())) + " bytes, " +
                std::to_string(kCatalogueSize) + " needed)";
-    if (const Signature* other = otherFileSignature(image);
-        other && !(other->lettersOnly && CatalogueHoldsTogether(image)))
-        return "it is " + std::string(other->kind);
     const auto sectors = image.first(kCatalogueSize);
     if (std::all_of(sectors.begin(), sectors.end(), isTextByte))
         return "its first 512 bytes are plain text";
@@ -395,20 +482,26 @@ bool WriteBootOption(std::span<uint8_t> image, int option)
     return true;
 }
 
+namespace
+{
+bool endsWithIgnoringCase(std::string_view name, std::string_view ending)
+{
+    return name.size() >= ending.size() &&
+           equalsIgnoringAsciiCase(name.substr(name.size() - ending.size()), ending);
+}
+} // namespace
+
 bool IsImgFilename(std::string_view name)
 {
-    if (name.size() < 4)
-        return false;
-    std::string_view ext = name.substr(name.size() - 4);
-    const char* img = ".img";
-    for (size_t i = 0; i < 4; ++i) {
-        char c = ext[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != img[i])
-            return false;
-    }
-    return true;
+    return endsWithIgnoringCase(name, ".img");
+}
+
+bool IsDiskImageFilename(std::string_view name)
+{
+    for (std::string_view extension : {".ssd", ".dsd", ".img", ".bbc"})
+        if (endsWithIgnoringCase(name, extension))
+            return true;
+    return false;
 }
 
 std::vector<uint8_t> MakeBlankImage()

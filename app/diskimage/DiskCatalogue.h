@@ -55,7 +55,9 @@ constexpr uint8_t kWatfordMarkerByte = 0xAA;
 constexpr size_t kWatfordFirstEntryOffset = 0x208;
 constexpr int kFirstEntryPosition = 9;           // offset 0x008 as a position counted from 1
 constexpr int kWatfordFirstEntryPosition = 521; // offset 0x208
-constexpr size_t kCatalogueReadLength = 0x400;  // every byte the catalogue is read from
+// Every byte the catalogue is read from, and enough to see the root
+// directory of an ADFS disk (at 0x200, 0x400 or 0x800, up to 0x800 long).
+constexpr size_t kCatalogueReadLength = 0x1000;
 constexpr size_t kRecordOffset = 0x100;         // an entry's record lies one sector after its name
 constexpr size_t kSectorCountHighOffset = 0x106;
 constexpr uint8_t kSectorCountHighMask = 0x03;
@@ -147,11 +149,16 @@ std::optional<int> ReadSectorCount(std::span<const uint8_t> image);
 // image is too short to hold the catalogue and its records.
 std::optional<int> FreeSectors(std::span<const uint8_t> image);
 
-// Text for a terminal line: each control character (C0, DEL and C1) as
-// "\xNN", and the backslash as "\\", so that no byte of a name or title
-// can break a line or reach the terminal as a command. Other characters are
-// kept as they are.
+// Text for a terminal line or a text box: each control character (C0, DEL
+// and C1) and each byte that is not UTF-8 as "\xNN", and the backslash as
+// "\\", so that no byte of a name or title can break a line, reach the
+// terminal as a command or vanish from sight. Other characters are kept.
 std::string WithVisibleControlCharacters(std::string_view utf8);
+
+// The reverse for a title typed in that form: "\\" is a backslash and
+// "\xNN" the character of byte NN in the disk's code page; any other
+// backslash stays as it is.
+std::string FromVisibleControlCharacters(std::string_view shown);
 
 // The whole catalogue: title, 31 or 62 entries, boot option.
 DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image);
@@ -162,17 +169,26 @@ DiskCatalogue ParseDiskCatalogue(std::span<const uint8_t> image);
 // after the catalogue. False when the image does not hold both sectors.
 bool CatalogueHoldsTogether(std::span<const uint8_t> image);
 
+// What the bytes plainly are when they are another kind of file than a DFS
+// disk ("an SQLite database", "an ADFS disk image"), or none. Known are the
+// signatures of files sometimes given a disk image's name (databases,
+// archives, pictures, programs, tape images), the root directory of an
+// ADFS disk (its "Hugo" or "Nick" markers at both ends, as it lies on an
+// S, M, L, D or E format disk) and the boot sector of a DOS disk (a jump
+// and a sound BIOS parameter block). A signature made of letters only
+// ("GIF89a", "%PDF-", "UEF File!") can also be the start of a disk's title,
+// so it counts only when the catalogue does not hold together
+// (CatalogueHoldsTogether).
+std::optional<std::string> OtherFileFormat(std::span<const uint8_t> image);
+
 // Why the bytes cannot be the start of a DFS image, or none when they can.
-// An image must hold both catalogue sectors (512 bytes); it must not start
-// with the signature of another kind of file (a zip archive, a picture, a
-// program, a tape image) nor hold nothing but text in its two sectors; and
+// An image must hold both catalogue sectors (512 bytes); it must not be
+// another kind of file (OtherFileFormat) nor hold nothing but text in its
+// two sectors; and
 // its file count byte 0x105 must be a multiple of 8. Every multiple of 8 that
 // fits the byte (0 to 0xF8) stays within the 31 entries of a catalogue, so
-// that one test also keeps the count within its maximum. A signature made of
-// letters only ("GIF89a", "%PDF-", "UEF File!") can also be the start of a
-// disk's title, so it counts only when the catalogue does not hold together
-// (CatalogueHoldsTogether); one with a control byte always counts. `imageSize`
-// is the size of the whole file, which may be longer than the bytes passed.
+// that one test also keeps the count within its maximum. `imageSize` is the
+// size of the whole file, which may be longer than the bytes passed.
 std::optional<std::string> CheckDfsImage(std::span<const uint8_t> image, uint64_t imageSize);
 
 // The twelve title bytes for a title typed as UTF-8 text: composed to single
@@ -195,6 +211,10 @@ bool WriteBootOption(std::span<uint8_t> image, int option);
 
 // True when a file name ends in ".img" in any letter case.
 bool IsImgFilename(std::string_view name);
+
+// True when a file name ends in ".ssd", ".dsd", ".img" or ".bbc" in any
+// letter case: the only files whose catalogue is written.
+bool IsDiskImageFilename(std::string_view name);
 
 // The blank 80-track single-sided image, 204,800 bytes: empty title and
 // catalogue, byte 0x106 = 0x03, byte 0x107 = 0x20 (800 sectors), the rest

@@ -48,6 +48,10 @@ std::string notRegularFile(std::string_view path)
 {
     return inQuotes(path) + " is not a regular file";
 }
+std::string notDiskImageName()
+{
+    return "its name does not end in .ssd, .dsd, .img or .bbc";
+}
 std::string badBootOption(int option)
 {
     return "Boot option " + std::to_string(option) + " is not one of 0, 1, 2 and 3";
@@ -259,7 +263,9 @@ DiskCatalogueRead ReadDiskCatalogue(std::string_view path)
         result.error = std::move(head.error);
         return result;
     }
-    result.catalogue = ParseDiskCatalogue(head.bytes);
+    result.otherFormat = OtherFileFormat(head.bytes);
+    if (!result.otherFormat)
+        result.catalogue = ParseDiskCatalogue(head.bytes);
     result.notDfs = CheckDfsImage(head.bytes, head.size);
     return result;
 }
@@ -284,12 +290,16 @@ DiskWriteResult WriteDiskCatalogue(std::string_view path, std::optional<std::str
         return result;
 
     std::vector<uint8_t> catalogue;
-    if (int error = readHead(fd.get(), dfs::kCatalogueSize, catalogue)) {
+    if (int error = readHead(fd.get(), dfs::kCatalogueReadLength, catalogue)) {
         result.error = message::cannotRead(path, error);
         return result;
     }
     if (auto reason = CheckDfsImage(catalogue, static_cast<uint64_t>(info.st_size))) {
         result.error = NotDfsImageMessage(path, *reason);
+        return result;
+    }
+    if (!IsDiskImageFilename(path)) {
+        result.error = NotDfsImageMessage(path, message::notDiskImageName());
         return result;
     }
 

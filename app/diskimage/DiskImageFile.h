@@ -27,10 +27,13 @@ struct DiskImageHead {
 
 // The catalogue of an image file, as the panel shows it.
 struct DiskCatalogueRead {
+    // Empty for a file that is plainly another kind (`otherFormat`).
     DiskCatalogue catalogue;
     // Why WriteDiskCatalogue would refuse the file, as CheckDfsImage tells
     // it; none when it is a DFS image.
     std::optional<std::string> notDfs;
+    // What the file is when it is plainly no DFS disk (OtherFileFormat).
+    std::optional<std::string> otherFormat;
     std::string error; // empty when the file was read
     bool ok() const { return error.empty(); }
 };
@@ -48,7 +51,8 @@ DiskImageHead ReadDiskImageHead(std::string_view path, size_t length = dfs::kCat
 // Reads the catalogue of the image, opened for reading only. A file shorter
 // than the bytes read gives empty boxes for what lies past its end (see
 // ParseDiskCatalogue); only a file that cannot be opened or read fails. A
-// file that is not a DFS image is shown all the same, with the reason why.
+// file that is not a DFS image is shown all the same, with the reason why,
+// unless it is plainly another kind of file: then nothing of it is shown.
 DiskCatalogueRead ReadDiskCatalogue(std::string_view path);
 
 // The message for a file that is not a DFS image, `reason` as CheckDfsImage
@@ -58,8 +62,9 @@ std::string NotDfsImageMessage(std::string_view path, std::string_view reason);
 // Writes the title (when given) and the boot option 0 to 3 (when given) into
 // the catalogue of the image, in place: only bytes 0x000 to 0x007 and 0x100
 // to 0x103 for the title and bits 4 and 5 of byte 0x106 for the option change;
-// byte 0x107 and the rest of 0x106 are kept. A file that is not a DFS image
-// (see CheckDfsImage) is left untouched and reported.
+// byte 0x107 and the rest of 0x106 are kept. A file whose name does not end
+// in ".ssd", ".dsd", ".img" or ".bbc", or that is not a DFS image (see
+// CheckDfsImage), is left untouched and reported.
 DiskWriteResult WriteDiskCatalogue(std::string_view path, std::optional<std::string_view> title,
                                    std::optional<int> bootOption);
 

@@ -1,5 +1,8 @@
 #include "InfFile.h"
 
+#include "CodePage1252.h"
+#include "core/TextHelpers.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -36,15 +39,6 @@ std::string_view nextWord(std::string_view& rest)
     return word;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -62,6 +56,50 @@ bool isNameByte(uint8_t byte) { return byte > 0x20 && byte != 0x7F; }
 bool isDirectoryByte(uint8_t byte) { return byte > 0x20 && byte < 0x7F; }
 
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// A DFS name as text: its bytes in the disk's code page.
+std::string dfsName(uint8_t directory, std::string_view name)
+{
+    std::string text;
+    AppendUtf8(text, Cp1252ToUnicode(directory));
+    text += '.';
+    text += Cp1252ToUtf8({reinterpret_cast<const uint8_t*>(name.data()), name.size()});
+    return text;
+}
+
+// Bytes that a name in quotes writes as "%XX", and that make quotes needed.
+bool isEscapedInQuotes(uint8_t byte)
+{
+    return byte < 0x20 || byte == 0x7F || byte == '"' || byte == '%';
+}
+bool needsQuotes(uint8_t byte)
+{
+    return byte <= 0x20 || byte == 0x7F || byte == '"' || byte == ',';
+}
+
+// The bytes of a quoted name, its "%XX" read as the byte XX.
+std::string unescapeQuoted(std::string_view text)
+{
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+            hexDigit(text[i + 2]) >= 0) {
+            bytes += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
+
+bool isHexWord(std::string_view word)
+{
+    return !word.empty() &&
+           std::all_of(word.begin(), word.end(), [](char c) { return hexDigit(c) >= 0; });
+}
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 void put16(std::vector<uint8_t>& image, size_t offset, uint32_t value)
 {
@@ -84,42 +122,53 @@ uint32_t infAddress(uint32_t address)
 
 std::string ReadInfFirstField(std::span<const uint8_t> text)
 {
-    std::string_view all(reinterpret_cast<const char*>(text.data()), text.size());
+    std::string_view line(reinterpret_cast<const char*>(text.data()), text.size());
+    if (line.starts_with(kUtf8ByteOrderMark))
+        line.remove_prefix(kUtf8ByteOrderMark.size());
+    line = line.substr(0, std::find_if(line.begin(), line.end(), isLineEnd) - line.begin());
     size_t i = 0;
-    while (i < all.size() && isBlank(all[i]))
+    while (i < line.size() && isBlank(line[i]))
         ++i;
-    if (i < all.size() && all[i] == '"') {
-        const size_t start = i + 1;
-        size_t end = start;
-        while (end < all.size() && all[end] != '"' && !isLineEnd(all[end]))
-            ++end;
-        return std::string(trimBlanks(all.substr(start, end - start)));
+    if (i < line.size() && line[i] == '"') {
+        const size_t close = line.find('"', i + 1);
+        if (close == std::string_view::npos)
+            return std::string(trimBlanks(line.substr(i + 1)));
+        // A quoted name followed by its addresses.
+        const std::string_view after = line.substr(close + 1, line.find(',', close) - close - 1);
+        std::string_view rest = after;
+        if (!after.empty() && isBlank(after.front()) && isHexWord(nextWord(rest)))
+            return std::string(trimBlanks(line.substr(i, close + 1 + after.size() - i)));
+        return std::string(trimBlanks(line.substr(i + 1, close - i - 1)));
     }
-    size_t end = i;
-    while (end < all.size() && all[end] != ',' && !isLineEnd(all[end]))
-        ++end;
-    return std::string(trimBlanks(all.substr(i, end - i)));
+    return std::string(trimBlanks(line.substr(i, line.find(',', i) - i)));
 }
 
-std::optional<uint16_t> ParseInfAddress(std::string_view field)
+std::optional<uint32_t> ParseInfAddress(std::string_view field)
 {
-    if (field.empty())
+    if (!isHexWord(field))
         return std::nullopt;
     uint32_t value = 0;
-    for (char c : field) {
-        const int digit = hexDigit(c);
-        if (digit < 0)
-            return std::nullopt;
-        value = ((value << 4) | uint32_t(digit)) & 0xFFFF;
-    }
-    return static_cast<uint16_t>(value);
+    for (char c : field)
+        value = (value << 4) | uint32_t(hexDigit(c));
+    if ((value & 0xFF0000) == 0xFF0000)
+        return 0x30000 | (value & 0xFFFF);
+    return value & 0x3FFFF;
 }
 
 InfParse ParseInfDescription(std::string_view firstField)
 {
     InfParse result;
-    std::string_view rest = firstField;
-    const std::string_view word = nextWord(rest);
+    std::string_view rest = trimBlanks(firstField);
+    std::string word;
+    const bool inQuotes = !rest.empty() && rest.front() == '"';
+    if (inQuotes) {
+        const size_t close = rest.find('"', 1);
+        word =
+            unescapeQuoted(rest.substr(1, close == std::string_view::npos ? rest.npos : close - 1));
+        rest.remove_prefix(close == std::string_view::npos ? rest.size() : close + 1);
+    } else {
+        word = std::string(nextWord(rest));
+    }
     if (word.empty()) {
         result.error = "the description names no file";
         return result;
@@ -128,17 +177,19 @@ InfParse ParseInfDescription(std::string_view firstField)
     std::string_view name = word;
     if (word.size() >= 2 && word[1] == '.') {
         d.directory = static_cast<uint8_t>(word[0]);
-        name = word.substr(2);
+        name = std::string_view(word).substr(2);
     }
-    if (!isDirectoryByte(d.directory)) {
+    // In quotes any byte can be written; bit 7 of the directory byte is the lock.
+    if (inQuotes ? d.directory == 0 || d.directory > 0x7F : !isDirectoryByte(d.directory)) {
         result.error = "the directory of " + quoted(word) + " is not a printable character";
         return result;
     }
-    if (name.empty()) {
+    if (name.empty() || name.front() == '\0') {
         result.error = "the description " + quoted(word) + " gives no file name";
         return result;
     }
-    if (!std::all_of(name.begin(), name.end(), [](char c) { return isNameByte(uint8_t(c)); })) {
+    if (!inQuotes &&
+        !std::all_of(name.begin(), name.end(), [](char c) { return isNameByte(uint8_t(c)); })) {
         result.error = "the name " + quoted(word) + " holds a control character";
         return result;
     }
@@ -148,13 +199,13 @@ InfParse ParseInfDescription(std::string_view firstField)
     const std::string_view exec = nextWord(rest);
     const char* const which[] = {"load", "execution"};
     const std::string_view fields[] = {load, exec};
-    uint16_t* const targets[] = {&d.load, &d.exec};
+    uint32_t* const targets[] = {&d.load, &d.exec};
     for (int k = 0; k < 2; ++k) {
         if (fields[k].empty()) {
             result.error = std::string("the description has no ") + which[k] + " address";
             return result;
         }
-        const std::optional<uint16_t> value = ParseInfAddress(fields[k]);
+        const std::optional<uint32_t> value = ParseInfAddress(fields[k]);
         if (!value) {
             result.error = std::string("the ") + which[k] + " address " + quoted(fields[k]) +
                            " is not hexadecimal";
@@ -162,9 +213,20 @@ InfParse ParseInfDescription(std::string_view firstField)
         }
         *targets[k] = *value;
     }
-    for (std::string_view flag = nextWord(rest); !flag.empty(); flag = nextWord(rest))
-        if (equalsIgnoringCase(flag, "locked") || equalsIgnoringCase(flag, "L"))
+    // The length (not used: the data file's size counts), then an access byte.
+    int numbers = 0;
+    for (std::string_view flag = nextWord(rest); !flag.empty(); flag = nextWord(rest)) {
+        if (equalsIgnoringAsciiCase(flag, "locked") || equalsIgnoringAsciiCase(flag, "L")) {
             d.locked = true;
+        } else if (flag.size() > 6 && equalsIgnoringAsciiCase(flag.substr(0, 6), "ORDER=")) {
+            const std::string_view digits = flag.substr(6);
+            if (digits.size() <= 3 && std::all_of(digits.begin(), digits.end(),
+                                                  [](char c) { return c >= '0' && c <= '9'; }))
+                d.order = std::stoi(std::string(digits));
+        } else if (isHexWord(flag) && ++numbers == 2 && flag.size() <= 2) {
+            d.locked = d.locked || (ParseInfAddress(flag).value_or(0) & 0x08) != 0;
+        }
+    }
     result.description = std::move(d);
     return result;
 }
@@ -208,18 +270,32 @@ std::vector<DfsFile> ReadDfsFiles(std::span<const uint8_t> image)
     return files;
 }
 
-std::string FormatInfLine(const DfsFile& file)
+std::string FormatInfLine(const DfsFile& file, std::optional<int> order)
 {
     char numbers[40];
     std::snprintf(numbers, sizeof numbers, " %06X %06X %06X", unsigned(infAddress(file.load)),
                   unsigned(infAddress(file.exec)), unsigned(file.length));
+    std::string name;
+    name += static_cast<char>(file.directory);
+    name += '.';
+    name += file.name;
     std::string line;
-    line += static_cast<char>(file.directory);
-    line += '.';
-    line += file.name;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return needsQuotes(uint8_t(c)); })) {
+        line += '"';
+        for (char c : name) {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", unsigned(uint8_t(c)));
+            line += isEscapedInQuotes(uint8_t(c)) ? std::string(escaped) : std::string(1, c);
+        }
+        line += '"';
+    } else {
+        line = name;
+    }
     line += numbers;
     if (file.locked)
         line += " Locked";
+    if (order)
+        line += " ORDER=" + std::to_string(*order);
     return line;
 }
 
@@ -245,6 +321,19 @@ std::optional<std::string> InfImage::add(std::span<const uint8_t> data, const In
 {
     if (count_ >= kEntriesPerCatalogue)
         return "the catalogue already holds " + std::to_string(kEntriesPerCatalogue) + " files";
+    // DFS finds a file by the seven characters stored, letter case aside;
+    // padding with NULs reads as padding with spaces.
+    auto dfsKey = [](uint8_t directory, std::string_view name) {
+        std::string key = char(directory) + std::string(name.substr(0, kEntryNameLength));
+        while (key.size() > 1 && (key.back() == ' ' || key.back() == '\0'))
+            key.pop_back();
+        return key;
+    };
+    for (const auto& [directory, name] : names_)
+        if (equalsIgnoringAsciiCase(dfsKey(directory, name), dfsKey(file.directory, file.name)))
+            return dfsName(file.directory, file.name) + " would be the same DFS name as " +
+                   dfsName(directory, name) +
+                   " (DFS keeps seven characters of a name and does not tell letter case apart)";
     const size_t sectors = SectorsFor(data.size());
     if (data.size() > kMaxFileLength || iNextSector_ + sectors > kDiskSectors)
         return "its " + std::to_string(sectors) + " sectors do not fit in the " +
@@ -260,7 +349,8 @@ std::optional<std::string> InfImage::add(std::span<const uint8_t> data, const In
 
     const size_t record = kFileRecordOffset + kEntrySize * size_t(slot);
     const auto length = static_cast<uint32_t>(data.size());
-    const auto start = static_cast<uint32_t>(iNextSector_);
+    // A file of no bytes after a full disk still starts inside it.
+    const auto start = static_cast<uint32_t>(std::min(iNextSector_, kDiskSectors - 1));
     put16(image_, record, file.load);
     put16(image_, record + 2, file.exec);
     put16(image_, record + 4, length & 0xFFFF);
@@ -273,6 +363,7 @@ std::optional<std::string> InfImage::add(std::span<const uint8_t> data, const In
         std::copy(data.begin(), data.end(), image_.begin() + static_cast<ptrdiff_t>(offset));
     }
     iNextSector_ += sectors;
+    names_.emplace_back(file.directory, file.name);
     ++count_;
     return std::nullopt;
 }

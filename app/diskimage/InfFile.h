@@ -6,7 +6,11 @@
 // reads, for example,
 //   $.ELITE FF1900 FF8023 002800 Locked
 // the DFS name (directory, ".", name), the load and execution addresses in
-// hexadecimal, then anything else (length, flags, checksums).
+// hexadecimal, then anything else (length, flags, checksums). A name that
+// holds blanks, commas, quotes or control characters is written in double
+// quotes, with "%" and a byte's two hexadecimal digits for a quote, a "%" or
+// a control character:
+//   "$.MY GAME" 001900 001900 000100
 //
 // The image holds a DFS catalogue in sectors 0 and 1 and the files one after
 // another from sector 2. Each file has an 8-byte entry in sector 0 (seven
@@ -27,6 +31,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavrin
@@ -42,19 +47,25 @@ constexpr uint8_t kBuiltSectorCountLow = 0x20; // with 0x106: 0x320 = 800 sector
 constexpr size_t kMaxFileLength = (kDiskSectors - kFirstDataSector) * kSectorSize;
 } // namespace dfs
 
-// The first field of a ".inf" text: its first line up to any comma, leading
-// blanks skipped; a field that opens with a double quote runs to the closing
-// quote (or to the end of the line when there is none). Trailing blanks are
-// dropped. Lines may end in CR, LF or both.
+// The first field of a ".inf" text: its first line (after a UTF-8 byte
+// order mark, which is skipped) up to any comma, leading blanks skipped; a
+// field that opens with a double quote runs to the closing quote (or to the
+// end of the line when there is none), unless a blank and a hexadecimal
+// address follow that quote: then the quotes hold only the name, and the
+// field is the line up to any comma after them, quotes included. Trailing
+// blanks are dropped. Lines may end in CR, LF or both.
 std::string ReadInfFirstField(std::span<const uint8_t> text);
 
 // What a ".inf" first field says about its file.
 struct InfDescription {
     uint8_t directory = '$';
-    std::string name;    // as written, before cutting to seven characters
-    uint16_t load = 0;   // low 16 bits of the load address
-    uint16_t exec = 0;   // low 16 bits of the execution address
-    bool locked = false; // "Locked" (any case) or "L" after the execution address
+    std::string name;    // the name's bytes, before cutting to seven characters
+    uint32_t load = 0;   // 18 bits, as a catalogue record holds them (ParseInfAddress)
+    uint32_t exec = 0;   // 18 bits
+    bool locked = false; // "Locked" or "L" (any case), or an access byte with bit 3 set
+    // "ORDER=n": the file's place in the catalogue it was taken from, which
+    // orders the files of a build.
+    std::optional<int> order;
 };
 
 struct InfParse {
@@ -63,14 +74,19 @@ struct InfParse {
 };
 
 // Reads the fields, separated by blanks (spaces or tabs): the name, with or
-// without a directory prefix ("$.ELITE", "ELITE" is in "$"), then the load
-// and execution addresses, which must be hexadecimal.
+// without a directory prefix ("$.ELITE", "ELITE" is in "$"), in double
+// quotes when it holds blanks ("%XX" in the quotes is the byte XX); then the
+// load and execution addresses, which must be hexadecimal; then, in any
+// order, the length, an access byte (bit 3: locked), "L" or "Locked", and
+// fields KEY=VALUE such as CRC=1A2B or ORDER=3.
 InfParse ParseInfDescription(std::string_view firstField);
 
-// An address field: hexadecimal digits of any number, of which the last four
-// give the value (FF1900 is 0x1900, E00 is 0x0E00). None when the field is
-// empty or holds anything else.
-std::optional<uint16_t> ParseInfAddress(std::string_view field);
+// An address field: hexadecimal digits of any number, of which the last
+// eight give the value. Stored as DFS stores it, in 18 bits: a value whose
+// bits 16 to 23 are all set (FF1900, FFFF1900: the I/O processor's) has
+// bits 16 and 17 set; any other keeps its bits 0 to 17 (031900 is 0x31900,
+// E00 is 0x0E00). None when the field is empty or holds anything else.
+std::optional<uint32_t> ParseInfAddress(std::string_view field);
 
 // Sectors used by a file of `length` bytes: whole sectors, rounded up.
 size_t SectorsFor(uint64_t length);
@@ -95,9 +111,10 @@ std::vector<DfsFile> ReadDfsFiles(std::span<const uint8_t> image);
 
 // A file's ".inf" line in the common form, addresses and length as six
 // hexadecimal digits (an address whose high bits are both set shows as
-// FFxxxx, as the I/O processor's addresses are written):
+// FFxxxx, as the I/O processor's addresses are written), the name in quotes
+// when it needs them, and ORDER=n when `order` is given:
 //   $.ELITE FF1900 FF8023 002800 Locked
-std::string FormatInfLine(const DfsFile& file);
+std::string FormatInfLine(const DfsFile& file, std::optional<int> order = std::nullopt);
 
 // A single-sided 800-sector image being built: title, catalogue, and the
 // data of each file added, from sector 2.
@@ -109,9 +126,12 @@ public:
     explicit InfImage(std::string_view title);
 
     // Adds one file: its data and its ".inf" text. On success the file has
-    // the next slot and starts at `nextSector()`. Otherwise the image is
-    // unchanged and the result says why: the description is unreadable, the
-    // catalogue is full, or the data would not fit in the 800 sectors.
+    // the next slot and starts at `nextSector()` (a file of no bytes on a
+    // full disk at the last sector). Otherwise the image is unchanged and
+    // the result says why: the description is unreadable, the catalogue is
+    // full, the data would not fit in the 800 sectors, or DFS could not
+    // tell the name from one already added (letter case aside, and cut to
+    // seven characters).
     std::optional<std::string> add(std::span<const uint8_t> data,
                                    std::span<const uint8_t> infText);
 
@@ -127,6 +147,7 @@ public:
 
 private:
     std::vector<uint8_t> image_;
+    std::vector<std::pair<uint8_t, std::string>> names_; // directory and full name of each slot
     int count_ = 0;
     size_t iNextSector_ = dfs::kFirstDataSector;
 };

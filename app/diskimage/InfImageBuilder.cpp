@@ -1,5 +1,6 @@
 #include "InfImageBuilder.h"
 
+#include "CodePage1252.h"
 #include "core/Paths.h"
 
 #include <QString>
@@ -8,10 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <map>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -166,8 +169,9 @@ std::string reportMessage(const std::string& imagePath, const InfBuildReport& re
         if (!text.empty())
             text += "\n\n";
         text += "These files were left out of the disk image " + imagePath + ":";
+        // Names and fields as read, their control bytes made visible.
         for (const std::string& s : report.skipped)
-            text += "\n" + s;
+            text += "\n" + WithVisibleControlCharacters(s);
     }
     return text;
 }
@@ -177,14 +181,10 @@ std::string reportMessage(const std::string& imagePath, const InfBuildReport& re
 std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
                                        std::vector<std::string>& unpaired)
 {
-    std::vector<InfPairPaths> pairs;
-    // The ".inf" files of each folder by their data file's folded name.
-    std::map<std::pair<int32_t, std::string>, std::vector<size_t>> infs;
-    for (size_t i = 0; i < listing.names.size(); ++i) {
-        const std::string& name = listing.names[i];
-        if (endsWithInf(name))
-            infs[{listing.nameFolders[i], foldCase(name.substr(0, name.size() - 4))}].push_back(i);
-    }
+    // Every file of each folder by its folded name.
+    std::map<std::pair<int32_t, std::string>, std::vector<size_t>> byName;
+    for (size_t i = 0; i < listing.names.size(); ++i)
+        byName[{listing.nameFolders[i], foldCase(listing.names[i])}].push_back(i);
     std::vector<bool> used(listing.names.size(), false);
     const std::string top = listing.folders.empty() ? std::string() : listing.folders[0];
     auto label = [&](size_t i) {
@@ -194,66 +194,103 @@ std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
     auto osPath = [&](size_t i) {
         return OsPath(listing.folders[size_t(listing.nameFolders[i])]) / listing.names[i];
     };
-    for (size_t i = 0; i < listing.names.size(); ++i) {
-        const std::string& name = listing.names[i];
-        if (name.empty() || endsWithInf(name))
-            continue;
-        auto found = infs.find({listing.nameFolders[i], foldCase(name)});
-        if (found == infs.end()) {
-            unpaired.push_back(label(i));
-            continue;
+    // Data files are paired first; then the ".inf" files that describe no
+    // data file, as a data file of their own ("GAM.INF" with "GAM.INF.inf").
+    std::vector<std::pair<size_t, InfPairPaths>> found;
+    std::vector<std::string> lonelyData;
+    for (const bool infNames : {false, true}) {
+        for (size_t i = 0; i < listing.names.size(); ++i) {
+            const std::string& name = listing.names[i];
+            if (name.empty() || used[i] || endsWithInf(name) != infNames)
+                continue;
+            auto candidates =
+                byName.find({listing.nameFolders[i], foldCase(name + std::string(kInfExtension))});
+            std::optional<size_t> partner;
+            // The description of exactly this name first, then any unused one.
+            for (size_t j :
+                 candidates == byName.end() ? std::vector<size_t>{} : candidates->second) {
+                if (used[j] || j == i)
+                    continue;
+                if (listing.names[j].starts_with(name)) {
+                    partner = j;
+                    break;
+                }
+                if (!partner)
+                    partner = j;
+            }
+            if (!partner) {
+                if (!infNames)
+                    lonelyData.push_back(label(i));
+                continue;
+            }
+            used[i] = used[*partner] = true;
+            found.emplace_back(i, InfPairPaths{osPath(i), osPath(*partner), label(i)});
         }
-        // The description of exactly this name first, then any unused one.
-        const std::vector<size_t>& candidates = found->second;
-        auto partner = std::find_if(candidates.begin(), candidates.end(), [&](size_t j) {
-            return !used[j] && listing.names[j].compare(0, name.size(), name) == 0;
-        });
-        if (partner == candidates.end())
-            partner = std::find_if(candidates.begin(), candidates.end(),
-                                   [&](size_t j) { return !used[j]; });
-        if (partner == candidates.end()) {
-            unpaired.push_back(label(i));
-            continue;
-        }
-        used[*partner] = true;
-        pairs.push_back({osPath(i), osPath(*partner), label(i)});
     }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<InfPairPaths> pairs;
+    for (auto& [index, pair] : found)
+        pairs.push_back(std::move(pair));
+    unpaired.insert(unpaired.end(), lonelyData.begin(), lonelyData.end());
     for (size_t i = 0; i < listing.names.size(); ++i)
         if (!used[i] && endsWithInf(listing.names[i]))
             unpaired.push_back(label(i));
     return pairs;
 }
 
-void AddInfFileToImage(const InfPairPaths& pair, InfImage& image, InfBuildReport& report)
+namespace
 {
-    auto skip = [&](const std::string& why) {
-        report.skipped.push_back(pair.label + ": " + why);
-    };
-    const FileRead inf = readFile(pair.inf, kMaxInfRead);
-    if (!inf.error.empty())
-        return skip("its description " + fileName(pair.inf) + " cannot be read (" + inf.error + ")");
-    const InfParse parsed = ParseInfDescription(ReadInfFirstField(inf.bytes));
-    if (!parsed.description)
-        return skip(parsed.error + " (" + fileName(pair.inf) + ")");
 
+// The description of a pair, or none with the reason in the report.
+std::optional<InfDescription> readDescription(const InfPairPaths& pair, InfBuildReport& report)
+{
+    const FileRead inf = readFile(pair.inf, kMaxInfRead);
+    if (!inf.error.empty()) {
+        report.skipped.push_back(pair.label + ": its description " + fileName(pair.inf) +
+                                 " cannot be read (" + inf.error + ")");
+        return std::nullopt;
+    }
+    InfParse parsed = ParseInfDescription(ReadInfFirstField(inf.bytes));
+    if (!parsed.description)
+        report.skipped.push_back(pair.label + ": " + parsed.error + " (" + fileName(pair.inf) +
+                                 ")");
+    return std::move(parsed.description);
+}
+
+void addDescribedFile(const InfPairPaths& pair, const InfDescription& description, InfImage& image,
+                      InfBuildReport& report)
+{
+    auto skip = [&](const std::string& why) { report.skipped.push_back(pair.label + ": " + why); };
     const FileRead data = readFile(pair.data, dfs::kMaxFileLength);
     if (!data.error.empty())
         return skip("it cannot be read (" + data.error + ")");
     if (data.size > dfs::kMaxFileLength)
         return skip("its " + std::to_string(data.size) + " bytes are more than a disk of " +
                     std::to_string(dfs::kDiskSectors) + " sectors holds");
-    if (std::optional<std::string> why = image.add(data.bytes, *parsed.description))
+    if (std::optional<std::string> why = image.add(data.bytes, description))
         return skip(*why);
 
     DfsFile added;
-    added.directory = parsed.description->directory;
-    added.name = parsed.description->name.substr(0, dfs::kEntryNameLength);
-    added.locked = parsed.description->locked;
-    added.load = parsed.description->load;
-    added.exec = parsed.description->exec;
+    added.directory = description.directory;
+    added.name = description.name.substr(0, dfs::kEntryNameLength);
+    added.locked = description.locked;
+    added.load = description.load;
+    added.exec = description.exec;
     added.length = static_cast<uint32_t>(data.bytes.size());
-    report.addedFiles.push_back(FormatInfLine(added) + " (" + pair.label + ")");
+    const std::string line = FormatInfLine(added);
+    report.addedFiles.push_back(
+        Cp1252ToUtf8({reinterpret_cast<const uint8_t*>(line.data()), line.size()}) + " (" +
+        pair.label + ")");
     ++report.added;
+}
+
+} // namespace
+
+void AddInfFileToImage(const InfPairPaths& pair, InfImage& image, InfBuildReport& report)
+{
+    if (const std::optional<InfDescription> description = readDescription(pair, report))
+        addDescribedFile(pair, *description, image, report);
 }
 
 InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
@@ -264,9 +301,18 @@ InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
     if (!ListFolderTree(folder, listing) || listing.names.size() < fewestFiles)
         return report;
 
-    InfImage image(title);
+    // Files taken from a disk keep the order of its catalogue (ORDER=n);
+    // the others follow in the order they were found.
+    std::vector<std::pair<InfPairPaths, InfDescription>> described;
     for (const InfPairPaths& pair : FindInfPairs(listing, report.unpaired))
-        AddInfFileToImage(pair, image, report);
+        if (std::optional<InfDescription> description = readDescription(pair, report))
+            described.emplace_back(pair, std::move(*description));
+    std::stable_sort(described.begin(), described.end(), [](const auto& a, const auto& b) {
+        return a.second.order.value_or(INT_MAX) < b.second.order.value_or(INT_MAX);
+    });
+    InfImage image(title);
+    for (const auto& [pair, description] : described)
+        addDescribedFile(pair, description, image, report);
     if (report.added > 0) {
         report.error = writeImage(imagePath, image.bytes());
         report.imageWritten = report.error.empty();

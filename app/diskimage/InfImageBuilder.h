@@ -16,7 +16,9 @@ namespace tavrin {
 
 struct InfBuildReport {
     int added = 0;                     // files written into the image
-    std::vector<std::string> addedFiles; // each file added, as its ".inf" line
+    // Each file added, as its ".inf" line and, in brackets, its data file;
+    // UTF-8, the DFS name read in the disk's code page.
+    std::vector<std::string> addedFiles;
     std::vector<std::string> skipped;  // each pair left out, with the reason
     std::vector<std::string> unpaired; // files with no partner (read-me files and the like)
     bool imageWritten = false;         // an image was (re)built
@@ -34,7 +36,9 @@ struct InfPairPaths {
 
 // The pairs among the files of a folder tree listing: each data file with
 // the ".inf" of its name in the same folder, matched without regard to letter
-// case, in listing order. Files without a partner go to `unpaired`.
+// case, in listing order. A file whose own name ends in ".inf" is a data file
+// when it describes no other file and has a ".inf" of its own. Files
+// without a partner go to `unpaired`.
 std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
                                        std::vector<std::string>& unpaired);
 
@@ -44,10 +48,11 @@ std::vector<InfPairPaths> FindInfPairs(const FolderListing& listing,
 void AddInfFileToImage(const InfPairPaths& pair, InfImage& image, InfBuildReport& report);
 
 // Builds an image at `imagePath` from the ".inf" pairs of the tree under
-// `folder`, titled `title`. The image replaces any file of that name (written
-// beside it and renamed into place) and is written only when at least one
-// file was added. With fewer than `fewestFiles` files in the tree nothing is
-// tried.
+// `folder`, titled `title`, the files in the order their descriptions give
+// (ORDER=n), the others after them in listing order. The image replaces any
+// file of that name (written beside it and renamed into place) and is
+// written only when at least one file was added. With fewer than
+// `fewestFiles` files in the tree nothing is tried.
 InfBuildReport BuildInfImage(std::string_view folder, std::string_view title,
                              const std::string& imagePath, size_t fewestFiles = 1);
 

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace tavrin
 {
 namespace
@@ -269,10 +271,13 @@ std::optional<int> CataloguePanel::checkedBootOption() const
 void CataloguePanel::showState()
 {
     const DiskCatalogue& catalogue = state_.catalogue();
-    txtTitle->setText(QString::fromStdString(catalogue.title));
+    // Control characters show escaped (\x07), which may take more than the
+    // twelve characters a typed title may have.
+    const QString title = QString::fromStdString(state_.shownTitle());
+    txtTitle->setMaxLength(std::max(static_cast<int>(dfs::kTitleLength), int(title.size())));
+    txtTitle->setText(title);
     for (int n = 1; n <= dfs::kMaxEntries; ++n)
-        txtFile1[static_cast<size_t>(n)]->setText(
-            QString::fromStdString(catalogue.entries[static_cast<size_t>(n - 1)]));
+        txtFile1[static_cast<size_t>(n)]->setText(QString::fromStdString(state_.shownEntry(n)));
     // An exclusive group keeps one button checked; it lets go for the moment
     // all four are unchecked.
     optionGroup_->setExclusive(false);

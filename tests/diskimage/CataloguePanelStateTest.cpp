@@ -233,10 +233,27 @@ TEST_F(PanelState, UpdateWithoutAnOptionLeavesByte0x106)
     panel_.ShowSelectedCatalogue(f_, false);
     EXPECT_EQ(panel_.catalogue().bootOption, std::nullopt);
     EXPECT_EQ(panel_.WriteDiskCatalogue(f_, panel_.catalogue().title, std::nullopt), "");
-    const Bytes after = readFile(path("forty.ssd"));
-    EXPECT_EQ(after[0x106], 0x25);
-    EXPECT_EQ(after[0x107], 0x20);
-    EXPECT_EQ(std::string(after.begin(), after.begin() + 8), "FORTY   ");
+    EXPECT_EQ(readFile(path("forty.ssd")), imageTitled("FORTY", 0x25));
+}
+
+TEST_F(PanelState, UpdateWritesOnlyWhatTheUserChangedInTheFormShown)
+{
+    // BEL, ESC, DEL and a backslash in the title, as the panel shows them.
+    const Bytes before = imageTitled("A\x07\x1B\x7F\\B", 0x03);
+    writeFile(path("ctrl.ssd"), before);
+    rows({path("ctrl.ssd")});
+    panel_.ShowSelectedCatalogue(f_, false);
+    const std::string shown = "A\\x07\\x1B\\x7F\\\\B";
+    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, shown, 0), "");
+    EXPECT_EQ(readFile(path("ctrl.ssd")), before);
+    Bytes expected = before;
+    put(expected, 0x100, "    ");
+    for (const auto& [typed, bytes] : {std::pair{"A\\x07\\\\Z\\x", "A\x07\\Z\\x  "},
+                                       std::pair{shown.c_str(), "A\x07\x1B\x7F\\B  "}}) {
+        EXPECT_EQ(panel_.WriteDiskCatalogue(f_, typed, 0), "");
+        put(expected, 0, bytes);
+        EXPECT_EQ(readFile(path("ctrl.ssd")), expected);
+    }
 }
 
 TEST_F(PanelState, AFailedUpdateIsTold)
@@ -265,16 +282,21 @@ TEST_F(PanelState, AFailedUpdateIsTold)
 
 TEST_F(PanelState, WhatIsNoDfsImageIsShownWithUpdateOffAndTheReason)
 {
-    const Bytes zip = imageTitled("PK\x03\x04    ", 0x03);
-    writeFile(path("zip.ssd"), zip);
-    rows({path("zip.ssd")});
-    ASSERT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Read);
-    EXPECT_EQ(panel_.catalogue().entries[0], "$.ELITE   L");
-    EXPECT_FALSE(panel_.CanUpdate(f_));
-    EXPECT_EQ(panel_.UpdateRefusal(),
-              "Update is off, as this is not a DFS disk image: it is a zip archive.");
-    EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "X", 0), "");
-    EXPECT_EQ(readFile(path("zip.ssd")), zip);
+    Bytes zip = imageTitled("PK\x03\x04    ", 0x03);
+    zip.resize(0x700);
+    put(zip, 0x201, "Hugo"), put(zip, 0x6FB, "Hugo"); // and the root directory of an ADFS disk
+    for (const auto& [name, kind] :
+         {std::pair{"zip.ssd", "a zip archive"}, std::pair{"adfs.img", "an ADFS disk image"}}) {
+        writeFile(path(name), zip);
+        rows({path(name)});
+        ASSERT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Read);
+        EXPECT_EQ(panel_.catalogue().entries[0], "");
+        EXPECT_FALSE(panel_.CanUpdate(f_));
+        EXPECT_EQ(panel_.UpdateRefusal().find("This is " + std::string(kind) + ", not a DFS"), 0u);
+        EXPECT_EQ(panel_.WriteDiskCatalogue(f_, "X", 0), "");
+        EXPECT_EQ(readFile(path(name)), zip);
+        put(zip, 0, "ADFS");
+    }
     panel_.ClearCataloguePanel();
     EXPECT_EQ(panel_.UpdateRefusal(), "");
 }

@@ -64,6 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             __builtin_trap();
     }
 
+    // The title as the panel shows it reads back as itself.
+    if (FromVisibleControlCharacters(WithVisibleControlCharacters(catalogue.title)) !=
+        catalogue.title)
+        __builtin_trap();
+
     // The same bytes typed as a title (any UTF-8, valid or not).
     const auto title =
         EncodeCatalogueTitle(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -255,6 +255,7 @@ struct DfsCheckCase {
     bool dfs;
     std::string reason;
     std::string sector1 = {}; // bytes from 0x100 on, before the file count
+    std::vector<std::pair<size_t, std::string>> more = {}; // bytes further on
 };
 
 void PrintTo(const DfsCheckCase& c, std::ostream* out)
@@ -272,6 +273,8 @@ TEST_P(DfsCheck, TellsWhyBytesAreNoDfsImage)
     Bytes image = zeroImage(c.size);
     put(image, 0, c.head);
     put(image, 0x100, c.sector1);
+    for (const auto& [offset, bytes] : c.more)
+        put(image, offset, bytes);
     if (c.size > 0x105)
         image[0x105] = c.fileCount;
     const auto reason = CheckDfsImage(image, image.size());
@@ -303,6 +306,17 @@ INSTANTIATE_TEST_SUITE_P(
         DfsCheckCase{1024, 0x00, "\xFF\xD8\xFF\xE0"s, false, "it is a JPEG picture"},
         DfsCheckCase{1024, 0x00, "%PDF-1.4", false, "it is a PDF document"},
         DfsCheckCase{1024, 0x00, "UEF File!\0"s, false, "it is a UEF tape image"},
+        DfsCheckCase{1024, 0x00, "SQLite format 3\0"s, false, "it is an SQLite database"},
+        DfsCheckCase{1024, 0x00, "\0\x01\0\0Standard Jet DB\0"s, false, "it is a Jet database"},
+        DfsCheckCase{300, 0x00, "Rar!\x1A\x07\x01"s, false, "it is a RAR archive"},
+        // ADFS root directories (S, M, L; E), and a DOS boot sector.
+        DfsCheckCase{0x700, 0x00, "", false, "it is an ADFS disk image", "",
+                     {{0x201, "Hugo"}, {0x6FB, "Hugo"}}},
+        DfsCheckCase{0x1000, 0x00, "", false, "it is an ADFS disk image", "",
+                     {{0x801, "Nick"}, {0xFFB, "Nick"}}},
+        DfsCheckCase{0x700, 0x00, "", true, "", "", {{0x201, "Hugo"}}}, // a file's bytes
+        DfsCheckCase{512, 0x00, "\xEB\x3C\x90MSDOS5.0\0\x02\x02\x01\0\x02\xE0\0\x40\x0B\xF0"s,
+                     false, "it is a DOS disk image"},
         // A title may begin like a signature of letters: the catalogue decides.
         DfsCheckCase{1024, 0x00, "GIF89a D", true, "", "EMOS\0\0\x03\x20"s},
         DfsCheckCase{1024, 0x08, "%PDF-VIE", true, "", "WER \0\0\x01\x90\0\x19\0\0\0\x28\0\x02"s},
@@ -514,7 +528,8 @@ TEST(VisibleText, ControlCharactersAndTheBackslashAreEscaped)
         {"A\nB\rC\tD", "A\\x0AB\\x0DC\\x09D"},
         {"\x1B[2J\x01\x7F", "\\x1B[2J\\x01\\x7F"},
         {"\u0081\u009B\u00A0\u00E9\u20AC", "\\x81\\x9B\u00A0\u00E9\u20AC"},
-        {"C:\\x0A", "C:\\\\x0A"}};
+        {"C:\\x0A", "C:\\\\x0A"},
+        {"\xA3\xFF\xC3", "\\xA3\\xFF\\xC3"}};
     for (const auto& [text, shown] : table)
         EXPECT_EQ(WithVisibleControlCharacters(text), shown);
 }

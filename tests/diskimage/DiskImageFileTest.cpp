@@ -115,8 +115,8 @@ TEST_F(DiskImageFile, ReadsFilesThatCannotBeOpenedForWriting)
     linkToRunningProgram(path("busy.ssd"));
     const DiskCatalogueRead running = ReadDiskCatalogue(path("busy.ssd").string());
     EXPECT_TRUE(running.ok()) << running.error;
-    const Bytes program = readFile(path("busy.ssd"));
-    EXPECT_EQ(running.catalogue.title, ParseDiskCatalogue(program).title);
+    EXPECT_EQ(running.otherFormat, "a program");
+    EXPECT_EQ(running.catalogue.title, "");
 
     Bytes image = zeroImage(0x200);
     put(image, 0, "LOCKED");
@@ -213,6 +213,12 @@ TEST_F(DiskImageFile, UpdateRefusesWhatIsNoDfsImage)
                   "\" is not a DFS disk image: it is shorter than the two sectors of a DFS "
                   "catalogue (300 bytes, 512 needed)");
     EXPECT_EQ(readFile(path("short.ssd")), shortImage);
+
+    const std::string mdb = path("game.mdb").string();
+    writeFile(mdb, noisyImage());
+    EXPECT_EQ(WriteDiskCatalogue(mdb, "X", 0).error,
+              "\"" + mdb + "\" is not a DFS disk image: its name does not end in .ssd, .dsd, "
+                            ".img or .bbc");
 
     const std::string missing = path("missing.ssd").string();
     EXPECT_EQ(WriteDiskCatalogue(missing, "X", 0).error,

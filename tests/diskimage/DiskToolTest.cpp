@@ -115,7 +115,8 @@ TEST(DiskToolHelp, ExplainsEachCommand)
     EXPECT_EQ(run.err, "");
     for (const char* text :
          {"Usage: tavrin-disk cat [--info] [--json] IMAGE\n       tavrin-disk set",
-          "set IMAGE [--title TEXT] [--boot 0..3]", "blank IMAGE", "Exit status"})
+          "set IMAGE [--title TEXT] [--boot 0..3]", "blank IMAGE", "Exit status",
+          "\n    3  build wrote its image but left some files out"})
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
 
     for (const char* command : {"cat", "set", "blank"}) {
@@ -205,30 +206,38 @@ TEST_F(DiskTool, CatShowsWhatIsNoDfsImageAndSetRefusesIt)
     Bytes zip = zeroImage(0x400);
     put(zip, 0, "PK\x03\x04");
     writeFile(path("game.ssd"), zip);
+    Bytes sqlite = sampleImage(), adfs = sampleImage();
+    put(sqlite, 0, "SQLite format 3\0"s), put(adfs, 0x201, "Hugo"), put(adfs, 0x6FB, "Hugo");
+    writeFile(path("bbc.mdb"), sqlite);
+    writeFile(path("adfs.img"), adfs);
 
     EXPECT_EQ(runTool({"cat", QString::fromStdString(missing)}).err,
               "tavrin-disk: Cannot open \"" + missing + "\": No such file or directory\n");
     EXPECT_EQ(runTool({"cat", QString::fromStdString(folder)}).err,
               "tavrin-disk: \"" + folder + "\" is a folder, not a disk image\n");
-    const std::pair<std::string, std::string> cases[] = {
+    // Files that are plainly something else are not listed at all.
+    const std::tuple<std::string, std::string, bool> cases[] = {
         {"short.ssd",
-         "it is shorter than the two sectors of a DFS catalogue (511 bytes, 512 needed)"},
-        {"odd.ssd", "its file count byte at 0x105 is 0x0C, not a multiple of 8"},
-        {"game.ssd", "it is a zip archive"}};
-    for (const auto& [name, reason] : cases) {
+         "it is shorter than the two sectors of a DFS catalogue (511 bytes, 512 needed)", true},
+        {"odd.ssd", "its file count byte at 0x105 is 0x0C, not a multiple of 8", true},
+        {"game.ssd", "it is a zip archive", false},
+        {"bbc.mdb", "it is an SQLite database", false},
+        {"adfs.img", "it is an ADFS disk image", false}};
+    for (const auto& [name, reason, listed] : cases) {
+        const Bytes before = readFile(path(name));
         const std::string notDfs =
             "\"" + path(name).string() + "\" is not a DFS disk image: " + reason;
+        const std::string note = listed ? "note: " + notDfs + "; set will not write to it" : notDfs;
         const ToolRun cat = runTool({"cat", arg(name)});
-        EXPECT_EQ(
-            std::tie(cat.status, cat.err),
-            std::make_tuple(0, "tavrin-disk: note: " + notDfs + "; set will not write to it\n"));
-        const ToolRun set = runTool({"set", arg(name), "--boot", "1"});
+        EXPECT_EQ(std::tie(cat.status, cat.err),
+                  std::make_tuple(listed ? 0 : 1, "tavrin-disk: " + note + "\n"));
+        EXPECT_EQ(cat.out.empty(), !listed);
+        const ToolRun set = runTool({"set", arg(name), "--title", "TEST"});
         EXPECT_EQ(std::tie(set.status, set.err),
                   std::make_tuple(1, "tavrin-disk: " + notDfs + "\n"));
+        EXPECT_EQ(readFile(path(name)), before);
     }
     EXPECT_NE(runTool({"cat", arg("odd.ssd")}).out.find("\n 1 $.ODD      \n"), std::string::npos);
-    EXPECT_EQ(readFile(path("odd.ssd")), odd);
-    EXPECT_EQ(readFile(path("game.ssd")), zip);
 }
 
 TEST_F(DiskTool, CatInfoAddsEachFilesRecordAndTheFreeSectors)
@@ -318,10 +327,9 @@ TEST_F(DiskTool, ImageThatCannotBeWrittenIsShownButNotWritten)
 
     const ToolRun cat = runTool({"cat", "--json", arg("busy.ssd")});
     // The running program is no DFS image, and says so; it was opened all the same.
-    EXPECT_EQ(cat.status, 0);
-    EXPECT_EQ(cat.err,
-              "tavrin-disk: note: \"" + path("busy.ssd").string() +
-                  "\" is not a DFS disk image: it is a program; set will not write to it\n");
+    EXPECT_EQ(cat.status, 1);
+    EXPECT_EQ(cat.err, "tavrin-disk: \"" + path("busy.ssd").string() +
+                           "\" is not a DFS disk image: it is a program\n");
 
     const ToolRun set = runTool({"set", arg("busy.ssd"), "--boot", "0"});
     EXPECT_EQ(set.status, 1);

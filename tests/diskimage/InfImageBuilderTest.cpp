@@ -51,6 +51,7 @@ void ExpectSound(const Bytes& image, size_t count)
     EXPECT_EQ(CheckDfsImage(image, image.size()), std::nullopt);
     EXPECT_EQ(ReadDfsFiles(image).size(), count);
     for (const DfsFile& f : ReadDfsFiles(image)) {
+        EXPECT_LT(f.startSector, dfs::kDiskSectors);
         EXPECT_LE(f.startSector + SectorsFor(f.length), dfs::kDiskSectors);
         EXPECT_LE(f.startSector * 256 + f.length, image.size());
     }
@@ -73,13 +74,18 @@ TEST(InfReader, FirstFieldAndDescriptionForms)
         std::string text;
         char dir;
         const char* name;
-        uint16_t load, exec;
+        uint32_t load, exec;
         bool locked;
         const char* error; // part of the reason, or "" when the text describes a file
     } rows[] = {
-        {"$.ELITE FF1900 FF8023 002800\r\n", '$', "ELITE", 0x1900, 0x8023, false, ""},
+        {"$.ELITE FF1900 FF8023 002800\r\n", '$', "ELITE", 0x31900, 0x38023, false, ""},
         {"$.LOADER 1900 1900 100 Locked", '$', "LOADER", 0x1900, 0x1900, true, ""},
-        {"ELITE FF1900 FF8023", '$', "ELITE", 0x1900, 0x8023, false, ""},
+        {"ELITE FF1900 FF8023", '$', "ELITE", 0x31900, 0x38023, false, ""},
+        {"ELITE 001900 008023 2800 L", '$', "ELITE", 0x1900, 0x8023, true, ""},
+        {"\xEF\xBB\xBF$.BOM FFFF1900 011900 2800 08", '$', "BOM", 0x31900, 0x11900, true, ""},
+        {"\"$.MY GAME\" 21900 8023 100 CRC=1A2B", '$', "MY GAME", 0x21900, 0x8023, false, ""},
+        {"\"C.Q%22T%25, %07\" 0 E00,x", 'C', "Q\"T%, \x07", 0, 0xE00, false, ""},
+        {"$.ACC 0 0 100 07 ORDER=3", '$', "ACC", 0, 0, false, ""},
         {"  B.GAME\t E00 8023 ,ignored", 'B', "GAME", 0x0E00, 0x8023, false, ""},
         {"\"$.QUOTED 1900 1900 LOCKED\" tail", '$', "QUOTED", 0x1900, 0x1900, true, ""},
         {"$.X 1900 1900 L CRC=1A2B", '$', "X", 0x1900, 0x1900, true, ""},
@@ -131,7 +137,7 @@ TEST(InfBuilder, EliteAndLoaderByteForByte)
     test::put(expected, 0x000, "EliteDis");
     test::put(expected, 0x008, "ELITE  \x24" "LOADER \xA4");
     test::put(expected, 0x100, std::string_view("    \x00\x10\x03\x20", 8));
-    test::put(expected, 0x108, std::string_view("\x00\x19\x23\x80\x2C\x01\x00\x02", 8));
+    test::put(expected, 0x108, std::string_view("\x00\x19\x23\x80\x2C\x01\xCC\x02", 8));
     test::put(expected, 0x110, std::string_view("\x00\x19\x00\x19\x00\x01\x00\x04", 8));
     test::put(expected, 0x200, std::string(300, 'E'));
     test::put(expected, 0x400, std::string(256, 'L'));
@@ -156,6 +162,11 @@ TEST(InfBuilder, SectorsAndLimits)
         {{{256, "$.A 0 0"}, {dfs::kMaxFileLength, "$.B 0 0"}, {10, "$.C 0 0"}}, 2, 4,
          "its 798 sectors do not fit in the 797 sectors left"},
         {{{1, "$.LONGNAME1 0 0"}}, 1, 3, ""},
+        {{{dfs::kMaxFileLength, "$.A 0 0"}, {0, "$.B 0 0"}}, 2, 800, ""},
+        {{{1, "$.SAME 0 0"}, {1, "$.same 0 0"}}, 1, 3,
+         "$.same would be the same DFS name as $.SAME (DFS keeps seven characters"},
+        {{{1, "$.LONGNAME8 0 0"}, {1, "$.LONGNAME9 0 0"}}, 1, 3,
+         "$.LONGNAME9 would be the same DFS name as $.LONGNAME8"},
     };
     for (const Row& row : rows) {
         InfImage image("T");
@@ -213,6 +224,13 @@ TEST(InfBuilder, FolderPairingAndWhatIsLeftOut)
          {"$.GAME    L"}, ""},
         {"names that are not UTF-8 pair only with their own description",
          {{"\xff", "x"}, {"\xfe.inf", "$.A 0 0"}, {"\xff.INF", "$.B 0 0"}}, {"$.B        "}, ""},
+        {"a data file named like a description, and the order its descriptions give",
+         {{"GAM.INF", "g"}, {"GAM.INF.inf", "$.GAM.INF 0 0 ORDER=2"}, {"Z", "z"},
+          {"Z.inf", "$.Z 0 0 ORDER=1"}},
+         {"$.Z        ", "$.GAM.INF  "}, ""},
+        {"a control byte in a reason is shown escaped",
+         {{"A", "a"}, {"A.inf", "$.A\x01 0 0"}, {"R", "r"}}, {},
+         "A: the name \"$.A\\x01\" holds a control character (A.inf)"},
         {"a bad address is named, the rest added",
          {{"A", "a"}, {"A.inf", "$.A 1900 1900"}, {"B", "b"}, {"B.inf", "$.B XYZ 1900"}},
          {"$.A        "}, "B: the load address \"XYZ\" is not hexadecimal (B.inf)"},

@@ -1,13 +1,16 @@
 // libFuzzer target for the ".inf" reader and the image builder: any ".inf"
 // texts with any file sizes. The built image must read back through the DFS
 // catalogue code with exactly the files the builder says it added, their
-// data in place, inside the 800 sectors. Traps when that breaks.
+// data in place, inside the 800 sectors, no two under one DFS name. Traps
+// when that breaks.
 //
 // Input: records of two size bytes (little-endian, in units of 4 bytes, so
 // that files past the disk's size occur) and an ".inf" text up to a NUL.
 
+#include "core/TextHelpers.h"
 #include "diskimage/InfFile.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -75,13 +78,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const DfsFile& f = files[n];
         check(std::equal(added[n].entry.begin(), added[n].entry.end(), bytes.begin() + 8 * (n + 1)));
         check(f.length == added[n].length);
-        check(f.startSector >= 2 && f.startSector + SectorsFor(f.length) <= dfs::kDiskSectors);
+        check(f.startSector >= 2 && f.startSector < dfs::kDiskSectors &&
+              f.startSector + SectorsFor(f.length) <= dfs::kDiskSectors);
         check(size_t(f.startSector) * 256 + f.length <= bytes.size());
         for (size_t k : {size_t(0), size_t(f.length / 2), size_t(f.length) - 1})
             if (f.length > 0)
                 check(bytes[f.startSector * 256 + k] == added[n].fill);
         if (n > 0)
-            check(f.startSector == files[n - 1].startSector + SectorsFor(files[n - 1].length));
+            check(f.startSector == std::min(files[n - 1].startSector +
+                                                SectorsFor(files[n - 1].length),
+                                            dfs::kDiskSectors - 1));
+        auto dfsName = [](const DfsFile& file) { return file.name + char(file.directory); };
+        for (size_t k = 0; k < n; ++k) // no two entries under one DFS name
+            check(!equalsIgnoringAsciiCase(dfsName(files[k]), dfsName(f)));
     }
     return 0;
 }

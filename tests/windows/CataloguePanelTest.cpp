@@ -294,6 +294,21 @@ TEST_F(CataloguePanelTest, UpdateWritesTitleAndOptionOnly)
     EXPECT_EQ(readBytes(dir / "elite.ssd"), expected);
 }
 
+TEST_F(CataloguePanelTest, ControlBytesShowEscapedAndStayUnlessChanged)
+{
+    Bytes before = sampleImage("BEL\x07" "ESC\x1B", "\x7F   ", 0x03);
+    putEntry(before, 5, "DEL\x7F", 0x24);
+    writeBytes(dir / "ctrl.ssd", before);
+    rows({path("ctrl.ssd")});
+    panel->ShowSelectedCatalogue();
+    EXPECT_EQ(text(panel->txtTitle), "BEL\\x07ESC\\x1B\\x7F   ");
+    EXPECT_EQ(text(panel->txtFile1[5]), "$.DEL\\x7F     ");
+    panel->Option3->setChecked(true);
+    panel->cmdUpdateEdits->click(); // writes the option only
+    before[0x106] = 0x23;
+    EXPECT_EQ(readBytes(dir / "ctrl.ssd"), before);
+}
+
 TEST_F(CataloguePanelTest, UpdateKeepsTheSectorCountBitsAndAnUncheckedByte)
 {
     Bytes before = sampleImage("FORTY", "", 0x25); // bit 2: no option shown
@@ -375,6 +390,7 @@ TEST_F(CataloguePanelTest, AFailedUpdateIsTold)
     panel->ShowSelectedCatalogue();
     ASSERT_TRUE(panel->cmdUpdateEdits->isEnabled());
     fs::remove(dir / "gone.ssd");
+    panel->txtTitle->setText(QStringLiteral("GONE TOO"));
     panel->cmdUpdateEdits->click();
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text,

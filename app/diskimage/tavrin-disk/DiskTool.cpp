@@ -36,8 +36,11 @@ constexpr std::string_view kCatHelp =
     "    62-file disk. The boot option is bits 4 and 5 of byte 0x106; it is\n"
     "    \"none\" when a bit no DFS uses (2, 3, 6 or 7) is set there. Control\n"
     "    characters in the title and names are shown as \\xNN, a backslash as\n"
-    "    \\\\. A file that is not a DFS image is shown all the same, with a\n"
-    "    note on standard error telling why set will not write to it.\n"
+    "    \\\\. A file that is plainly another kind of file (an ADFS or DOS\n"
+    "    disk, a database, an archive, a picture, a program) is not listed: cat\n"
+    "    says what it is and fails. Any other file that is not a DFS image is\n"
+    "    shown all the same, with a note on standard error telling why set will\n"
+    "    not write to it.\n"
     "    --info adds, after the boot option,\n"
     "        Sectors: the disk's sector count (bytes 0x106 and 0x107)\n"
     "        Free: the sectors no counted file or catalogue sector uses\n"
@@ -61,7 +64,8 @@ constexpr std::string_view kSetHelp =
     "    panel's \"Update\" does: the title is cut to 12 characters or padded with\n"
     "    spaces to 12, characters that Windows-1252 cannot hold are written as\n"
     "    \"?\"; the boot option changes only bits 4 and 5 of byte 0x106. Nothing\n"
-    "    else in the file changes. What is not given is left as it is.\n";
+    "    else in the file changes. What is not given is left as it is. Only a\n"
+    "    file named .ssd, .dsd, .img or .bbc that is a DFS image is written.\n";
 
 constexpr std::string_view kBlankHelp =
     "blank IMAGE\n"
@@ -76,14 +80,23 @@ constexpr std::string_view kCommandHelp[] = {
 };
 
 constexpr std::string_view kStatusHelp =
-    "Exit status: 0 on success, 1 when a file cannot be read or written, or\n"
-    "when set is given a file that is not a DFS disk image (shorter than its\n"
-    "two catalogue sectors, 512 bytes; another kind of file such as a zip\n"
-    "archive, a picture or a tape image, unless its catalogue holds together\n"
-    "as DFS writes it, since a title may begin like a signature made of\n"
-    "letters; plain text; or a file count byte at 0x105 that is not a\n"
-    "multiple of 8), 2 for bad arguments. Messages go to standard error; a\n"
-    "file that is not a DFS image is never written.\n";
+    "Exit status:\n"
+    "    0  success (build: every file of FOLDER is in the image)\n"
+    "    1  failure: a file cannot be read or written; or cat, set or extract is\n"
+    "       given a file that is plainly another kind of file (an ADFS or DOS\n"
+    "       disk, a database, an archive, a picture, a program, a tape image;\n"
+    "       a signature made of letters counts only when the catalogue does\n"
+    "       not hold together as DFS writes it, since a title may begin so);\n"
+    "       or set or extract is given a file that is not a DFS disk image in\n"
+    "       another way (shorter than its two catalogue sectors, 512 bytes;\n"
+    "       plain text; a file count byte at 0x105 that is not a multiple of\n"
+    "       8), or set a file not named .ssd, .dsd, .img or .bbc; or build\n"
+    "       could add no file, or not write its image\n"
+    "    2  bad arguments\n"
+    "    3  build wrote its image but left some files out (see its \"skipped\"\n"
+    "       and \"unpaired\" lines)\n"
+    "Messages go to standard error; a file that is not a DFS image is never\n"
+    "written.\n";
 
 std::string_view firstLine(std::string_view text)
 {
@@ -285,8 +298,12 @@ class DiskTool
         const DiskImageHead head = ReadDiskImageHead(*parsed.image);
         if (!head.ok())
             return failed(head.error);
+        // What is plainly another kind of file has no catalogue to list.
+        if (OtherFileFormat(head.bytes))
+            return failed(
+                NotDfsImageMessage(*parsed.image, CheckDfsImage(head.bytes, head.size).value()));
 
-        // Shown as the panel shows it, whatever the file; set's refusal is told.
+        // Shown as the panel shows it; set's refusal is told.
         const DiskCatalogue catalogue = ParseDiskCatalogue(head.bytes);
         std::optional<DiskInfo> info;
         if (parsed.option("--info"))

@@ -19,6 +19,7 @@ enum DiskToolStatus : int {
     kDiskToolOk = 0,
     kDiskToolFailed = 1, // a file could not be read or written, or is not a DFS image
     kDiskToolBadArguments = 2,
+    kDiskToolSomeLeftOut = 3, // build wrote its image without some of the files
 };
 
 // Runs tavrin-disk with its arguments (without the program name); results go

@@ -27,25 +27,33 @@ constexpr size_t kSectorsPerTrack = 10;
 
 constexpr std::string_view kHelp =
     "build FOLDER IMAGE [--title TEXT]\n"
-    "    Builds a single-sided 800-sector image (.ssd) from the loose files of\n"
-    "    FOLDER and its sub-folders that have a description beside them: a file\n"
-    "    NAME and NAME.inf (any letter case) whose first line reads, for example,\n"
+    "    Builds a single-sided 800-sector image from the loose files of FOLDER\n"
+    "    and its sub-folders that have a description beside them: a file NAME\n"
+    "    and NAME.inf (any letter case) whose first line reads, for example,\n"
     "        $.ELITE FF1900 FF8023 002800 Locked\n"
-    "    the DFS name (\"$.\" may be left out), the load and execution addresses\n"
-    "    in hexadecimal (their low 16 bits are kept), and \"Locked\" or \"L\" for a\n"
-    "    locked file. The title is TEXT, or IMAGE's name without its extension;\n"
-    "    its first eight characters are kept. Prints each file added, each file\n"
-    "    left out with the reason (a catalogue holds 31 files and the disk 800\n"
-    "    sectors), and each file without a partner. IMAGE is replaced whole.\n"
-    "    Fails when no file could be added; no image is written then.\n"
+    "    the DFS name (\"$.\" may be left out; in double quotes when it holds\n"
+    "    blanks, with %XX for the byte XX), the load and execution addresses in\n"
+    "    hexadecimal (kept in 18 bits as DFS keeps them: FF1900 and FFFF1900 are\n"
+    "    I/O processor addresses), and \"Locked\" or \"L\" for a locked file;\n"
+    "    the length, CRC=... and other fields are read past. ORDER=n puts the\n"
+    "    file in place n of the catalogue. IMAGE must end in .ssd, .img or\n"
+    "    .bbc. The title is TEXT, or IMAGE's name without its extension; its\n"
+    "    first eight characters are kept. Prints each file added, each file\n"
+    "    left out with the reason (a catalogue holds 31 files with names DFS\n"
+    "    can tell apart, and the disk 800 sectors), and each file without a\n"
+    "    partner. IMAGE is replaced whole, unless it is plainly another kind\n"
+    "    of file. Fails when no file could be added; no image is written then.\n"
     "extract IMAGE FOLDER\n"
     "    Writes every file of the image's catalogue into FOLDER (created when\n"
     "    missing, otherwise it must be empty) as a data file and its .inf in\n"
-    "    the form above, with addresses and length as six hexadecimal digits.\n"
-    "    File names are the DFS name (with \"D.\" in front for a directory D\n"
-    "    other than $), with characters that a file system cannot hold as \"_\"\n"
-    "    and \"~2\", \"~3\" ... added where two names differ only in letter case.\n"
-    "    \"build\" of the folder gives back the same files.\n";
+    "    the form above, with addresses and length as six hexadecimal digits\n"
+    "    and ORDER=n for the file's place in the catalogue. File names are the\n"
+    "    DFS name (with \"D.\" in front for a directory D other than $), with\n"
+    "    characters that a file system cannot hold as \"_\" and \"~2\", \"~3\"\n"
+    "    ... added where two names differ only in letter case. \"build\" of the\n"
+    "    folder gives back the same files in the same order.\n"
+    "    Names shown by both commands have their control characters and bytes\n"
+    "    that are not UTF-8 as \\xNN, a backslash as \\\\.\n";
 
 namespace message
 {
@@ -56,6 +64,18 @@ std::string usage(std::string_view command)
 std::string unknownOption(std::string_view command, std::string_view option)
 {
     return std::string(command) + ": unknown option '" + std::string(option) + "'";
+}
+std::string badImageName()
+{
+    return "build: IMAGE must end in .ssd, .img or .bbc";
+}
+std::string notReplaced(const std::string& notDfs)
+{
+    return "build: " + notDfs + "; it is not replaced";
+}
+std::string cannotWriteImage(std::string_view image, const std::string& why)
+{
+    return "build: the image " + std::string(image) + " cannot be written: " + why;
 }
 std::string notAFolder(std::string_view folder)
 {
@@ -139,35 +159,68 @@ bool endsWithDsd(std::string_view path)
     return path.size() >= 4 && folded(std::string(path.substr(path.size() - 4))) == ".dsd";
 }
 
+// A line for the terminal: control characters and bytes that are not UTF-8
+// as \xNN, as cat shows them.
+std::string shown(std::string_view text)
+{
+    return WithVisibleControlCharacters(text);
+}
+
+// A DFS file's ".inf" line as the terminal shows it: its name read in the
+// disk's code page.
+std::string shownInfLine(const DfsFile& file)
+{
+    const std::string line = FormatInfLine(file);
+    return shown(Cp1252ToUtf8({reinterpret_cast<const uint8_t*>(line.data()), line.size()}));
+}
+
+bool isBuiltImageName(std::string_view path)
+{
+    return IsDiskImageFilename(path) && !endsWithDsd(path);
+}
+
 int build(const FilesArguments& a, std::ostream& out, std::ostream& err)
 {
     const std::string& folder = a.positional[0];
     const std::string& image = a.positional[1];
+    if (!isBuiltImageName(image)) {
+        err << kProgram << ": " << message::badImageName() << "\nTry 'tavrin-disk --help'.\n";
+        return kDiskToolBadArguments;
+    }
     std::error_code ec;
     if (!fs::is_directory(OsPath(folder), ec)) {
         err << kProgram << ": " << message::notAFolder(folder) << '\n';
         return kDiskToolFailed;
     }
+    // A file of IMAGE's name that is plainly something else stays.
+    if (const DiskImageHead old = ReadDiskImageHead(image);
+        old.ok() && OtherFileFormat(old.bytes)) {
+        err << kProgram << ": "
+            << message::notReplaced(
+                   NotDfsImageMessage(image, CheckDfsImage(old.bytes, old.size).value()))
+            << '\n';
+        return kDiskToolFailed;
+    }
     const std::string title = a.title ? *a.title : OsPath(image).stem().string();
     const InfBuildReport report = BuildInfImage(folder, title, image);
-    for (const std::string& added : report.addedFiles)
-        out << "added    " << added << '\n';
+    if (report.imageWritten)
+        for (const std::string& added : report.addedFiles)
+            out << "added    " << shown(added) << '\n';
     for (const std::string& skipped : report.skipped)
-        out << "skipped  " << skipped << '\n';
+        out << "skipped  " << shown(skipped) << '\n';
     for (const std::string& unpaired : report.unpaired)
-        out << "unpaired " << unpaired << '\n';
+        out << "unpaired " << shown(unpaired) << '\n';
     if (report.added == 0) {
         err << kProgram << ": " << message::nothingAdded(folder) << '\n';
         return kDiskToolFailed;
     }
     if (!report.imageWritten) {
-        err << kProgram << ": build: the image " << image << " cannot be written: " << report.error
-            << '\n';
+        err << kProgram << ": " << message::cannotWriteImage(image, report.error) << '\n';
         return kDiskToolFailed;
     }
     out << "wrote " << image << ": " << report.added << (report.added == 1 ? " file" : " files")
         << '\n';
-    return kDiskToolOk;
+    return report.skipped.empty() && report.unpaired.empty() ? kDiskToolOk : kDiskToolSomeLeftOut;
 }
 
 bool writeFile(const fs::path& path, std::span<const uint8_t> bytes)
@@ -215,8 +268,10 @@ int extract(const FilesArguments& a, std::ostream& out, std::ostream& err)
     const fs::path target = OsPath(folder);
     std::set<std::string> taken;
     int status = kDiskToolOk;
+    int order = 0;
     for (const DfsFile& file : ReadDfsFiles(head.bytes)) {
-        const std::string line = FormatInfLine(file);
+        ++order;
+        const std::string line = shownInfLine(file);
         const std::optional<std::vector<uint8_t>> data =
             DfsFileData(head.bytes, file, endsWithDsd(imagePath));
         if (!data) {
@@ -225,17 +280,17 @@ int extract(const FilesArguments& a, std::ostream& out, std::ostream& err)
             continue;
         }
         const std::string name = SafeFileName(file, taken);
-        const std::string inf = line + "\n";
+        const std::string inf = FormatInfLine(file, order) + "\n";
         const std::span<const uint8_t> infBytes(reinterpret_cast<const uint8_t*>(inf.data()),
                                                 inf.size());
         for (const auto& [path, bytes] : {std::pair{target / name, std::span<const uint8_t>(*data)},
                                           std::pair{target / (name + ".inf"), infBytes}}) {
             if (!writeFile(path, bytes)) {
-                err << kProgram << ": " << message::cannotWrite(path) << '\n';
+                err << kProgram << ": " << shown(message::cannotWrite(path)) << '\n';
                 return kDiskToolFailed;
             }
         }
-        out << line << " -> " << name << '\n';
+        out << line << " -> " << shown(name) << '\n';
     }
     return status;
 }
