@@ -223,9 +223,10 @@ TEST_F(ConfigurationTest, SavingWritesEveryKeyInOrderAndKeepsTheRestOfTheFile)
                        "[ElectrEm]\nForm1.sElectrEmExec=\n");
 }
 
-TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
+TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndNeverWrittenOver)
 {
-    const std::string binary("[BBC EMU]\nForm1.sBeebEmu=PcBBC\n\x7F" "ELF\x02\x01\0\0", 39);
+    // UTF-16 cut in the middle of a character.
+    const std::string cutUtf16("\xFF\xFE[\0B\0B\0C\0 \0E\0M\0U\0]\0\n", 21);
     struct Row {
         const char* what;
         std::function<void()> make;
@@ -233,7 +234,7 @@ TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
     };
     const Row rows[] = {
         {"a folder", [&] { std::filesystem::create_directory(iniPath()); }, "it is a folder"},
-        {"bytes that are no text", [&] { writeIni(binary); }, "no text (byte 0x7F at offset 31)"},
+        {"UTF-16 with an odd number of bytes", [&] { writeIni(cutUtf16); }, "odd number of bytes"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -242,19 +243,78 @@ TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
         Form1State run;
         start(run);
         std::string problem;
-        const FormIniValues v = ReadIni(run, &problem);
+        FormIniValues v = ReadIni(run, &problem);
         EXPECT_NE(problem.find("\"" + iniPath().string() + "\""), std::string::npos) << problem;
         EXPECT_NE(problem.find(row.why), std::string::npos) << problem;
         EXPECT_EQ(v.cmbEmu, "BeebEm") << "the defaults";
         EXPECT_EQ(checks(run), (Checks{true, false, false, false}));
+        // A save would write defaults over keys nobody could read: refused.
+        v.txtB_EmExec = "/usr/bin/b-em";
+        std::string error;
+        EXPECT_FALSE(WriteIni(run, v, &error));
+        EXPECT_NE(error.find(row.why), std::string::npos) << error;
     }
-    // Nothing but a save writes it; a save changes only its own lines.
-    EXPECT_EQ(readIniText(), binary);
-    FormIniValues v = ReadIni(f);
-    v.txtB_EmExec = "/usr/bin/b-em";
-    ASSERT_TRUE(WriteIni(f, v));
-    EXPECT_NE(readIniText().find(binary.substr(31)), std::string::npos) << "the bytes after";
-    EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", iniPath()), "/usr/bin/b-em");
+    EXPECT_EQ(readIniText(), cutUtf16);
+}
+
+TEST_F(ConfigurationTest, NulBytesAndUtf16FilesAreReadAndASaveKeepsEveryKeyNotChanged)
+{
+    using namespace std::string_literals;
+    std::string plain = kAllFour;
+    plain.replace(plain.find("%s"), 2, "B-Em");
+    auto crlf = [](std::string text) {
+        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+            text.insert(at, "\r");
+        return text;
+    };
+    // ASCII text as UTF-16, with or without its byte-order mark.
+    auto utf16 = [](const std::string& bom, bool bigEndian) {
+        return [=](const std::string& text) {
+            std::string out = bom;
+            for (char c : text)
+                out += bigEndian ? "\0"s + c : std::string(1, c) + '\0';
+            return out;
+        };
+    };
+    const auto asIs = [](const std::string& text) { return text; };
+    struct Row {
+        const char* what;
+        std::string text;
+        std::function<std::string(const std::string&)> encode;
+    };
+    std::string nulValue = plain;
+    nulValue.replace(nulValue.find("/pc/exec"), 8, "/pc/exec\0 -junk"s);
+    const Row rows[] = {
+        {"a NUL ends a value", nulValue, asIs},
+        {"a NUL in a comment", "; saved by \0 an editor\n"s + plain, asIs},
+        {"binary bytes after the keys", plain + "\x7F" "ELF\x02\x01\0\0"s, asIs},
+        {"UTF-16LE with its mark", crlf(plain), utf16("\xFF\xFE", false)},
+        {"UTF-16BE with its mark", crlf(nulValue), utf16("\xFE\xFF", true)},
+        {"UTF-16LE without a mark", plain, utf16("", false)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        writeIni(row.encode(row.text));
+        Form1State run;
+        start(run);
+        std::string problem;
+        FormIniValues v = ReadIni(run, &problem);
+        EXPECT_EQ(problem, "");
+        const FormIniValues read = v;
+        const FormIniValues expected{"B-Em",       "/pc/dest",   "/pc/exec", "/beeb/dest",
+                                     "/beeb/exec", "/bem/dest", "/bem/exec", "/elk/exec"};
+        for (const IniKey& k : kIniKeys)
+            EXPECT_EQ(v.*k.control, expected.*k.control) << k.key;
+        EXPECT_EQ(CheckedEmulator(run), Emulator::B_Em);
+
+        v.txtB_EmExec = "/usr/bin/b-em";
+        std::string error;
+        ASSERT_TRUE(WriteIni(run, v, &error)) << error;
+        std::string after = row.text;
+        after.replace(after.find("/bem/exec"), 9, "/usr/bin/b-em");
+        EXPECT_EQ(readIniText(), row.encode(after)) << "only that value changed, in the file's encoding";
+        EXPECT_EQ(ReadIni(run).txtPcBBCExec, read.txtPcBBCExec);
+    }
 }
 
 TEST_F(ConfigurationTest, AThreeHundredCharacterPathIsReadAsItsFirst254)
