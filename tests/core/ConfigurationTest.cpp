@@ -257,63 +257,37 @@ TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndNeverWrittenOv
     EXPECT_EQ(readIniText(), cutUtf16);
 }
 
-TEST_F(ConfigurationTest, NulBytesAndUtf16FilesAreReadAndASaveKeepsEveryKeyNotChanged)
+TEST_F(ConfigurationTest, NulBytesAndUtf16FilesAreReadAndASaveChangesOnlyTheChangedKey)
 {
     using namespace std::string_literals;
     std::string plain = kAllFour;
     plain.replace(plain.find("%s"), 2, "B-Em");
-    auto crlf = [](std::string text) {
-        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
-            text.insert(at, "\r");
-        return text;
+    std::string nul = plain;
+    nul.replace(nul.find("/pc/exec"), 8, "/pc/exec\0 -junk"s);
+    // UTF-16 form: 0 none, 1 and 2 little- and big-endian with a mark, 3 without.
+    auto encode = [](const std::string& text, int utf16) {
+        std::string out = utf16 == 1 ? "\xFF\xFE" : utf16 == 2 ? "\xFE\xFF" : "";
+        for (char c : text)
+            out += utf16 == 2 ? "\0"s + c : c + "\0"s;
+        return utf16 == 0 ? text : out;
     };
-    // ASCII text as UTF-16, with or without its byte-order mark.
-    auto utf16 = [](const std::string& bom, bool bigEndian) {
-        return [=](const std::string& text) {
-            std::string out = bom;
-            for (char c : text)
-                out += bigEndian ? "\0"s + c : std::string(1, c) + '\0';
-            return out;
-        };
-    };
-    const auto asIs = [](const std::string& text) { return text; };
-    struct Row {
-        const char* what;
-        std::string text;
-        std::function<std::string(const std::string&)> encode;
-    };
-    std::string nulValue = plain;
-    nulValue.replace(nulValue.find("/pc/exec"), 8, "/pc/exec\0 -junk"s);
-    const Row rows[] = {
-        {"a NUL ends a value", nulValue, asIs},
-        {"a NUL in a comment", "; saved by \0 an editor\n"s + plain, asIs},
-        {"binary bytes after the keys", plain + "\x7F" "ELF\x02\x01\0\0"s, asIs},
-        {"UTF-16LE with its mark", crlf(plain), utf16("\xFF\xFE", false)},
-        {"UTF-16BE with its mark", crlf(nulValue), utf16("\xFE\xFF", true)},
-        {"UTF-16LE without a mark", plain, utf16("", false)},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        writeIni(row.encode(row.text));
-        Form1State run;
-        start(run);
-        std::string problem;
-        FormIniValues v = ReadIni(run, &problem);
-        EXPECT_EQ(problem, "");
-        const FormIniValues read = v;
-        const FormIniValues expected{"B-Em",       "/pc/dest",   "/pc/exec", "/beeb/dest",
-                                     "/beeb/exec", "/bem/dest", "/bem/exec", "/elk/exec"};
+    const std::pair<std::string, int> rows[] = {
+        {nul, 0}, {"; by \0 an editor\r\n"s + plain, 0}, {plain + "\x7F" "ELF\x02\0\0"s, 0},
+        {plain, 1}, {nul, 2}, {"; \xC3\xA9\xF0\x9F\x98\x80\r\n" + plain, 3}};
+    for (const auto& [text, utf16] : rows) {
+        writeIni(encode(text, utf16));
+        std::string problem, read;
+        FormIniValues v = ReadIni(f, &problem);
         for (const IniKey& k : kIniKeys)
-            EXPECT_EQ(v.*k.control, expected.*k.control) << k.key;
-        EXPECT_EQ(CheckedEmulator(run), Emulator::B_Em);
-
+            read += v.*k.control + "|";
+        EXPECT_EQ(problem + read,
+                  "B-Em|/pc/dest|/pc/exec|/beeb/dest|/beeb/exec|/bem/dest|/bem/exec|/elk/exec|")
+            << utf16 << text;
         v.txtB_EmExec = "/usr/bin/b-em";
-        std::string error;
-        ASSERT_TRUE(WriteIni(run, v, &error)) << error;
-        std::string after = row.text;
+        ASSERT_TRUE(WriteIni(f, v));
+        std::string after = text;
         after.replace(after.find("/bem/exec"), 9, "/usr/bin/b-em");
-        EXPECT_EQ(readIniText(), row.encode(after)) << "only that value changed, in the file's encoding";
-        EXPECT_EQ(ReadIni(run).txtPcBBCExec, read.txtPcBBCExec);
+        EXPECT_EQ(readIniText(), encode(after, utf16)) << "that value only, in the file's form";
     }
 }
 
