@@ -151,8 +151,9 @@ std::vector<std::string> FindSoftwareFiles(const std::string& folder,
         // A folder that cannot be opened by its path (no permission, a path
         // too long) is named and passed by: the iterator would end the whole
         // listing in it, or find files there that nothing can open.
-        if (!kindError && fs::is_directory(link))
+        if (!kindError && fs::is_directory(link)) {
             const fs::directory_iterator probe(path, openError);
+        }
         if (openError) {
             unreadable.push_back(shown(path) + ": " + openError.message());
             it.disable_recursion_pending();

@@ -213,7 +213,8 @@ std::string nameProblem(std::string_view name, const char* what, std::string_vie
 
 // UTF-16 as text: each character as UTF-8, and a code unit that is half of
 // no pair (a lone surrogate) as its own three-byte sequence, so that the text
-// encodes back to the very same bytes.
+// encodes back to the very same bytes (a UTF-8 writer for display would put
+// U+FFFD there).
 void appendUtf8(std::string& out, uint32_t c)
 {
     if (c < 0x80) {
