@@ -5,11 +5,13 @@
 #include "Dao.h"
 #include "core/Paths.h"
 #include "core/TextHelpers.h"
+#include "diskimage/DiskCatalogue.h"
 #include "diskimage/DiskImageFile.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <span>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -54,6 +56,26 @@ bool isShowableTitle(std::string_view title)
     }
     return visible && isUtf8(title);
 }
+
+// A path a catalogue can store and give back: UTF-8 text without control
+// characters (C0, DEL, C1), and no "\" inside a name, which a stored path
+// would read as a separator.
+bool isStorablePath(const fs::path& path)
+{
+    const std::string text = path.string();
+    if (!isUtf8(text))
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7F || c1 || c == '\\')
+            return false;
+    }
+    return true;
+}
+
+std::string shown(const fs::path& path) { return WithVisibleControlCharacters(path.string()); }
 
 std::string withoutTrailingSpaces(std::string text)
 {
@@ -110,31 +132,45 @@ ScannedSoftware ScanSoftwareFile(const std::string& file, const std::string& app
 }
 
 std::vector<std::string> FindSoftwareFiles(const std::string& folder,
+                                           std::vector<std::string>& badNames,
                                            std::vector<std::string>& unreadable)
 {
     std::vector<std::string> files;
     std::error_code ec;
     const fs::path root = absoluteNormal(folder);
-    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec);
+    fs::recursive_directory_iterator it(root, ec);
     if (ec) {
-        unreadable.push_back(root.string() + ": " + ec.message());
+        unreadable.push_back(shown(root) + ": " + ec.message());
         return files;
     }
     for (const fs::recursive_directory_iterator end; it != end;) {
-        const std::string name = it->path().filename().string();
+        const fs::path& path = it->path();
         std::error_code kindError;
-        const std::string path = it->path().string();
-        if (IsSoftwareFileName(name) && it->is_regular_file(kindError)) {
-            if (isUtf8(path))
-                files.push_back(path);
-            else
-                unreadable.push_back(path);
+        const fs::file_status link = it->symlink_status(kindError);
+        std::error_code openError = kindError;
+        // A folder that cannot be opened by its path (no permission, a path
+        // too long) is named and passed by: the iterator would end the whole
+        // listing in it, or find files there that nothing can open.
+        if (!kindError && fs::is_directory(link)) {
+            const fs::directory_iterator probe(path, openError);
         }
-        // A folder that fails part way ends the listing there (the iterator
-        // is then at its end); what was found so far is kept.
+        if (openError) {
+            unreadable.push_back(shown(path) + ": " + openError.message());
+            it.disable_recursion_pending();
+        } else if (IsSoftwareFileName(path.filename().string())) {
+            if (fs::is_symlink(link) && !fs::exists(it->status(kindError)))
+                unreadable.push_back(shown(path) + ": a link to nothing");
+            else if (it->is_regular_file(kindError) && isStorablePath(path))
+                files.push_back(path.string());
+            else if (it->is_regular_file(kindError))
+                badNames.push_back(shown(path));
+        }
+        // A folder that fails part way (a disk error) ends the listing
+        // there; what was found so far is kept.
+        const std::string at = shown(path);
         it.increment(ec);
         if (ec) {
-            unreadable.push_back(path + ": " + ec.message());
+            unreadable.push_back(at + ": " + ec.message());
             break;
         }
     }
@@ -147,7 +183,8 @@ FolderScanReport AddFolderOfSoftware(const std::string& databasePath, const std:
                                      const FolderScanProgress& progress)
 {
     FolderScanReport report;
-    const std::vector<std::string> files = FindSoftwareFiles(folder, report.unreadable);
+    const std::vector<std::string> files =
+        FindSoftwareFiles(folder, report.badNames, report.unreadable);
     const int total = static_cast<int>(files.size());
     // Listing, reading and writing count as one step a file each.
     auto going = [&](int done) { return !progress || progress(done, 2 * total); };
@@ -181,13 +218,21 @@ FolderScanReport AddFolderOfSoftware(const std::string& databasePath, const std:
                             {"Filepath", sizeOf("Filepath")}};
 
     std::vector<ScannedSoftware> adding;
+    // The stored path of each key this scan met first: another file under
+    // the same key differs from it only in letter case.
+    std::unordered_map<std::string, std::string> scanned;
     for (int i = 0; i < total; ++i) {
         if (i % 64 == 0 && !going(i)) {
             report.cancelled = true;
             return report;
         }
         ScannedSoftware s = ScanSoftwareFile(files[i], appFolder);
-        if (!held.insert(CataloguePathKey(s.Filepath)).second) {
+        const std::string key = CataloguePathKey(s.Filepath);
+        if (const auto [first, isNew] = scanned.emplace(key, s.Filepath); !isNew) {
+            report.caseClashes.push_back(s.Filepath + " (beside " + first->second + ")");
+            continue;
+        }
+        if (held.count(key) != 0) {
             report.duplicates.push_back(s.Filepath);
             continue;
         }
@@ -250,16 +295,18 @@ std::string FolderScanSummary(const FolderScanReport& report)
     std::string text = std::to_string(report.added) +
                        (report.added == 1 ? " title was" : " titles were") +
                        " added to the catalogue.";
-    if (!report.duplicates.empty())
-        text +=
-            "\n\nSkipped, already in the catalogue: " + std::to_string(report.duplicates.size()) +
-            listed(report.duplicates);
-    if (!report.tooLong.empty())
-        text += "\n\nSkipped, too long for their fields: " + std::to_string(report.tooLong.size()) +
-                listed(report.tooLong);
-    if (!report.unreadable.empty())
-        text += "\n\nSkipped, names that are not text or folders that cannot be read: " +
-                std::to_string(report.unreadable.size()) + listed(report.unreadable);
+    const std::pair<const char*, const std::vector<std::string>*> groups[] = {
+        {"already in the catalogue", &report.duplicates},
+        {"paths that differ from another of this scan only in letter case", &report.caseClashes},
+        {"too long for their fields", &report.tooLong},
+        {"names that cannot be stored (not text, control characters or a backslash)",
+         &report.badNames},
+        {"folders and links that cannot be read", &report.unreadable},
+    };
+    for (const auto& [what, items] : groups)
+        if (!items->empty())
+            text += std::string("\n\nSkipped, ") + what + ": " + std::to_string(items->size()) +
+                    listed(*items);
     return text;
 }
 

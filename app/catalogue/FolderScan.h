@@ -29,13 +29,16 @@ struct ScannedSoftware {
 // not blank), else the file name without its extension.
 ScannedSoftware ScanSoftwareFile(const std::string& file, const std::string& appFolder);
 
-// What a scan did.
+// What a scan did. Names in the lists show control characters as "\xNN".
 struct FolderScanReport {
     int added = 0;
-    std::vector<std::string> duplicates; // already in the catalogue (stored paths)
-    std::vector<std::string> tooLong;    // "path: field" of what did not fit a field
-    std::vector<std::string> unreadable; // names that are no text, files that could not be listed
-    bool cancelled = false;              // the user stopped it: nothing was written
+    std::vector<std::string> duplicates;  // already in the catalogue (stored paths)
+    std::vector<std::string> caseClashes; // "path (beside path)": differ from a file of the
+                                          // same scan only in letter case
+    std::vector<std::string> tooLong;     // "path: field" of what did not fit a field
+    std::vector<std::string> badNames;    // not text, or holding control characters or "\"
+    std::vector<std::string> unreadable;  // "path: why" of folders and links that cannot be read
+    bool cancelled = false;               // the user stopped it: nothing was written
 };
 
 // Called as the scan goes on with the files done and the files in all;
@@ -43,9 +46,12 @@ struct FolderScanReport {
 using FolderScanProgress = std::function<bool(int done, int total)>;
 
 // Every image file below `folder` (the folder itself and all folders below
-// it; symbolic links to folders are not followed), sorted by path. Names
-// that are no UTF-8 text are listed in `unreadable`.
+// it; symbolic links to folders are not followed), sorted by path. Paths
+// that a catalogue cannot store (no UTF-8 text, control characters, a "\"
+// in a name) go to `badNames`; folders that cannot be opened, and image
+// names that are links to nothing, to `unreadable`, each with why.
 std::vector<std::string> FindSoftwareFiles(const std::string& folder,
+                                           std::vector<std::string>& badNames,
                                            std::vector<std::string>& unreadable);
 
 // Adds to the catalogue `databasePath` (table "BBCSoftware") one record per

@@ -27,16 +27,15 @@ FormIniValues ReadIni(Form1State& f, std::string* problem)
     FormIniValues v;
     IniFile ini(OsPath(IniFilePath(f)));
     std::string why;
-    if (ini.load(&why))
-        why = ini.notTextReason();
-    if (!why.empty()) {
-        // Read as a missing file: every key takes its default. The file
-        // itself is written only by a save.
+    if (!ini.load(&why)) {
+        // Read as a missing file: every key takes its default. A save
+        // reads the file again and refuses while it still cannot be read,
+        // so the defaults never go over the keys it holds.
         ini.setBytes({});
         if (problem)
             *problem = "The settings file \"" + IniFilePath(f) + "\" could not be read: " + why +
                        ".\n\nTavrin goes on with the default settings and leaves the file as it "
-                       "is until the properties are saved.";
+                       "is.";
     }
     for (const IniKey& k : kIniKeys)
         v.*k.control = ini.GetString(k.section, k.key, k.defaultValue);

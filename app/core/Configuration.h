@@ -63,8 +63,10 @@ std::string IniFilePath(const Form1State& f);
 // Reads every key of the file (defaults for what is missing), sets sBeebEmu,
 // and makes the stored emulator current; a stored name that is none of the
 // four changes nothing. A file that exists but cannot be read (a folder, no
-// read permission, bytes that are no text) reads as a missing one; then
-// `problem` says which file and why, for the user.
+// read permission, UTF-16 cut short) reads as a missing one, and `problem`
+// says which file and why, for the user; a save then refuses to write over
+// it. Bytes that are no text (NUL, binary junk) in lines that are none of
+// these keys do not stop the keys being read.
 FormIniValues ReadIni(Form1State& f, std::string* problem = nullptr);
 
 // Make one emulator current: its destination (not for ElectrEm, which has

@@ -10,7 +10,61 @@
 namespace tavrin {
 namespace {
 
-constexpr char kCellSeparator = '\0';
+// Each row is one string: every cell as its length, 7 bits a byte, low bits
+// first, the top bit set on every byte but the last, followed by its bytes.
+// So a cell holds any bytes, NUL included, and an empty cell is one zero
+// byte.
+
+void appendCell(std::string& row, std::string_view cell)
+{
+    size_t n = cell.size();
+    for (; n >= 0x80; n >>= 7)
+        row.push_back(static_cast<char>(0x80 | (n & 0x7F)));
+    row.push_back(static_cast<char>(n));
+    row.append(cell);
+}
+
+size_t encodedSize(std::string_view cell)
+{
+    size_t n = 1;
+    for (size_t length = cell.size(); length >= 0x80; length >>= 7)
+        ++n;
+    return n + cell.size();
+}
+
+// The text of the cell whose length begins at `at`: [begin, end); the next
+// cell begins at `end`.
+struct CellText {
+    size_t begin, end;
+};
+
+CellText cellAt(std::string_view row, size_t at)
+{
+    size_t length = 0;
+    for (unsigned shift = 0; at < row.size() && shift < 8 * sizeof length; shift += 7) {
+        const auto b = static_cast<unsigned char>(row[at++]);
+        length |= size_t(b & 0x7F) << shift;
+        if ((b & 0x80) == 0)
+            break;
+    }
+    return {at, std::min(length, row.size() - at) + at};
+}
+
+// Cell `col` of a row: `head` where its length begins, [begin, end) its text.
+struct CellPlace {
+    size_t head, begin, end;
+};
+
+CellPlace locateCell(std::string_view row, int col)
+{
+    size_t at = 0;
+    for (int c = 0; c < col && at < row.size(); ++c)
+        at = cellAt(row, at).end;
+    if (at >= row.size())
+        return {row.size(), row.size(), row.size()};
+    const CellText t = cellAt(row, at);
+    return {at, t.begin, t.end};
+}
 
 // A sort key of one cell. Text keys carry their first 24 bytes, letter case
 // folded, packed big-endian into three integers, so that most comparisons
@@ -35,10 +89,11 @@ int compareText(const SortKey& a, const SortKey& b)
         if (a.prefix[i] != b.prefix[i])
             return a.prefix[i] < b.prefix[i] ? -1 : 1;
     // Equal prefixes: a text shorter than the prefix is padded with zero
-    // bytes, which no cell holds, so both texts are the same. Texts that
-    // fill the prefix go on with the bytes after it.
+    // bytes, so the other text holds NUL bytes there (or is the same) and
+    // the shorter comes first. Texts that fill the prefix go on with the
+    // bytes after it.
     if (a.length < kPrefixBytes || b.length < kPrefixBytes)
-        return 0;
+        return a.length == b.length ? 0 : (a.length < b.length ? -1 : 1);
     return compareIgnoringAsciiCase(
         std::string_view(a.text + kPrefixBytes, a.length - kPrefixBytes),
         std::string_view(b.text + kPrefixBytes, b.length - kPrefixBytes));
@@ -135,7 +190,7 @@ void FlexGrid::setRows(int rows)
     const int old = Rows();
     if (rows == old)
         return;
-    const std::string blank(static_cast<size_t>(std::max(cols_ - 1, 0)), kCellSeparator);
+    const std::string blank(static_cast<size_t>(cols_), '\0');
     if (batchDepth_ == 0) {
         if (rows > old)
             beginInsertRows({}, old, rows - 1);
@@ -162,13 +217,10 @@ void FlexGrid::setCols(int cols)
     if (signal)
         beginResetModel();
     for (std::string& row : rows_) {
-        if (cols > cols_) {
-            row.append(static_cast<size_t>(cols - cols_), kCellSeparator);
-        } else {
-            auto [start, end] = cellRange(row, cols - 1);
-            (void)start;
-            row.resize(end);
-        }
+        if (cols > cols_)
+            row.append(static_cast<size_t>(cols - cols_), '\0');
+        else
+            row.resize(locateCell(row, cols - 1).end);
     }
     cols_ = cols;
     widths_.resize(static_cast<size_t>(cols), -1);
@@ -179,26 +231,13 @@ void FlexGrid::setCols(int cols)
         endResetModel();
 }
 
-std::pair<size_t, size_t> FlexGrid::cellRange(const std::string& row, int col) const
-{
-    size_t start = 0;
-    for (int c = 0; c < col; ++c) {
-        size_t sep = row.find(kCellSeparator, start);
-        if (sep == std::string::npos)
-            return {row.size(), row.size()};
-        start = sep + 1;
-    }
-    size_t end = row.find(kCellSeparator, start);
-    return {start, end == std::string::npos ? row.size() : end};
-}
-
 std::string_view FlexGrid::TextMatrix(int row, int col) const
 {
     if (row < 0 || row >= Rows() || col < 0 || col >= cols_)
         return {};
-    const std::string& text = rows_[static_cast<size_t>(row)];
-    auto [start, end] = cellRange(text, col);
-    return std::string_view(text).substr(start, end - start);
+    const std::string_view text = rows_[static_cast<size_t>(row)];
+    const CellPlace p = locateCell(text, col);
+    return text.substr(p.begin, p.end - p.begin);
 }
 
 void FlexGrid::setTextMatrix(int row, int col, std::string_view text)
@@ -206,10 +245,10 @@ void FlexGrid::setTextMatrix(int row, int col, std::string_view text)
     if (row < 0 || row >= Rows() || col < 0 || col >= cols_)
         return;
     std::string& r = rows_[static_cast<size_t>(row)];
-    auto [start, end] = cellRange(r, col);
-    std::string clean(text);
-    std::replace(clean.begin(), clean.end(), kCellSeparator, ' ');
-    r.replace(start, end - start, clean);
+    const CellPlace p = locateCell(r, col);
+    std::string cell;
+    appendCell(cell, text);
+    r.replace(p.head, p.end - p.head, cell);
     cellChanged(row, col);
 }
 
@@ -218,23 +257,14 @@ void FlexGrid::setRowCells(int row, const std::vector<std::string_view>& cells)
     if (row < 0 || row >= Rows())
         return;
     std::string& r = rows_[static_cast<size_t>(row)];
-    size_t length = static_cast<size_t>(cols_ - 1);
-    for (int c = 0; c < cols_ && c < static_cast<int>(cells.size()); ++c)
-        length += cells[static_cast<size_t>(c)].size();
+    const size_t given = std::min(cells.size(), static_cast<size_t>(cols_));
+    size_t length = static_cast<size_t>(cols_) - given;
+    for (size_t c = 0; c < given; ++c)
+        length += encodedSize(cells[c]);
     r.clear();
     r.reserve(length);
-    for (int c = 0; c < cols_; ++c) {
-        if (c > 0)
-            r.push_back(kCellSeparator);
-        if (c < static_cast<int>(cells.size())) {
-            const std::string_view cell = cells[static_cast<size_t>(c)];
-            const size_t at = r.size();
-            r.append(cell);
-            // The separator inside a cell would split it: it shows as a space.
-            if (cell.find(kCellSeparator) != std::string_view::npos)
-                std::replace(r.begin() + static_cast<std::ptrdiff_t>(at), r.end(), kCellSeparator, ' ');
-        }
-    }
+    for (size_t c = 0; c < static_cast<size_t>(cols_); ++c)
+        appendCell(r, c < given ? cells[c] : std::string_view());
     if (batchDepth_ == 0)
         emit dataChanged(index(row, 0), index(row, cols_ - 1));
 }
@@ -347,16 +377,11 @@ void FlexGrid::sortRows(int firstKey, int lastKey)
     // The key cells of a row: `out` gets k views into the row's text.
     const auto cellsOf = [&](size_t r, std::string_view* out) {
         const std::string_view row = rows_[r];
-        auto [start, end] = cellRange(rows_[r], firstKey);
+        const CellPlace first = locateCell(row, firstKey);
+        CellText cell{first.begin, first.end};
         for (size_t j = 0; j < k; ++j) {
-            out[j] = row.substr(start, end - start);
-            if (end < row.size()) {
-                start = end + 1;
-                const size_t next = row.find(kCellSeparator, start);
-                end = next == std::string_view::npos ? row.size() : next;
-            } else {
-                start = end;
-            }
+            out[j] = row.substr(cell.begin, cell.end - cell.begin);
+            cell = cell.end < row.size() ? cellAt(row, cell.end) : CellText{row.size(), row.size()};
         }
     };
     std::vector<uint32_t> order;
@@ -408,7 +433,7 @@ void FlexGrid::takeCells(FlexGrid& loaded)
 void FlexGrid::Clear()
 {
     Batch batch(*this);
-    const std::string blank(static_cast<size_t>(cols_ - 1), kCellSeparator);
+    const std::string blank(static_cast<size_t>(cols_), '\0');
     for (std::string& row : rows_) {
         row = blank;
         row.shrink_to_fit();

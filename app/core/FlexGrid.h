@@ -3,7 +3,8 @@
 // (row and column counts, cell text, current cell, selection end column,
 // column widths and alignment, an ascending sort over key columns, clear),
 // offered to a QTableView as a table model. It stays fast and small at a
-// million rows: each row is one string holding its cells separated by NUL.
+// million rows: each row is one string holding its cells, each after its
+// length. A cell holds any bytes, NUL and bytes that are not UTF-8 included.
 
 #include <QAbstractTableModel>
 
@@ -98,7 +99,6 @@ signals:
 
 private:
     void sortRows(int firstKey, int lastKey);
-    std::pair<size_t, size_t> cellRange(const std::string& row, int col) const;
     void cellChanged(int row, int col);
     void notifyCurrent();
 

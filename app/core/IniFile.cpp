@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -212,6 +211,102 @@ std::string nameProblem(std::string_view name, const char* what, std::string_vie
     return {};
 }
 
+// UTF-16 as text: each character as UTF-8, and a code unit that is half of
+// no pair (a lone surrogate) as its own three-byte sequence, so that the text
+// encodes back to the very same bytes (a UTF-8 writer for display would put
+// U+FFFD there).
+void appendUtf8(std::string& out, uint32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+std::string decodeUtf16(std::string_view bytes, bool bigEndian)
+{
+    const std::size_t units = bytes.size() / 2;
+    auto unit = [&](std::size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        return bigEndian ? uint32_t(first) << 8 | second : uint32_t(second) << 8 | first;
+    };
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < units; ++i) {
+        uint32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        }
+        appendUtf8(text, c);
+    }
+    return text;
+}
+
+// The inverse of decodeUtf16 into `out` (when given); false for bytes that
+// are no UTF-8, which UTF-16 cannot hold.
+bool encodeUtf16(std::string_view text, bool bigEndian, std::string* out)
+{
+    auto put = [&](uint32_t u) {
+        if (!out)
+            return;
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        *out += bigEndian ? high : low;
+        *out += bigEndian ? low : high;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = [&](std::size_t k) { return uint32_t(static_cast<unsigned char>(text[i + k])); };
+        std::size_t n = utf8SequenceLength(text, i);
+        // A lone surrogate as decodeUtf16 keeps it: ED A0..BF 80..BF.
+        if (n == 0 && i + 3 <= text.size() && b(0) == 0xED && b(1) >= 0xA0 && b(1) <= 0xBF &&
+            (b(2) & 0xC0) == 0x80)
+            n = 3;
+        uint32_t c = 0;
+        switch (n) {
+        case 0: return false;
+        case 1: c = b(0); break;
+        case 2: c = (b(0) & 0x1F) << 6 | (b(1) & 0x3F); break;
+        case 3: c = (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F); break;
+        default: c = (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F);
+        }
+        if (c >= 0x10000) {
+            put(0xD800 + ((c - 0x10000) >> 10));
+            put(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            put(c);
+        }
+        i += n;
+    }
+    return true;
+}
+
+// UTF-16 without a byte-order mark: its first two characters are ASCII, each
+// with a zero byte beside it, which no text in a single-byte encoding has.
+bool looksLikeUtf16(std::string_view b, bool bigEndian)
+{
+    if (b.size() < 4)
+        return false;
+    auto ascii = [&](std::size_t i) {
+        const auto c = static_cast<unsigned char>(b[i]);
+        return c != 0 && c < 0x80;
+    };
+    const std::size_t zero = bigEndian ? 0 : 1;
+    return b[zero] == 0 && b[zero + 2] == 0 && ascii(1 - zero) && ascii(3 - zero);
+}
+
 } // namespace
 
 std::string CutIniValue(std::string_view value, std::size_t maxChars)
@@ -274,32 +369,62 @@ bool IniFile::load(std::string* error)
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         return fail(systemReason("it cannot be read"));
-    text_ = std::move(text);
-    unread_ = false;
-    return true;
+    return setFileBytes(std::move(text), error);
 }
 
 void IniFile::setBytes(std::string bytes)
 {
     text_ = std::move(bytes);
+    encoding_ = Encoding::Bytes;
+    byteOrderMark_ = false;
     changed_ = false;
     unread_ = false;
 }
 
-std::string IniFile::notTextReason() const
+bool IniFile::setFileBytes(std::string bytes, std::string* error)
 {
-    // Tabs, line feeds, vertical tabs, form feeds and carriage returns are
-    // the only control bytes a text file holds.
-    for (std::size_t i = 0; i < text_.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text_[i]);
-        if ((c < 0x20 && (c < '\t' || c > '\r')) || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "0x%02X", c);
-            return "it holds bytes that are no text (byte " + std::string(hex) + " at offset " +
-                   std::to_string(i) + ")";
-        }
+    const std::string_view b = bytes;
+    bool bigEndian = false;
+    if (b.starts_with("\xFF\xFE") || b.starts_with("\xFE\xFF")) {
+        byteOrderMark_ = true;
+        bigEndian = b[0] == '\xFE';
+    } else if (looksLikeUtf16(b, false) || looksLikeUtf16(b, true)) {
+        byteOrderMark_ = false;
+        bigEndian = b[0] == 0;
+    } else {
+        setBytes(std::move(bytes));
+        return true;
     }
-    return {};
+    changed_ = false;
+    if (b.size() % 2 != 0) {
+        text_.clear();
+        unread_ = true;
+        if (error)
+            *error = "it is UTF-16 text with an odd number of bytes, so part of a character is "
+                     "missing";
+        return false;
+    }
+    encoding_ = bigEndian ? Encoding::Utf16BE : Encoding::Utf16LE;
+    text_ = decodeUtf16(b.substr(byteOrderMark_ ? 2 : 0), bigEndian);
+    unread_ = false;
+    return true;
+}
+
+std::optional<std::string> IniFile::fileBytes(std::string* error) const
+{
+    if (encoding_ == Encoding::Bytes)
+        return text_;
+    const bool bigEndian = encoding_ == Encoding::Utf16BE;
+    std::string out;
+    out.reserve(2 * text_.size() + 2);
+    if (byteOrderMark_)
+        out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    if (!encodeUtf16(text_, bigEndian, &out)) {
+        if (error)
+            *error = "its text holds bytes that are not UTF-8, which a UTF-16 file cannot hold";
+        return std::nullopt;
+    }
+    return out;
 }
 
 std::string IniFile::GetString(std::string_view section, std::string_view key,
@@ -333,6 +458,11 @@ bool IniFile::SetString(std::string_view section, std::string_view key, std::str
         problem = "the key name \"" + std::string(key) + "\" would read as a section or a comment";
     if (problem.empty() && value.find_first_of("\n\0"sv) != std::string_view::npos)
         problem = "the value of \"" + std::string(key) + "\" holds a line break or a NUL byte";
+    if (problem.empty() && encoding_ != Encoding::Bytes &&
+        !(encodeUtf16(section, false, nullptr) && encodeUtf16(key, false, nullptr) &&
+          encodeUtf16(value, false, nullptr)))
+        problem = "the value of \"" + std::string(key) +
+                  "\" holds bytes that are not UTF-8, which a UTF-16 file cannot hold";
     if (!problem.empty()) {
         if (error)
             *error = problem;
@@ -378,6 +508,9 @@ bool IniFile::save(std::string* error)
     }
     if (!changed_)
         return true;
+    const std::optional<std::string> bytes = fileBytes(error);
+    if (!bytes)
+        return false;
     // QSaveFile writes beside the file and renames, keeps the old file's
     // permissions, and refuses a file that is read-only.
     QSaveFile out(QFile::decodeName(file_.c_str()));
@@ -386,8 +519,8 @@ bool IniFile::save(std::string* error)
             *error = out.errorString().toStdString();
         return false;
     }
-    const auto size = static_cast<qint64>(text_.size());
-    if (out.write(text_.data(), size) != size) {
+    const auto size = static_cast<qint64>(bytes->size());
+    if (out.write(bytes->data(), size) != size) {
         if (error)
             *error = out.errorString().toStdString();
         out.cancelWriting();

@@ -17,10 +17,17 @@
 // file stays as it was: comments, odd lines, quotes, repeated keys, NUL
 // bytes, bytes that are not UTF-8 and the file's line endings. Writing the
 // value a key already reads as changes nothing.
+//
+// A file saved as UTF-16 (as Windows editors save "Unicode" text: a byte-
+// order mark, little- or big-endian; or without the mark, recognised by its
+// first two characters) is read as its text and written back in UTF-16, the
+// same way. UTF-16 that cannot be read back as it was written (an odd number
+// of bytes) is a file that cannot be read, and so is never written over.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,13 +48,19 @@ public:
     // that exists but cannot be read gives false and why in `error`.
     bool load(std::string* error = nullptr);
 
-    // The file's bytes as last loaded or set, with the changes made since.
+    // The file's text (UTF-8 or single bytes) as last loaded or set, with the
+    // changes made since.
     const std::string& bytes() const { return text_; }
     void setBytes(std::string bytes);
 
-    // Why the bytes are no text a person wrote (NUL bytes: a binary file or
-    // one saved as UTF-16); empty when they are text.
-    std::string notTextReason() const;
+    // Takes the bytes of a file as load() takes them: UTF-16 is decoded.
+    // False, with why in `error`, for bytes that cannot be read; the text
+    // is then empty and never saved.
+    bool setFileBytes(std::string bytes, std::string* error = nullptr);
+    // The text encoded as the file was; nullopt, with why in `error`, when
+    // it cannot be (never for a file read by setFileBytes and written by
+    // SetString).
+    std::optional<std::string> fileBytes(std::string* error = nullptr) const;
 
     // The value of `key` in `section`, cut to kMaxValueLength characters;
     // `defaultValue` (cut the same way) when the section or key is missing.
@@ -59,7 +72,8 @@ public:
 
     // Sets or adds a key; the file changes only with save(). False, with why
     // in `error`, for a name or value the file cannot hold (a line break or
-    // NUL in it, a key with "=", a section with "]").
+    // NUL in it, a key with "=", a section with "]", bytes that are not UTF-8
+    // in a UTF-16 file).
     bool SetString(std::string_view section, std::string_view key, std::string_view value,
                    std::string* error = nullptr);
 
@@ -71,8 +85,12 @@ public:
     const std::filesystem::path& path() const { return file_; }
 
 private:
+    enum class Encoding { Bytes, Utf16LE, Utf16BE };
+
     std::filesystem::path file_;
     std::string text_;
+    Encoding encoding_ = Encoding::Bytes;
+    bool byteOrderMark_ = false; // UTF-16 only
     bool changed_ = false;
     bool unread_ = false; // the last load failed: never written over
 };

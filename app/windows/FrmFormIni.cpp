@@ -7,6 +7,7 @@
 #include "launch/ProgramCheck.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -43,6 +44,10 @@ FrmFormIni::FrmFormIni(Form1& form1) : QDialog(nullptr), form1_(form1)
     cmbEmu->setObjectName(QStringLiteral("cmbEmu"));
     cmbEmu->setEditable(true);
     cmbEmu->setInsertPolicy(QComboBox::NoInsert);
+    // Only a name written exactly as one of the four is that emulator: the
+    // box must not turn "beebem" into "BeebEm" when it loses the focus or on
+    // Return, which it does while its completer ignores letter case.
+    cmbEmu->completer()->setCaseSensitivity(Qt::CaseSensitive);
     txtBeebEmDest = pathBox("txtBeebEmDest");
     txtBeebEmExec = pathBox("txtBeebEmExec");
     txtB_EmDest = pathBox("txtB_EmDest");

@@ -101,8 +101,8 @@ fs::path templateCatalogue()
 // The floor: list, read the heads, insert the rows raw.
 void floorRun(const fs::path& tree, const fs::path& database)
 {
-    std::vector<std::string> unreadable;
-    const std::vector<std::string> files = FindSoftwareFiles(tree.string(), unreadable);
+    std::vector<std::string> badNames, unreadable;
+    const std::vector<std::string> files = FindSoftwareFiles(tree.string(), badNames, unreadable);
     sqlite3* db = nullptr;
     sqlite3_open(database.c_str(), &db);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 using namespace tavrin;
 using namespace tavrin::test;
@@ -224,9 +225,13 @@ TEST(SortAndTransferToAccess, RewritesRecordsInSortedOrderWithDenseIndex)
     const std::string path = (tmp / "bbc.mdb").string();
     Record noTitle = rec("Mid", "", "Puzzle", "m.ssd", 2);
     noTitle.software.reset();
+    // NUL, control and Latin-1 bytes in every field the write-back stores.
+    using namespace std::string_literals;
+    const Record odd = rec("Zz\0l\xE9"s, "T\x01\0"s, "G\0\xFF"s, "Disks\\\xE9\0.ssd"s, 3,
+                           "Line\0one\r\n\xE9t\xE9\0"s);
     writeCatalogue(path, {rec("Zed", "Zulu", "Arcade", "z.ssd", 0, "last"),
                           rec("Acme", "Alpha", "Puzzle", "a.ssd", 1, "first"),
-                          noTitle});
+                          noTitle, odd});
     // Data1 edited by someone else is reset to "0" by the write-back.
     {
         dao::Database db = dao::DBEngine::Workspaces(0).OpenDatabase(path);
@@ -242,7 +247,10 @@ TEST(SortAndTransferToAccess, RewritesRecordsInSortedOrderWithDenseIndex)
     SortAndTransferToAccess(f);
 
     const std::vector<Record> stored = readCatalogue(path);
-    ASSERT_EQ(stored.size(), 3u);
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(std::tie(stored[3].publisher, stored[3].software, stored[3].genre,
+                       stored[3].filepath, stored[3].description),
+              std::tie(odd.publisher, odd.software, odd.genre, odd.filepath, odd.description));
     EXPECT_EQ(stored[0].publisher, "Acme");
     EXPECT_EQ(stored[0].description, "first");
     EXPECT_EQ(stored[1].publisher, "Mid");

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace tavrin::test
@@ -79,6 +82,22 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     fs::create_directories(app / "Disks/Superior/folder.ssd"); // a folder, not a file
     app.write("Disks/Éditions Spéciales/Zoé.uef", "UEF File!");
     app.write("Disks/Superior/bad\xFF.ssd", dfsImage("BAD")); // a name that is no text
+    // Names that cannot be stored: control characters, a backslash.
+    for (const char* name : {"Superior/tab\tname.ssd", "Bell\x07/x.uef", "Superior/a\\b.ssd"})
+        app.write(std::string("Disks/") + name, "UEF File!");
+    app.write("Disks/Acme/Arcade/frogger.ssd", dfsImage("")); // beside FROGGER.SSD
+    fs::create_symlink(app / "nothing.ssd", app / "Disks/Superior/gone.ssd");
+    // A folder deeper than a path may reach (4096 bytes) cannot be opened by
+    // its path, by root too; one without permissions only by other users.
+    const std::string longName(250, 'd');
+    int fd = ::open((app / "Disks").c_str(), O_RDONLY);
+    for (int level = 0; level < 17 && ::mkdirat(fd, longName.c_str(), 0755) == 0; ++level)
+        ::close(std::exchange(fd, ::openat(fd, longName.c_str(), O_RDONLY)));
+    ::close(::openat(fd, "lost.ssd", O_CREAT | O_WRONLY, 0644));
+    ::close(fd);
+    const bool asRoot = ::geteuid() == 0;
+    app.write("Disks/Locked/hidden.ssd", dfsImage("HIDDEN"));
+    fs::permissions(app / "Disks/Locked", asRoot ? fs::perms::owner_all : fs::perms::none);
 
     const std::string catalogue = (app / "bbc.mdb").string();
     writeCatalogue(catalogue,
@@ -93,7 +112,7 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
         });
 
     const std::vector<Record> records = readCatalogue(catalogue);
-    const std::vector<std::array<std::string, 3>> expected = {
+    std::vector<std::array<std::string, 3>> expected = {
         {"Arcade", "FROGGER", "Disks\\Acme\\Arcade\\FROGGER.SSD"},
         {"Acme", "ctrl", "Disks\\Acme\\ctrl.dsd"},
         {"Acme", "ELITE", "Disks\\Acme\\elite.ssd"},
@@ -102,6 +121,8 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
         {"Superior", "short", "Disks\\Superior\\short.ssd"},
         {"Éditions Spéciales", "Zoé", "Disks\\Éditions Spéciales\\Zoé.uef"},
     };
+    if (asRoot) // the folder without permissions is read
+        expected.insert(expected.begin() + 3, {"Locked", "HIDDEN", "Disks\\Locked\\hidden.ssd"});
     ASSERT_EQ(records.size(), 2 + expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         const Record& r = records[2 + i];
@@ -114,15 +135,20 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
         EXPECT_EQ(r.data2, "0");
         EXPECT_EQ(r.index, static_cast<int64_t>(2 + i));
     }
-    EXPECT_EQ(report.added, 7);
-    EXPECT_EQ(report.unreadable.size(), 1u);
+    fs::permissions(app / "Disks/Locked", fs::perms::owner_all);
+    EXPECT_EQ(report.added, static_cast<int>(expected.size()));
+    EXPECT_EQ(report.badNames.size(), 4u);
+    EXPECT_EQ(report.unreadable.size(), asRoot ? 2u : 3u) << "the deep folder, the link to nothing";
     EXPECT_EQ(report.duplicates, std::vector<std::string>{"Disks\\Acme\\held.ssd"});
+    EXPECT_EQ(report.caseClashes.size(), 1u);
     ASSERT_EQ(report.tooLong.size(), 3u);
     const std::string summary = FolderScanSummary(report);
     for (const char* part :
-         {"7 titles were added", "already in the catalogue: 1", "too long for their fields: 3",
-          "names that are not text", "Publisher \"A Publisher Name Far", "Software \"The Very Long",
-          "Filepath \"Disks\\Acme\\Deeply"})
+         {"titles were added", "already in the catalogue: 1", "too long for their fields: 3",
+          "cannot be stored (not text, control characters or a backslash): 4", "tab\\x09name",
+          "only in letter case: 1", "frogger.ssd (beside Disks\\Acme\\Arcade\\FROGGER.SSD)",
+          "d: File name too long", "gone.ssd: a link to nothing", "Publisher \"A Publisher Name",
+          "Software \"The Very Long", "Filepath \"Disks\\Acme\\Deeply"})
         EXPECT_NE(summary.find(part), std::string::npos) << part << "\n" << summary;
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back().first, steps.back().second);
@@ -131,7 +157,7 @@ TEST(FolderScan, AddsEveryImageNotYetCatalogued)
     const FolderScanReport again =
         AddFolderOfSoftware(catalogue, (app / "Disks").string(), app.path().string());
     EXPECT_EQ(again.added, 0);
-    EXPECT_EQ(again.duplicates.size(), 8u);
+    EXPECT_EQ(again.duplicates.size(), expected.size() + 1);
     EXPECT_EQ(readCatalogue(catalogue).size(), records.size());
 }
 
@@ -149,7 +175,7 @@ TEST(FolderScan, AStoppedScanWritesNothing)
         EXPECT_TRUE(report.cancelled) << stopAt;
         EXPECT_EQ(readCatalogue(catalogue).size(), 1u) << stopAt;
     }
-    EXPECT_EQ(FolderScanSummary(FolderScanReport{0, {}, {}, {}, true}),
+    EXPECT_EQ(FolderScanSummary(FolderScanReport{0, {}, {}, {}, {}, {}, true}),
               "The folder scan was stopped; nothing was added to the catalogue.");
 }
 

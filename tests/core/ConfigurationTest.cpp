@@ -223,9 +223,10 @@ TEST_F(ConfigurationTest, SavingWritesEveryKeyInOrderAndKeepsTheRestOfTheFile)
                        "[ElectrEm]\nForm1.sElectrEmExec=\n");
 }
 
-TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
+TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndNeverWrittenOver)
 {
-    const std::string binary("[BBC EMU]\nForm1.sBeebEmu=PcBBC\n\x7F" "ELF\x02\x01\0\0", 39);
+    // UTF-16 cut in the middle of a character.
+    const std::string cutUtf16("\xFF\xFE[\0B\0B\0C\0 \0E\0M\0U\0]\0\n", 21);
     struct Row {
         const char* what;
         std::function<void()> make;
@@ -233,7 +234,7 @@ TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
     };
     const Row rows[] = {
         {"a folder", [&] { std::filesystem::create_directory(iniPath()); }, "it is a folder"},
-        {"bytes that are no text", [&] { writeIni(binary); }, "no text (byte 0x7F at offset 31)"},
+        {"UTF-16 with an odd number of bytes", [&] { writeIni(cutUtf16); }, "odd number of bytes"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -242,19 +243,52 @@ TEST_F(ConfigurationTest, AnUnreadableFileIsNamedReadAsDefaultsAndLeftAlone)
         Form1State run;
         start(run);
         std::string problem;
-        const FormIniValues v = ReadIni(run, &problem);
+        FormIniValues v = ReadIni(run, &problem);
         EXPECT_NE(problem.find("\"" + iniPath().string() + "\""), std::string::npos) << problem;
         EXPECT_NE(problem.find(row.why), std::string::npos) << problem;
         EXPECT_EQ(v.cmbEmu, "BeebEm") << "the defaults";
         EXPECT_EQ(checks(run), (Checks{true, false, false, false}));
+        // A save would write defaults over keys nobody could read: refused.
+        v.txtB_EmExec = "/usr/bin/b-em";
+        std::string error;
+        EXPECT_FALSE(WriteIni(run, v, &error));
+        EXPECT_NE(error.find(row.why), std::string::npos) << error;
     }
-    // Nothing but a save writes it; a save changes only its own lines.
-    EXPECT_EQ(readIniText(), binary);
-    FormIniValues v = ReadIni(f);
-    v.txtB_EmExec = "/usr/bin/b-em";
-    ASSERT_TRUE(WriteIni(f, v));
-    EXPECT_NE(readIniText().find(binary.substr(31)), std::string::npos) << "the bytes after";
-    EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", iniPath()), "/usr/bin/b-em");
+    EXPECT_EQ(readIniText(), cutUtf16);
+}
+
+TEST_F(ConfigurationTest, NulBytesAndUtf16FilesAreReadAndASaveChangesOnlyTheChangedKey)
+{
+    using namespace std::string_literals;
+    std::string plain = kAllFour;
+    plain.replace(plain.find("%s"), 2, "B-Em");
+    std::string nul = plain;
+    nul.replace(nul.find("/pc/exec"), 8, "/pc/exec\0 -junk"s);
+    // UTF-16 form: 0 none, 1 and 2 little- and big-endian with a mark, 3 without.
+    auto encode = [](const std::string& text, int utf16) {
+        std::string out = utf16 == 1 ? "\xFF\xFE" : utf16 == 2 ? "\xFE\xFF" : "";
+        for (char c : text)
+            out += utf16 == 2 ? "\0"s + c : c + "\0"s;
+        return utf16 == 0 ? text : out;
+    };
+    const std::pair<std::string, int> rows[] = {
+        {nul, 0}, {"; by \0 an editor\r\n"s + plain, 0}, {plain + "\x7F" "ELF\x02\0\0"s, 0},
+        {plain, 1}, {nul, 2}, {"; \xC3\xA9\xF0\x9F\x98\x80\r\n" + plain, 3}};
+    for (const auto& [text, utf16] : rows) {
+        writeIni(encode(text, utf16));
+        std::string problem, read;
+        FormIniValues v = ReadIni(f, &problem);
+        for (const IniKey& k : kIniKeys)
+            read += v.*k.control + "|";
+        EXPECT_EQ(problem + read,
+                  "B-Em|/pc/dest|/pc/exec|/beeb/dest|/beeb/exec|/bem/dest|/bem/exec|/elk/exec|")
+            << utf16 << text;
+        v.txtB_EmExec = "/usr/bin/b-em";
+        ASSERT_TRUE(WriteIni(f, v));
+        std::string after = text;
+        after.replace(after.find("/bem/exec"), 9, "/usr/bin/b-em");
+        EXPECT_EQ(readIniText(), encode(after, utf16)) << "that value only, in the file's form";
+    }
 }
 
 TEST_F(ConfigurationTest, AThreeHundredCharacterPathIsReadAsItsFirst254)

@@ -104,11 +104,16 @@ TEST(FlexGrid, CellsKeepTheirTextThroughShapeChanges)
     g.setRows(3);
     EXPECT_EQ(g.TextMatrix(2, 0), "");
     EXPECT_EQ(g.TextMatrix(0, 0), "a");
-    g.setTextMatrix(0, 0, std::string("x\0y", 3));
-    EXPECT_EQ(g.TextMatrix(0, 0), "x y");
+    // A cell holds any bytes, NUL included, and long texts.
+    const std::string odd("x\0y\x80\xFF", 5), tall(70000, '\0');
+    g.setTextMatrix(0, 0, odd);
+    EXPECT_EQ(g.TextMatrix(0, 0), odd);
     EXPECT_EQ(g.TextMatrix(0, 1), "b");
-    g.setRowCells(2, {"p", "q", "ignored"});
-    EXPECT_EQ(g.TextMatrix(2, 1), "q");
+    g.setRowCells(2, {tall, odd, "ignored"});
+    EXPECT_EQ(g.TextMatrix(2, 0), tall);
+    EXPECT_EQ(g.TextMatrix(2, 1), odd);
+    g.setTextMatrix(2, 0, "p");
+    EXPECT_EQ(g.TextMatrix(2, 1), odd);
     g.Clear();
     EXPECT_EQ(g.Rows(), 3);
     EXPECT_EQ(g.TextMatrix(0, 1), "");
@@ -143,14 +148,15 @@ TEST(FlexGrid, IsAWellBehavedModelAndReportsTheCurrentCellAfterABatch)
 }
 
 // The sort against a plain reference on rows whose keys share long prefixes,
-// differ only in letter case or past their 16th byte, hold bytes above 0x7F,
-// or read as numbers.
+// differ only in letter case or past their 16th byte, hold bytes above 0x7F
+// or NUL, or read as numbers.
 TEST(FlexGrid, SortAgreesWithAPlainReferenceOnAwkwardKeys)
 {
     std::mt19937 rng(7);
     const std::vector<std::string> stems = {"Lanternfish Software Ltd", "lanternfish software ltd",
                                             "Lanternfish Softwa", "Lanternfish", "", " ", "Ärger",
-                                            "\xC3\xA9t\xC3\xA9", "zebra", "Zebra"};
+                                            "\xC3\xA9t\xC3\xA9", "zebra", "Zebra",
+                                            std::string("Zebra\0", 6), std::string(1, '\0')};
     auto cell = [&]() -> std::string {
         switch (rng() % 4) {
         case 0: return std::to_string(static_cast<int>(rng() % 200) - 50);

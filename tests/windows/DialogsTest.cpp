@@ -113,19 +113,27 @@ TEST_F(PropertiesDialogTest, SaveWritesTheFileSelectsTheEmulatorAndCloses)
 
 TEST_F(PropertiesDialogTest, BoxesLeftAsTheyWereKeepTheBytesOfTheFile)
 {
-    const std::string before = "[BBC EMU]\nForm1.sBeebEmu=BeebEm\n[BeebEm]\n"
-                               "Form1.sBeebEmDest=/discs/\xE9l\xE8ve.ssd\n"
-                               "Form1.sBeebEmExec=beebem\n";
-    dir.write("bbc.ini", before);
-    loadForm();
-    FrmFormIni& d = open();
-    d.txtB_EmExec->setText("b-em");
-    QTest::mouseClick(d.cmdUpdateEdits, Qt::LeftButton);
-    EXPECT_EQ(form->f.sDataDestination, "/discs/\xE9l\xE8ve.ssd");
-    std::ifstream in(dir / "bbc.ini", std::ios::binary);
-    const std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(after.substr(0, before.size()), before);
-    EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", dir / "bbc.ini"), "b-em");
+    // An emulator's name in other letter case selects no list entry, and
+    // Return in its box (as when passing through) does not rewrite it.
+    for (const auto& [name, selected] : {std::pair("BeebEm", 0), {"beebem", -1}, {"b-em", -1}}) {
+        const std::string before = "[BBC EMU]\nForm1.sBeebEmu=" + std::string(name) +
+                                   "\n[BeebEm]\nForm1.sBeebEmDest=/discs/\xE9l\xE8ve.ssd\n"
+                                   "Form1.sBeebEmExec=beebem\n";
+        dir.write("bbc.ini", before);
+        loadForm();
+        FrmFormIni& d = open();
+        EXPECT_EQ(d.cmbEmu->currentIndex(), selected) << name;
+        QTest::keyClick(d.cmbEmu->lineEdit(), Qt::Key_Return);
+        d.txtB_EmExec->setText("b-em");
+        QTest::mouseClick(d.cmdUpdateEdits, Qt::LeftButton);
+        EXPECT_EQ(form->f.sDataDestination, selected == 0 ? "/discs/\xE9l\xE8ve.ssd" : "");
+        std::ifstream in(dir / "bbc.ini", std::ios::binary);
+        const std::string after((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+        EXPECT_EQ(after.substr(0, before.size()), before) << name;
+        EXPECT_EQ(GetPrivateProfileString("B-Em", "Form1.sB_EmExec", "", dir / "bbc.ini"), "b-em");
+        form.reset();
+    }
 }
 
 TEST_F(PropertiesDialogTest, AFileThatCannotBeWrittenKeepsTheDialogOpenWithAMessage)
