@@ -64,8 +64,8 @@ public:
     // another launch does nothing, and what the launch began with (its file,
     // its extension, the ticked emulator) is what it goes on with.
     bool LaunchUnderWay() const { return depth_ > 0; }
-    // True while an emulator is waited for.
-    bool Waiting() const { return waiting_; }
+    // True while an emulator is waited for and the wait was not stopped.
+    bool Waiting() const { return waiting_ && !stopWaiting_; }
     // Ends the wait for the emulator now: it runs on as a separate program,
     // and its working copy is not copied back (the user has declined that,
     // see StopWaitingQuestion).

@@ -773,19 +773,22 @@ bool Form1::endLaunchFirst(std::function<void()> then)
 {
     if (!launchUnderWay())
         return false;
-    if (afterLaunch_ || askingToStop_)
-        return true; // asked already
-    // While an emulator is waited for the user chooses: wait on, or stop
-    // waiting (the emulator runs on, its image is not copied back). Any
-    // other step of a launch ends by itself.
+    if (askingToStop_)
+        return true;
+    // While an emulator is waited for the user chooses: wait on and stay, or
+    // stop waiting (the emulator runs on, its image is not copied back). Any
+    // other step of a launch ends by itself, and `then` runs after it.
     if (launcher_->Waiting()) {
         const QScopedValueRollback asking(askingToStop_, true);
         if (prompt_->questionDefaultNo(launcher_->StopWaitingQuestion(), PromptIcon::Question) !=
-            PromptAnswer::Yes)
+            PromptAnswer::Yes) {
+            afterLaunch_ = nullptr;
             return true;
+        }
         launcher_->StopWaiting();
     }
-    afterLaunch_ = std::move(then);
+    if (!afterLaunch_)
+        afterLaunch_ = std::move(then);
     return true;
 }
 
