@@ -38,6 +38,8 @@ void Sort(Form1State& f)
     const int mode = f.iSort;
     if (mode < 0 || mode > 2)
         return;
+    // The rows and the current cell move: told once, at the end.
+    FlexGrid::CurrentCellHold hold(g);
     g.setCol(2);
     if (mode == 0 || mode == 1)
         g.setColSel(mode);
@@ -88,8 +90,13 @@ GridClickResult GridClick(Form1State& f)
     }
     if (!f.sFullFilename.empty()) {
         r.pictures = ShowSoftwarePicture(f, f.sFullFilename);
-        r.showPictures = true;
+    } else {
+        // A row without a file: the title shown before goes, with its pictures.
+        f.sFilename.clear();
+        f.sFilenameNoExt.clear();
+        r.pictures.description = CurrentDescription(f);
     }
+    r.showPictures = true;
     r.refillCatalogue = f.iCatalogueView == 2;
     return r;
 }

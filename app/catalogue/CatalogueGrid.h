@@ -40,7 +40,7 @@ SoftwarePictures ShowSoftwarePicture(Form1State& f, const std::string& path);
 
 // What a click on a grid row asks of the window.
 struct GridClickResult {
-    bool showPictures = false;  // pictures and description: `pictures` holds them
+    bool showPictures = false;  // pictures (placeholders for a row without a file) and description
     SoftwarePictures pictures;
     bool showDescriptionOnly = false; // Internet list: only the description box
     std::string description;

@@ -454,6 +454,8 @@ void RecordEditor::reloadGrid(int col, int row, int sortMode)
     // The grid shows another list now (an Internet source): it stays as it is.
     if (f_.sDatabaseFile != databasePath_)
         return;
+    // The main window follows the row the grid ends on, not the steps between.
+    FlexGrid::CurrentCellHold hold(f_.MSFlexGrid);
     try {
         TransferFromAccess(f_, databasePath_, f_.sLocalTable);
     } catch (const dao::DaoError& e) {

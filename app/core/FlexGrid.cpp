@@ -179,9 +179,21 @@ FlexGrid::Batch::~Batch()
 {
     if (--grid_.batchDepth_ == 0) {
         grid_.endResetModel();
-        if (std::exchange(grid_.pendingCurrent_, false))
+        // Inside a hold the new rows are told with the current cell, at its end.
+        if (grid_.holdDepth_ > 0)
+            grid_.pendingCurrent_ = true;
+        else if (std::exchange(grid_.pendingCurrent_, false))
             emit grid_.currentCellChanged(grid_.row_, grid_.col_);
     }
+}
+
+FlexGrid::CurrentCellHold::CurrentCellHold(FlexGrid& grid) : grid_(grid) { ++grid_.holdDepth_; }
+
+FlexGrid::CurrentCellHold::~CurrentCellHold()
+{
+    if (--grid_.holdDepth_ == 0 && grid_.batchDepth_ == 0 &&
+        std::exchange(grid_.pendingCurrent_, false))
+        emit grid_.currentCellChanged(grid_.row_, grid_.col_);
 }
 
 void FlexGrid::setRows(int rows)
@@ -292,7 +304,7 @@ void FlexGrid::setCol(int col)
 
 void FlexGrid::notifyCurrent()
 {
-    if (batchDepth_ > 0)
+    if (settling())
         pendingCurrent_ = true;
     else
         emit currentCellChanged(row_, col_);

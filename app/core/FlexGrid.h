@@ -86,13 +86,31 @@ public:
         FlexGrid& grid_;
     };
 
+    // Holds back currentCellChanged while a change of several steps runs (a
+    // sort moves the rows and then the current cell): it is emitted once at
+    // the end, when the current cell or the rows changed meanwhile.
+    class CurrentCellHold {
+    public:
+        explicit CurrentCellHold(FlexGrid& grid);
+        ~CurrentCellHold();
+        CurrentCellHold(const CurrentCellHold&) = delete;
+        CurrentCellHold& operator=(const CurrentCellHold&) = delete;
+
+    private:
+        FlexGrid& grid_;
+    };
+    // True inside a Batch or a CurrentCellHold: the current cell and its row
+    // may be between two states, and currentCellChanged follows.
+    bool settling() const { return batchDepth_ > 0 || holdDepth_ > 0; }
+
     // QAbstractTableModel
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 signals:
-    // The current cell changed through code (sort, load); a view follows it.
+    // The current cell changed through code (sort, load), or the rows under
+    // it were replaced; a view follows it.
     void currentCellChanged(int row, int col);
     // Column widths or other display properties changed.
     void layoutPropertiesChanged();
@@ -110,6 +128,7 @@ private:
     std::vector<int> widths_;
     std::vector<int> alignments_;
     int batchDepth_ = 0;
+    int holdDepth_ = 0;
     bool pendingCurrent_ = false;
 };
 

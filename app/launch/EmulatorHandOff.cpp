@@ -176,8 +176,40 @@ bool Launcher::ShellandWait(const std::string& ExeFullPath, int32_t TimeOutValue
                 " cannot be started: " + started.error + ".");
         return false;
     }
-    WaitForProgramEnd(started.pid, deadline, hooks_.processEvents);
-    return true;
+    waiting_ = true;
+    OnExit waited([&] { waiting_ = false; });
+    WaitForProgramEnd(started.pid, deadline, [this] {
+        if (hooks_.processEvents)
+            hooks_.processEvents();
+        return !stopWaiting_;
+    });
+    return !stopWaiting_;
+}
+
+void Launcher::StopWaiting()
+{
+    if (waiting_)
+        stopWaiting_ = true;
+}
+
+std::string Launcher::StopWaitingQuestion() const
+{
+    const std::string emulator = emulatorName();
+    if (!offersUpdate_)
+        return "Tavrin is waiting for " + emulator + " to end.\n\nStop waiting and close Tavrin? " +
+               emulator + " keeps running on its own.";
+    return "Tavrin is waiting for " + emulator + " to end, to offer to copy the changed disk image back over " +
+           inQuotes(launchFile_) + ".\n\nStop waiting and close Tavrin? " + emulator +
+           " keeps running on its own, and the changes it makes to the disk image are not copied back.";
+}
+
+// Waits for the emulator; an image it may have changed is offered back.
+void Launcher::waitAndOfferUpdate(bool updateable)
+{
+    offersUpdate_ = updateable;
+    workingCopy_ = f_.sDataDestination;
+    if (ShellandWait(f_.sEmuApp, 0) && updateable && hooks_.showUpdateImg)
+        hooks_.showUpdateImg();
 }
 
 std::string Launcher::EmulatorCfgPath() const
@@ -228,9 +260,7 @@ void Launcher::RunPcBBCImage(const std::string& ext)
         f_.sDataDestination = GetFullNameLessExt(configured) + ext;
     if (!copyToDestination())
         return;
-    const bool ran = ShellandWait(f_.sEmuApp, 0);
-    if (ran && ext == ".img" && f_.iZipped == 0 && hooks_.showUpdateImg)
-        hooks_.showUpdateImg();
+    waitAndOfferUpdate(ext == ".img" && f_.iZipped == 0);
 }
 
 void Launcher::RunBeebEmImage(const std::string& ext)
@@ -242,8 +272,7 @@ void Launcher::RunBeebEmImage(const std::string& ext)
     if (!copyToDestination())
         return;
     if (ext == ".img" && f_.iZipped == 0) {
-        if (ShellandWait(f_.sEmuApp, 0) && hooks_.showUpdateImg)
-            hooks_.showUpdateImg();
+        waitAndOfferUpdate(true);
     } else {
         startEmuApp(WindowStyle::MaximizedFocus);
     }
@@ -306,8 +335,9 @@ void Launcher::SetCapsLock(bool wanted) { tavrin::SetCapsLock(keyboard_, wanted)
 
 bool Launcher::UpdateImageFromWorkingCopy()
 {
-    const fs::path from = fs::absolute(OsPath(f_.sDataDestination));
-    fs::path target = fs::absolute(OsPath(f_.sFullFilename));
+    const bool ofLaunch = LaunchUnderWay() && offersUpdate_;
+    const fs::path from = fs::absolute(OsPath(ofLaunch ? workingCopy_ : f_.sDataDestination));
+    fs::path target = fs::absolute(OsPath(ofLaunch ? launchFile_ : f_.sFullFilename));
     std::error_code ec;
     // A link keeps pointing at the image: the image it names is replaced.
     if (fs::is_symlink(target, ec)) {

@@ -8,6 +8,7 @@
 #include "core/Paths.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavrin {
 namespace {
@@ -35,6 +36,32 @@ std::string lowerExt(const std::string& path)
 
 } // namespace
 
+// One launch, from its start to its end; nested entries belong to it.
+class Launcher::LaunchScope {
+public:
+    explicit LaunchScope(Launcher& l) : l_(l)
+    {
+        if (l_.depth_++ == 0 && l_.hooks_.launchUnderWay)
+            l_.hooks_.launchUnderWay(true);
+    }
+    ~LaunchScope()
+    {
+        if (--l_.depth_ > 0)
+            return;
+        l_.stopWaiting_ = false;
+        l_.offersUpdate_ = false;
+        l_.launchFile_.clear();
+        l_.workingCopy_.clear();
+        if (l_.hooks_.launchUnderWay)
+            l_.hooks_.launchUnderWay(false);
+    }
+    LaunchScope(const LaunchScope&) = delete;
+    LaunchScope& operator=(const LaunchScope&) = delete;
+
+private:
+    Launcher& l_;
+};
+
 Launcher::Launcher(Form1State& f, Prompt& prompt, Keyboard& keyboard, LaunchHooks hooks)
     : f_(f), prompt_(prompt), keyboard_(keyboard), hooks_(std::move(hooks))
 {
@@ -44,20 +71,36 @@ void Launcher::message(const std::string& text) { prompt_.messageBox(text); }
 
 void Launcher::RunSelection()
 {
+    if (LaunchUnderWay())
+        return;
+    LaunchScope launch(*this);
     const int row = f_.MSFlexGrid.Row();
     f_.sFullFilename = row >= 0 && row < f_.MSFlexGrid.Rows() ? std::string(f_.MSFlexGrid.TextMatrix(row, 3))
                                                                : std::string();
     f_.sExt = lowerExt(f_.sFullFilename);
     if (f_.boolInternet) {
+        // The download hands its file back through PrepareFilesForEmu.
+        handingOver_ = true;
         if (hooks_.requestDownload)
             hooks_.requestDownload();
+        handingOver_ = false;
         return;
     }
-    PrepareFilesForEmu();
+    prepareFiles();
 }
 
 void Launcher::PrepareFilesForEmu()
 {
+    // Within a launch only the file its download hands over goes on.
+    if (LaunchUnderWay() && !std::exchange(handingOver_, false))
+        return;
+    LaunchScope launch(*this);
+    prepareFiles();
+}
+
+void Launcher::prepareFiles()
+{
+    launchFile_ = f_.sFullFilename;
     f_.iZipped = 0;
     f_.strZipFilename.clear();
     bool noImage = false;
@@ -90,12 +133,16 @@ void Launcher::PrepareFilesForEmu()
 
 void Launcher::RunEmu()
 {
-    const std::string& ext = f_.sExt;
+    // What the launch began with: a row chosen or an emulator ticked while
+    // an emulator is waited for changes neither.
+    const std::string ext = f_.sExt;
+    const bool pcBBC = f_.mnuPcBBCChecked, beebEm = f_.mnuBeebEmChecked,
+               bEm = f_.mnuB_EmChecked, electrEm = f_.mnuElectrEmChecked;
 
-    if (!f_.mnuElectrEmChecked && ext == ".uef")
+    if (!electrEm && ext == ".uef")
         message(kNoUef);
 
-    if (f_.mnuPcBBCChecked) {
+    if (pcBBC) {
         if (ext == ".ssd") {
             if (copyToDestination())
                 ShellandWait(f_.sEmuApp, 0);
@@ -109,7 +156,7 @@ void Launcher::RunEmu()
         }
     }
 
-    if (f_.mnuBeebEmChecked) {
+    if (beebEm) {
         if (ext == ".ssd") {
             if (copyToDestination())
                 startEmuApp(WindowStyle::MaximizedFocus);
@@ -120,7 +167,7 @@ void Launcher::RunEmu()
         }
     }
 
-    if (f_.mnuB_EmChecked) {
+    if (bEm) {
         if (ext != ".ssd") {
             message(kB_EmSsdOnly);
         } else if (copyToDestination()) {
@@ -128,7 +175,7 @@ void Launcher::RunEmu()
         }
     }
 
-    if (f_.mnuElectrEmChecked) {
+    if (electrEm) {
         if (ext == ".uef")
             SendFileToElectrEm();
         else

@@ -34,6 +34,9 @@ struct LaunchHooks {
     std::function<void()> showUpdateImg;
     // Internet mode: hands the current row to the download window.
     std::function<void()> requestDownload;
+    // Told as a launch starts (true) and once it has ended (false), so that
+    // the window can hold back what would change what the launch uses.
+    std::function<void(bool underWay)> launchUnderWay;
 };
 
 // The four bytes after "Disk0" in "Emulator.cfg" for an extension; none for
@@ -55,9 +58,25 @@ public:
     // The five blocks, always all five, in order.
     void RunEmu();
 
+    // A launch is under way from Run (a file run directly, a download handed
+    // over) until the emulator has the file; for an emulator waited for,
+    // until it has ended and the update question was answered. Meanwhile
+    // another launch does nothing, and what the launch began with (its file,
+    // its extension, the ticked emulator) is what it goes on with.
+    bool LaunchUnderWay() const { return depth_ > 0; }
+    // True while an emulator is waited for and the wait was not stopped.
+    bool Waiting() const { return waiting_ && !stopWaiting_; }
+    // Ends the wait for the emulator now: it runs on as a separate program,
+    // and its working copy is not copied back (the user has declined that,
+    // see StopWaitingQuestion).
+    void StopWaiting();
+    // What the user is asked before Tavrin closes while it waits.
+    std::string StopWaitingQuestion() const;
+
     // Starts a command line and waits for its end, or TimeOutValue seconds
     // (0: for as long as it runs), letting the window process its events.
-    // False when it could not be started (the reason has been shown).
+    // False when it could not be started (the reason has been shown) or the
+    // user stopped waiting.
     bool ShellandWait(const std::string& ExeFullPath, int32_t TimeOutValue);
     // Writes the extension after "Disk0" in PcBBC's "Emulator.cfg".
     void SetEmulatorCfgDisk(const std::string& ext);
@@ -67,16 +86,20 @@ public:
     bool CapsLockOn();
     void SetCapsLock(bool wanted);
 
-    // frmUpdateImg's OK: the working copy at sDataDestination replaces the
-    // catalogue's image at sFullFilename (written beside it, then renamed
-    // into place). False when it could not; the image is unchanged and the
-    // reason has been shown.
+    // frmUpdateImg's OK: the working copy the emulator used replaces the
+    // image the launch began with (written beside it, then renamed into
+    // place); outside a launch, sDataDestination and sFullFilename name
+    // them. False when it could not; the image is unchanged and the reason
+    // has been shown.
     bool UpdateImageFromWorkingCopy();
 
     // "Emulator.cfg" beside the PcBBC program.
     std::string EmulatorCfgPath() const;
 
 private:
+    class LaunchScope;
+    void prepareFiles();
+    void waitAndOfferUpdate(bool updateable);
     bool copyToDestination();
     bool startEmuApp(WindowStyle style);
     bool checkProgram(const ResolvedCommandLine& resolved, const std::string& commandLine);
@@ -87,6 +110,16 @@ private:
     Prompt& prompt_;
     Keyboard& keyboard_;
     LaunchHooks hooks_;
+
+    int depth_ = 0;            // launches entered and not yet left
+    bool handingOver_ = false; // a download may hand its file to PrepareFilesForEmu
+    bool waiting_ = false;
+    bool stopWaiting_ = false;
+    // The image the launch began with, the working copy of it the emulator
+    // was given, and whether the wait ends with the update question.
+    std::string launchFile_;
+    std::string workingCopy_;
+    bool offersUpdate_ = false;
 };
 
 } // namespace tavrin

@@ -132,18 +132,18 @@ int SecondsSinceMidnight()
     return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
 }
 
-void WaitForProgramEnd(int64_t pid, const WaitDeadline& deadline,
-                       const std::function<void()>& between, int sliceMs)
+bool WaitForProgramEnd(int64_t pid, const WaitDeadline& deadline,
+                       const std::function<bool()>& between, int sliceMs)
 {
     if (pid <= 0)
-        return;
+        return true;
     // A pidfd turns readable when the process ends, whoever reaps it (the
     // program was started detached, so it is no child of ours).
     const int fd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
     if (fd < 0 && errno == ESRCH)
-        return;
-    while (true) {
-        bool ended = false;
+        return true;
+    bool ended = false;
+    while (!ended) {
         if (fd >= 0) {
             pollfd p{fd, POLLIN, 0};
             const int r = ::poll(&p, 1, sliceMs);
@@ -153,13 +153,13 @@ void WaitForProgramEnd(int64_t pid, const WaitDeadline& deadline,
             if (!ended)
                 std::this_thread::sleep_for(std::chrono::milliseconds(sliceMs));
         }
-        if (between)
-            between();
-        if (ended || deadline.passed(SecondsSinceMidnight()))
+        const bool goOn = !between || between();
+        if (!goOn || deadline.passed(SecondsSinceMidnight()))
             break;
     }
     if (fd >= 0)
         ::close(fd);
+    return ended;
 }
 
 } // namespace tavrin

@@ -52,8 +52,9 @@ int SecondsSinceMidnight();
 
 // Waits until the process `pid` has ended or the deadline has passed,
 // sleeping in slices of at most `sliceMs` and calling `between` (the
-// window's event processing) after each slice.
-void WaitForProgramEnd(int64_t pid, const WaitDeadline& deadline,
-                       const std::function<void()>& between, int sliceMs = 20);
+// window's event processing) after each slice; the wait also ends when
+// `between` returns false. True when the process ended.
+bool WaitForProgramEnd(int64_t pid, const WaitDeadline& deadline,
+                       const std::function<bool()>& between, int sliceMs = 20);
 
 } // namespace tavrin

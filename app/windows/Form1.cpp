@@ -29,17 +29,22 @@
 #include "launch/VarnockComponent.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QTableView>
+#include <QTimer>
 
 #include <filesystem>
 #include <system_error>
+#include <tuple>
+#include <utility>
 
 namespace tavrin {
 namespace {
@@ -98,6 +103,30 @@ void showSingleWindow(QPointer<Window>& window, Create create)
     window->raise();
     window->activateWindow();
 }
+
+// While a launch is under way, the current file's variables stay the
+// launch's: the window shows the row the user moves to, and the launch goes
+// on with the file it began with.
+class KeepLaunchFile {
+public:
+    KeepLaunchFile(Form1State& f, bool keep) : f_(keep ? &f : nullptr)
+    {
+        if (f_)
+            saved_ = {f.sFullFilename, f.sFilename, f.sFilenameNoExt, f.sExt};
+    }
+    ~KeepLaunchFile()
+    {
+        if (f_)
+            std::tie(f_->sFullFilename, f_->sFilename, f_->sFilenameNoExt, f_->sExt) =
+                std::move(saved_);
+    }
+    KeepLaunchFile(const KeepLaunchFile&) = delete;
+    KeepLaunchFile& operator=(const KeepLaunchFile&) = delete;
+
+private:
+    Form1State* f_;
+    std::tuple<std::string, std::string, std::string, std::string> saved_;
+};
 
 } // namespace
 
@@ -190,28 +219,44 @@ void Form1::buildGrid()
     MSFlexGridView->horizontalHeader()->setMinimumSectionSize(0);
 }
 
-// The grid's current cell and the view's follow each other; a click on a
-// cell is the grid's click.
+// The grid's current cell and the view's follow each other, and the window
+// shows the current row whatever moved it. A click on a cell is the grid's
+// click: it shows its row again, unless its press has just moved there.
 void Form1::followGridSelection()
 {
-    connect(&f.MSFlexGrid, &FlexGrid::currentCellChanged, this, &Form1::followGridCurrentCell);
-    connect(&f.MSFlexGrid, &FlexGrid::layoutPropertiesChanged, this, &Form1::applyGridLayout);
-    connect(&f.MSFlexGrid, &QAbstractItemModel::modelReset, this, &Form1::applyGridLayout);
-    connect(MSFlexGridView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (!current.isValid())
-                    return;
-                QSignalBlocker block(&f.MSFlexGrid);
-                f.MSFlexGrid.setRow(current.row());
-                f.MSFlexGrid.setCol(current.column());
-            });
-    connect(MSFlexGridView, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        if (!index.isValid())
-            return;
+    FlexGrid* grid = &f.MSFlexGrid;
+    connect(grid, &FlexGrid::currentCellChanged, this, &Form1::followGridCurrentCell);
+    connect(grid, &FlexGrid::layoutPropertiesChanged, this, &Form1::applyGridLayout);
+    connect(grid, &QAbstractItemModel::modelReset, this, &Form1::applyGridLayout);
+    // A reset forgets the view's current cell: the grid's is shown again.
+    connect(grid, &QAbstractItemModel::modelReset, this,
+            [this] { followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col()); });
+    const auto follow = [this] { followCurrentRow(); };
+    connect(grid, &FlexGrid::currentCellChanged, this, follow);
+    connect(grid, &QAbstractItemModel::modelReset, this, follow);
+    connect(grid, &QAbstractItemModel::layoutChanged, this, follow);
+    connect(grid, &QAbstractItemModel::dataChanged, this, follow);
+    connect(grid, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(grid, &QAbstractItemModel::rowsRemoved, this, follow);
+    const auto takeCell = [this](const QModelIndex& index) {
         QSignalBlocker block(&f.MSFlexGrid);
         f.MSFlexGrid.setRow(index.row());
         f.MSFlexGrid.setCol(index.column());
-        gridClick();
+    };
+    connect(MSFlexGridView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this, takeCell](const QModelIndex& current) {
+                if (!current.isValid())
+                    return;
+                takeCell(current);
+                followCurrentRow();
+            });
+    MSFlexGridView->viewport()->installEventFilter(this);
+    connect(MSFlexGridView, &QTableView::clicked, this, [this, takeCell](const QModelIndex& index) {
+        if (!index.isValid())
+            return;
+        takeCell(index);
+        if (!shownSincePress_)
+            gridClick();
     });
 }
 
@@ -467,20 +512,47 @@ void Form1::ShowCataloguePanel()
 
 void Form1::ShowSelectedCatalogue()
 {
-    catalogue->ShowSelectedCatalogue();
+    {
+        const KeepLaunchFile kept(f, launchUnderWay());
+        catalogue->ShowSelectedCatalogue();
+    }
+    catalogue->followSelection();
+}
+
+Form1::ShownRow Form1::currentRow() const
+{
+    const FlexGrid& g = f.MSFlexGrid;
+    return {g.Row(), std::string(g.TextMatrix(g.Row(), colFilepath)),
+            std::string(g.TextMatrix(g.Row(), colDescription1)), f.boolInternet};
 }
 
 void Form1::gridClick()
 {
-    const GridClickResult r = GridClick(f);
-    if (r.showDescriptionOnly) {
-        txtText1->setPlainText(QString::fromStdString(r.description));
-        return;
+    shownRow_ = currentRow();
+    shownSincePress_ = true;
+    {
+        const KeepLaunchFile kept(f, launchUnderWay());
+        const GridClickResult r = GridClick(f);
+        if (r.showDescriptionOnly) {
+            txtText1->setPlainText(QString::fromStdString(r.description));
+        } else {
+            if (r.showPictures)
+                showSoftwarePictures(r.pictures);
+            if (r.refillCatalogue)
+                catalogue->ShowSelectedCatalogue();
+        }
     }
-    if (r.showPictures)
-        showSoftwarePictures(r.pictures);
-    if (r.refillCatalogue)
-        ShowSelectedCatalogue();
+    catalogue->followSelection();
+}
+
+void Form1::followCurrentRow(bool always)
+{
+    // Not while the grid is between two states (it tells the end), nor
+    // before the window is built.
+    if (f.MSFlexGrid.settling() || !catalogue || !txtText1)
+        return;
+    if (always || shownRow_ != currentRow())
+        gridClick();
 }
 
 void Form1::focusGrid() { MSFlexGridView->setFocus(Qt::OtherFocusReason); }
@@ -491,20 +563,6 @@ void Form1::syncEmulatorMenu()
     mnuB_Em->setChecked(f.mnuB_EmChecked);
     mnuPcBBC->setChecked(f.mnuPcBBCChecked);
     mnuElectrEm->setChecked(f.mnuElectrEmChecked);
-}
-
-void Form1::followReloadedCatalogue()
-{
-    f.sFullFilename = std::string(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), colFilepath));
-    followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
-    if (!f.sFullFilename.empty()) {
-        showSoftwarePictures(ShowSoftwarePicture(f, f.sFullFilename));
-        return;
-    }
-    // No file: the title shown before is gone, so are its pictures.
-    f.sFilename.clear();
-    f.sFilenameNoExt.clear();
-    showSoftwarePictures(SoftwarePictures{{}, {}, CurrentDescription(f)});
 }
 
 void Form1::loadCatalogue()
@@ -552,7 +610,6 @@ bool Form1::load()
     }
 
     DeleteAllFiles(f.sTempDir);
-    f.sFullFilename = std::string(f.MSFlexGrid.TextMatrix(f.MSFlexGrid.Row(), colFilepath));
     for (const std::string& folder : {f.sTempDir, f.sDataDir, f.sTransferDir}) {
         if (DirExists(folder))
             continue;
@@ -563,8 +620,9 @@ bool Form1::load()
                                     ec.message() + ".",
                                 PromptButtons::Ok, PromptIcon::Exclamation);
     }
-    if (!f.sFullFilename.empty())
-        showSoftwarePictures(ShowSoftwarePicture(f, f.sFullFilename));
+    // The window has followed the grid's current row, row 0 after the sort,
+    // since the catalogue was loaded.
+    followCurrentRow();
     return true;
 }
 
@@ -637,6 +695,9 @@ void Form1::picCmdSort_Click()
 
 void Form1::picCmdRun_Click()
 {
+    // A launch under way is not started again.
+    if (launchUnderWay())
+        return;
     showButtonPicture(picCmdRun, kRunDown);
     showButtonPicture(picCmdRun, kRunUp);
     RunSelection();
@@ -681,9 +742,63 @@ Launcher& Form1::launcher()
         hooks.requestDownload = [this] {
             internetWindow().PrepareInternetRequest(f.sURLMain, f.sFullFilename);
         };
+        hooks.launchUnderWay = [this](bool underWay) { followLaunch(underWay); };
         launcher_ = std::make_unique<Launcher>(f, *prompt_, *keyboard_, std::move(hooks));
     }
     return *launcher_;
+}
+
+bool Form1::launchUnderWay() const { return launcher_ && launcher_->LaunchUnderWay(); }
+
+void Form1::followLaunch(bool underWay)
+{
+    // Another launch, another emulator or other settings wait for this one,
+    // and so does the Internet switch with its update, which empties "Temp".
+    for (QAction* a : {mnuRunFile, mnuBeebEm, mnuB_Em, mnuElectrEm, mnuPcBBC, mnuProperties,
+                       mnuDownloadInternetDatabase})
+        a->setEnabled(!underWay);
+    for (QWidget* w : std::initializer_list<QWidget*>{picCmdRun, picCmdSource, frmFormIni})
+        if (w)
+            w->setEnabled(!underWay);
+    if (underWay)
+        return;
+    // The launch may have made another file current (an unpacked image, a
+    // download, a file run directly): the row's is again.
+    followCurrentRow(true);
+    if (afterLaunch_)
+        QTimer::singleShot(0, this, std::exchange(afterLaunch_, nullptr));
+}
+
+bool Form1::endLaunchFirst(std::function<void()> then)
+{
+    if (!launchUnderWay())
+        return false;
+    if (askingToStop_)
+        return true;
+    // While an emulator is waited for the user chooses: wait on and stay, or
+    // stop waiting (the emulator runs on, its image is not copied back). Any
+    // other step of a launch ends by itself, and `then` runs after it.
+    if (launcher_->Waiting()) {
+        const QScopedValueRollback asking(askingToStop_, true);
+        if (prompt_->questionDefaultNo(launcher_->StopWaitingQuestion(), PromptIcon::Question) !=
+            PromptAnswer::Yes) {
+            afterLaunch_ = nullptr;
+            return true;
+        }
+        launcher_->StopWaiting();
+    }
+    if (!afterLaunch_)
+        afterLaunch_ = std::move(then);
+    return true;
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (endLaunchFirst([this] { close(); })) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void Form1::picCmdCatImages_Click()
@@ -753,13 +868,8 @@ void Form1::picCmdSource_Click()
 
 void Form1::showInternetList()
 {
-    if (f.MSFlexGrid.Rows() == 0) {
-        f.sFullFilename.clear();
-        txtText1->clear();
-        return;
-    }
     followGridCurrentCell(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
-    gridClick();
+    followCurrentRow(true);
 }
 
 void Form1::internetSourceCancelled()
@@ -818,7 +928,6 @@ void Form1::addFolderOfSoftware(const std::string& folder)
                             PromptButtons::Ok, PromptIcon::Critical);
         return;
     }
-    followReloadedCatalogue();
 }
 
 void Form1::mnuNewDatabase_Click()
@@ -835,6 +944,8 @@ void Form1::mnuExit_Click() { close(); }
 
 void Form1::mnuSortExit_Click()
 {
+    if (endLaunchFirst([this] { mnuSortExit_Click(); }))
+        return;
     try {
         writeBackWithProgress();
     } catch (const dao::DaoError& e) {
@@ -864,6 +975,11 @@ void Form1::readSettingsAtStartUp()
 
 void Form1::chooseEmulator(int emulator)
 {
+    // The launch under way goes on with the emulator it began with.
+    if (launchUnderWay()) {
+        syncEmulatorMenu();
+        return;
+    }
     ChooseEmulatorForRun(f, static_cast<Emulator>(emulator));
     syncEmulatorMenu();
 }

@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -72,14 +74,18 @@ public:
     // Fills the catalogue panel for the current file.
     void ShowSelectedCatalogue();
 
-    // The grid click on the current row.
+    // The grid click on the current row: its file becomes the current file,
+    // and the pictures, the description and (while it is shown) the
+    // catalogue panel show it.
     void gridClick();
+    // What the grid click does, whenever the current row or what it holds
+    // changed since it was last shown, whatever changed it (the keyboard, a
+    // sort, a reload, the search); `always` shows it again regardless.
+    void followCurrentRow(bool always = false);
     // Gives the grid the keyboard focus.
     void focusGrid();
     // The check marks of the emulator items follow f.
     void syncEmulatorMenu();
-    // After the catalogue was replaced: the grid's row 0 is the current file.
-    void followReloadedCatalogue();
 
     // Picture buttons.
     void picCmdNew_Click();
@@ -93,6 +99,8 @@ public:
     // click), and the launch logic with the window's hooks.
     void RunSelection();
     Launcher& launcher();
+    // True while a launch is under way (an emulator may be waited for).
+    bool launchUnderWay() const;
 
     // Menu items.
     void mnuDownloadInternetDatabase_Click();
@@ -222,6 +230,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // During a launch the window closes only once the launch has ended; while
+    // an emulator is waited for, the user is asked whether to stop waiting.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -254,6 +265,13 @@ private:
     void writeBackWithProgress();
 
     void runInternetUpdate();
+    // The window during a launch: what would change what the launch uses
+    // is disabled; at its end the current row is shown again.
+    void followLaunch(bool underWay);
+    // For closing while a launch is under way: false when there is none.
+    // Otherwise `then` runs once the launch has ended (unless the user
+    // chose to go on waiting), and the caller stops.
+    bool endLaunchFirst(std::function<void()> then);
 
     const CreateUnzipFiles& unzipFilesFactory();
 
@@ -264,6 +282,20 @@ private:
     // Caps Lock for the launch; made with the launcher on first use.
     std::unique_ptr<Keyboard> keyboard_;
     std::unique_ptr<Launcher> launcher_;
+    // What the window shows: the row of the grid, its file and description.
+    struct ShownRow {
+        int row = -1;
+        std::string file, description;
+        bool internet = false;
+        bool operator==(const ShownRow&) const = default;
+    };
+    ShownRow currentRow() const;
+    std::optional<ShownRow> shownRow_;
+    // The grid click ran since the last mouse press on the grid.
+    bool shownSincePress_ = false;
+    // What runs once the launch under way has ended (a close waiting for it).
+    std::function<void()> afterLaunch_;
+    bool askingToStop_ = false;
     // The search and the type-ahead.
     RowsShown rowsShown_;
     std::string searchText_;

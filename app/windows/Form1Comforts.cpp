@@ -124,7 +124,7 @@ void Form1::applySearch()
     if (shown.empty())
         return;
     // The current row hidden: the first shown row becomes the current
-    // title, as a click on it would make it.
+    // title (the window follows it).
     const int row = f.MSFlexGrid.Row();
     const bool currentShown = row >= 0 && row < static_cast<int>(shown.size()) &&
                               shown[static_cast<size_t>(row)];
@@ -134,7 +134,6 @@ void Form1::applySearch()
     if (first == shown.end())
         return;
     f.MSFlexGrid.setRow(static_cast<int>(first - shown.begin()));
-    gridClick();
 }
 
 // Hides and shows rows of the view, only those that change. The header
@@ -172,7 +171,6 @@ bool Form1::typeAhead(const QString& typed, qint64 nowMs)
     if (row < 0)
         return false;
     f.MSFlexGrid.setRow(row);
-    gridClick();
     const QModelIndex current = f.MSFlexGrid.index(row, f.MSFlexGrid.Col());
     MSFlexGridView->scrollTo(current);
     return true;
@@ -180,6 +178,10 @@ bool Form1::typeAhead(const QString& typed, qint64 nowMs)
 
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
+    // A press on the grid: its click shows the row again unless the press
+    // moves to another row (which the window follows at once).
+    if (event->type() == QEvent::MouseButtonPress && watched == MSFlexGridView->viewport())
+        shownSincePress_ = false;
     if (event->type() != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -245,6 +247,8 @@ bool Form1::isRunnableFile(const QString& name)
 
 void Form1::mnuRunFile_Click()
 {
+    if (launchUnderWay())
+        return;
     QString file;
     if (chooseRunFile) {
         file = chooseRunFile();
@@ -260,8 +264,11 @@ void Form1::mnuRunFile_Click()
 
 void Form1::runFileDirectly(const std::string& path)
 {
+    // A launch under way is not started again.
+    if (launchUnderWay())
+        return;
     // The file is the current file for this launch only, with its parts as
-    // a click on a row sets them.
+    // a click on a row sets them; afterwards the selected row's is again.
     f.sFullFilename = path;
     f.sFilename = GetFilename(path);
     const size_t dot = f.sFilename.find('.');
@@ -272,15 +279,13 @@ void Form1::runFileDirectly(const std::string& path)
     });
     f.sExt = ext;
     launcher().PrepareFilesForEmu();
-    // Afterwards the selected row is the current file again.
-    if (f.MSFlexGrid.Rows() > 0)
-        gridClick();
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() == 1 && urls.front().isLocalFile() && isRunnableFile(urls.front().toLocalFile()))
+    if (!launchUnderWay() && urls.size() == 1 && urls.front().isLocalFile() &&
+        isRunnableFile(urls.front().toLocalFile()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -289,7 +294,8 @@ void Form1::dragEnterEvent(QDragEnterEvent* event)
 void Form1::dropEvent(QDropEvent* event)
 {
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.size() != 1 || !urls.front().isLocalFile() || !isRunnableFile(urls.front().toLocalFile())) {
+    if (launchUnderWay() || urls.size() != 1 || !urls.front().isLocalFile() ||
+        !isRunnableFile(urls.front().toLocalFile())) {
         event->ignore();
         return;
     }

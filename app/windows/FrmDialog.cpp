@@ -105,7 +105,6 @@ void FrmDialog::OKButton_Click()
                                    PromptButtons::Ok, PromptIcon::Critical);
         return;
     }
-    form1_.followReloadedCatalogue();
     close();
 }
 

@@ -223,13 +223,12 @@ void RecordWindow::filMain_Click(QListWidgetItem* item)
         txtPublisher->setText(QString::fromStdString(*choice->publisher));
 }
 
+// The main window then shows the row the reloaded grid ends on, with the
+// description as stored (the Edit window leaves an emptied one as it was).
 void RecordWindow::cmdUpdateEdits_Click()
 {
-    const QString description = txtDescription1->toPlainText();
     if (!editor_.ValidateRecord(boxTexts()))
         return;
-    if (editor_.kind() == RecordWindowKind::Edit && form1_.txtText1)
-        form1_.txtText1->setPlainText(description);
     finish();
 }
 

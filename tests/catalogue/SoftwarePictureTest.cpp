@@ -117,10 +117,14 @@ TEST(GridClick, LocalRowsShowPicturesInternetRowsOnlyTheirText)
     f.MSFlexGrid.setTextMatrix(0, 6, "Elite, the original");
     EXPECT_EQ(GridClick(f).description, "Elite, the original");
 
-    // A row without a file selects nothing to show.
+    // A row without a file shows the placeholders and its own description.
     f.boolInternet = false;
     f.MSFlexGrid.setTextMatrix(0, 3, "");
+    f.sFilename = "elite.ssd";
     r = GridClick(f);
     EXPECT_EQ(f.sFullFilename, "");
-    EXPECT_FALSE(r.showPictures);
+    EXPECT_TRUE(r.showPictures);
+    EXPECT_EQ(r.pictures.boxPicture, "");
+    EXPECT_EQ(r.pictures.description, "Elite, the original");
+    EXPECT_TRUE(f.sFilename.empty());
 }

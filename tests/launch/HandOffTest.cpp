@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <utility>
 
 #include <sys/types.h>
 #include <unistd.h>
@@ -129,6 +131,61 @@ TEST(HandOff, ShellandWaitWaitsForTheEndAndKeepsTheWindowLive)
     EXPECT_TRUE(fs::exists(app / "ended"));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));
     EXPECT_GE(passes, 5); // events between slices, not once at the end
+}
+
+// What changes while BeebEm is waited for on a catalogue's ".img" leaves the
+// launch as it began: no second launch, no other emulator, and the update
+// copies onto the image the launch began with.
+TEST(HandOff, WhatChangesDuringAWaitLeavesTheLaunchAsItBegan)
+{
+    const std::pair<std::string, std::function<void(LaunchFolder&, Launcher&)>> cases[] = {
+        {"another row run",
+         [](LaunchFolder& a, Launcher& l) {
+             a.f.MSFlexGrid.setRow(1);
+             l.RunSelection();
+         }},
+        {"another file and emulator current",
+         [](LaunchFolder& a, Launcher&) {
+             a.f.sFullFilename = "Files\\other.img";
+             a.f.sExt = ".ssd";
+             a.f.mnuBeebEmChecked = false;
+             a.f.mnuB_EmChecked = true;
+         }},
+        {"waiting stopped", [](LaunchFolder&, Launcher& l) { l.StopWaiting(); }},
+    };
+    for (const auto& [name, during] : cases) {
+        SCOPED_TRACE(name);
+        LaunchFolder app({"Files\\first.img", "Files\\other.img"});
+        app.write("Files/first.img", "first");
+        app.write("Files/other.img", "other");
+        writeStandIn(app.emu("BeebEm") / "beebem", app.emu("BeebEm"), app.record("BeebEm"),
+                     "sleep 0.3\necho played > Disk0.img\n");
+        app.choose(Emulator::BeebEm);
+        Launcher* l = nullptr;
+        std::string question;
+        int asked = 0;
+        LaunchHooks hooks;
+        hooks.processEvents = [&] {
+            if (question.empty() && l->Waiting()) {
+                question = l->StopWaitingQuestion();
+                during(app, *l);
+            }
+        };
+        hooks.showUpdateImg = [&] { asked += l->UpdateImageFromWorkingCopy(); };
+        Launcher launcher = app.launcher(hooks);
+        l = &launcher;
+        launcher.RunSelection();
+        EXPECT_FALSE(launcher.LaunchUnderWay());
+        EXPECT_EQ(asked, name == "waiting stopped" ? 0 : 1);
+        ASSERT_TRUE(waitForFile(app.record("BeebEm") / "done")) << "the emulator runs on";
+        EXPECT_EQ(readFile(app / "Files/first.img"), asked ? "played\n" : "first");
+        EXPECT_EQ(readFile(app / "Files/other.img"), "other");
+        EXPECT_FALSE(fs::exists(app.record("B-Em")));
+        EXPECT_EQ(question, "Tavrin is waiting for BeebEm to end, to offer to copy the changed disk "
+                            "image back over \"Files\\first.img\".\n\nStop waiting and close Tavrin? "
+                            "BeebEm keeps running on its own, and the changes it makes to the disk "
+                            "image are not copied back.");
+    }
 }
 
 TEST(HandOff, WaitTimeOutOnTheMidnightClock)

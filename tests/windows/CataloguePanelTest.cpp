@@ -8,6 +8,8 @@
 
 #include "diskimage/DiskCatalogue.h"
 #include "windows/CataloguePanel.h"
+#include "windows/FrmEditDatabase.h"
+#include "windows/FrmNewRecord.h"
 #include "windows/PictureButton.h"
 #include "windows/Twips.h"
 
@@ -17,13 +19,16 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -444,7 +449,7 @@ protected:
     {
         return {
             rec("Acorn", "Alpha", "Arcade", "Files\\acorn\\alpha.ssd", 0, ""),
-            rec("Acorn", "Beta", "Arcade", "Files\\acorn\\beta.SSD", 1, ""),
+            rec("Acorn", "Beta", "Arcade", "Files\\acorn\\beta.SSD", 1, "The second disc"),
             rec("Acorn", "Gamma", "Arcade", "Files\\acorn\\gamma.uef", 2, ""),
         };
     }
@@ -525,22 +530,55 @@ TEST_F(MainWindowCatalogue, AGridClickRefillsThePanelOnlyWhileItIsShown)
     EXPECT_TRUE(prompt.shown.empty());
 }
 
-TEST_F(MainWindowCatalogue, TheKeyboardMovingTheRowDisablesUpdate)
+// Whatever moves the current row, the current file, the pictures, the
+// description and the panel follow it.
+TEST_F(MainWindowCatalogue, WhateverMovesTheRowTheWindowFollowsIt)
 {
+    fs::copy_file(dir / "Images/logosp.jpg", dir / "Files/acorn/beta-box.jpg");
     Form1& w = loadForm();
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     QTest::mouseClick(w.picCmdCatImages, Qt::LeftButton);
-    clickGridRow(0);
-    ASSERT_TRUE(panel().cmdUpdateEdits->isEnabled());
-    w.MSFlexGridView->setFocus();
-    QTest::keyClick(w.MSFlexGridView, Qt::Key_Down);
-    EXPECT_EQ(w.f.MSFlexGrid.Row(), 1);
-    EXPECT_FALSE(panel().cmdUpdateEdits->isEnabled());
-    // The click on the row the keyboard reached brings the panel to it.
-    clickGridRow(1);
-    EXPECT_EQ(panel().txtTitle->text(), "BETA");
-    EXPECT_TRUE(panel().cmdUpdateEdits->isEnabled());
+    QTableView* view = w.MSFlexGridView;
+    const auto key = [&](Qt::Key k) { return [&, k] { QTest::keyClick(view, k); }; };
+    const std::pair<const char*, std::function<void()>> moves[] = {
+        {"Down", key(Qt::Key_Down)},
+        {"Page Down", key(Qt::Key_PageDown)},
+        {"type-ahead", [&] { QTest::keyClicks(view, "a"); }},
+        {"search box", [&] { w.openSearch(); w.txtSearch->setText("Gamma"); w.closeSearch(); }},
+        {"New", [&] {
+             w.picCmdNew_Click();
+             for (auto [box, text] : {std::pair{w.frmNewRecord->txtSoftware, "Aardvark"},
+                                      {w.frmNewRecord->txtPublisher, "Acorn"},
+                                      {w.frmNewRecord->txtFilepath, "Files\\acorn\\beta.SSD"}})
+                 box->setText(text);
+             w.frmNewRecord->cmdUpdateEdits_Click();
+         }},
+        {"Edit emptying the description", [&] {
+             w.picCmdEdit_Click();
+             w.frmEditDatabase->txtDescription1->clear();
+             w.frmEditDatabase->cmdUpdateEdits_Click();
+         }},
+        {"Edit, Delete", [&] { w.picCmdEdit_Click(); w.frmEditDatabase->cmdDelete_Click(); }},
+    };
+    std::map<std::string, QString> titles = {{"Files\\acorn\\alpha.ssd", "ALPHA"},
+                                             {"Files\\acorn\\beta.SSD", "BETA"}};
+    for (const auto& [name, move] : moves) {
+        SCOPED_TRACE(name);
+        view->setFocus();
+        move();
+        const FlexGrid& g = w.f.MSFlexGrid;
+        const std::string file(g.TextMatrix(g.Row(), 3));
+        EXPECT_EQ(view->currentIndex().row(), g.Row());
+        EXPECT_EQ(w.f.sFullFilename, file);
+        EXPECT_EQ(w.txtText1->toPlainText().toStdString(), CurrentDescription(w.f));
+        EXPECT_EQ(w.Image1->property("pictureFile").toString(),
+                  titles[file] == "BETA" ? "Files\\acorn\\beta-box.jpg" : "Images\\logosp.jpg");
+        EXPECT_EQ(panel().TextExt->text().toStdString(), ExtensionOf(file));
+        EXPECT_EQ(panel().txtTitle->text(), titles[file]);
+        EXPECT_EQ(panel().cmdUpdateEdits->isEnabled(), !titles[file].isEmpty());
+    }
+    EXPECT_TRUE(prompt.shown.empty());
 }
 
 TEST_F(MainWindowCatalogue, WithElectrEmCheckedAClickChangesOnlyTheExtension)

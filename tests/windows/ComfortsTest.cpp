@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -238,6 +239,38 @@ TEST_F(ComfortsTest, AFileRunsFromTheMenuAndByDropWithoutJoiningTheCatalogue)
     ASSERT_TRUE(waitForFile(record / "done"));
     EXPECT_EQ(readFile(record / "Disk0.ssd"), "other bytes");
     EXPECT_EQ(readCatalogue((dir / "bbc.mdb").string()).size(), 5u);
+}
+
+TEST_F(ComfortsTest, DuringAWaitNothingStartsAgainAndClosingAsksToStopWaiting)
+{
+    const fs::path record = dir / "ran";
+    const fs::path pcbbc = writeStandIn(dir / "emus/pcbbc", dir / "dest", record, "sleep 2\n");
+    dir.write("bbc.ini", "[BBC EMU]\nForm1.sBeebEmu=PcBBC\n[PcBBC]\nForm1.sPcBBCExec=" + pcbbc.string() +
+                             "\nForm1.sPcBBCDest=" + (dir / "dest/Disk0.ssd").string() + "\n");
+    dir.write("Files/acorn/elite.ssd", "elite");
+    fs::create_directories(dir / "dest");
+    Form1& w = shownForm();
+    prompt.answers = {PromptAnswer::No, PromptAnswer::Yes};
+    QTimer::singleShot(300, &w, [&] {
+        for (QObject* o : std::initializer_list<QObject*>{w.picCmdRun, w.mnuRunFile, w.mnuB_Em,
+                                                          w.mnuProperties})
+            EXPECT_FALSE(o->property("enabled").toBool()) << o->objectName().toStdString();
+        w.mnuB_Em_Click();
+        w.close(); // No: Tavrin waits on
+        EXPECT_TRUE(w.isVisible());
+        w.close(); // Yes: the wait ends, then the window closes
+    });
+    QTest::mouseClick(w.picCmdRun, Qt::LeftButton);
+    EXPECT_FALSE(fs::exists(record / "done")) << "waited to the end";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isVisible());
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[1].text, "Tavrin is waiting for PcBBC to end.\n\nStop waiting and close "
+                                    "Tavrin? PcBBC keeps running on its own.");
+    EXPECT_TRUE(prompt.shown[1].defaultNo);
+    ASSERT_TRUE(waitForFile(record / "done")) << "the emulator runs on";
+    EXPECT_EQ(readFile(record / "Disk0.ssd"), "elite");
+    EXPECT_TRUE(w.mnuPcBBC->isChecked()) << "the tick during the wait did nothing";
 }
 
 class LargeCatalogueTest : public ComfortsTest {
