@@ -34,6 +34,8 @@ struct LaunchHooks {
     std::function<void()> showUpdateImg;
     // Internet mode: hands the current row to the download window.
     std::function<void()> requestDownload;
+    // The window with Cancel while a zip is unpacked.
+    ShowUnpackProgress showUnpackProgress;
 };
 
 // The four bytes after "Disk0" in "Emulator.cfg" for an extension; none for
