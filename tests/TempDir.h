@@ -69,4 +69,15 @@ inline std::string readFile(const std::filesystem::path& file)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// A zip archive as Debian's zip writes it, its entries' headers all
+// declaring `size` bytes, whatever they hold.
+inline std::string withDeclaredSize(std::string zip, uint32_t size)
+{
+    for (auto [signature, offset] : {std::pair{"PK\x03\x04", 22}, {"PK\x01\x02", 24}})
+        for (size_t at = zip.find(signature); at != std::string::npos; at = zip.find(signature, at + 4))
+            for (int i = 0; i < 4; ++i)
+                zip[at + offset + i] = static_cast<char>(size >> (8 * i));
+    return zip;
+}
+
 } // namespace tavrin::test

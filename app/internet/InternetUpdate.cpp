@@ -18,6 +18,7 @@
 #include <iterator>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 namespace tavrin
 {
@@ -103,7 +104,8 @@ void AskForDatabaseUpdate(Prompt& prompt, const std::function<void()>& update)
 }
 
 void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& download,
-                            const CreateUnzipFiles& createUnzipFiles)
+                            const CreateUnzipFiles& createUnzipFiles,
+                            const ShowUnpackProgress& showProgress)
 {
     if (download.busy())
         return; // a second request while a download runs
@@ -162,19 +164,37 @@ void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& dow
     if (!DirExists(f.sTempDir))
         fs::create_directory(OsPath(f.sTempDir), ec);
     f.strZipFilename = archive;
-    // A database left by an earlier attempt must not pass for this one.
+    // A database left by an earlier attempt must not pass for this one: of
+    // what "Temp" holds only the two files just downloaded stay.
     const std::string unpacked = f.sTempDir + "\\" + kDatabase;
-    fs::remove(OsPath(unpacked), ec);
+    const std::vector<std::string> keep = {archive, offeredFile};
+    std::string left;
+    if (!EmptyUnpackFolder(f.sTempDir, keep, left)) {
+        prompt.messageBox("The Internet database was not updated: what the folder " +
+                              OsPathString(f.sTempDir) + " holds from before cannot be removed (" +
+                              left + ").",
+                          PromptButtons::Ok, PromptIcon::Critical);
+        return;
+    }
+    UnpackGuard guard(archive, f.sTempDir, kCatalogueUnpackLimit, kCatalogueUse, showProgress);
     try {
+        guard.attach(*unzip);
         unzip->setZipFileName(f.strZipFilename);
         unzip->setExtractDir(f.sTempDir);
         unzip->setHonorDirectories(false);
-        if (unzip->Unzip("", "") != 0)
+        if (unzip->Unzip("", "") != 0 && !guard.stopped())
             message(prompt, unzip->GetLastMessage());
     } catch (const VarnockError& e) {
         message(prompt, e.description());
     }
+    guard.finish();
     unzip.reset();
+    if (guard.stopped()) {
+        EmptyUnpackFolder(f.sTempDir, keep, left);
+        if (!guard.refusal().empty())
+            message(prompt, guard.refusal());
+        return;
+    }
 
     // An archive may hold the Windows program's form of the database (a Jet
     // file): it is converted before it is checked and installed.

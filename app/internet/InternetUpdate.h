@@ -38,7 +38,9 @@ bool IsInternetCatalogue(const std::string& path, std::string* why = nullptr);
 void AskForDatabaseUpdate(Prompt& prompt, const std::function<void()>& update);
 
 // The check and, when the server's edition is newer, the update.
+// `showProgress` opens the window with Cancel while the archive is unpacked.
 void UpdateInternetDatabase(Form1State& f, Prompt& prompt, InternetDownload& download,
-                            const CreateUnzipFiles& createUnzipFiles);
+                            const CreateUnzipFiles& createUnzipFiles,
+                            const ShowUnpackProgress& showProgress = {});
 
 } // namespace tavrin

@@ -96,8 +96,9 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view text)
 
 std::string QuoteForShell(std::string_view word)
 {
+    // No "=": a first word holding one would be read as an assignment.
     static constexpr std::string_view kSafe =
-        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+,:@%=";
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_./-+,:@%";
     if (!word.empty() && word.find_first_not_of(kSafe) == std::string_view::npos)
         return std::string(word);
     std::string quoted = "'";

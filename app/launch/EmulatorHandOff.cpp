@@ -283,18 +283,6 @@ void Launcher::SendFileToElectrEm()
     const ResolvedCommandLine resolved = ResolveCommandLine(f_.sEmuApp);
     if (!checkProgram(resolved, f_.sEmuApp))
         return;
-    // The user's own command line, unless its program path has blanks that
-    // a shell would split: then the words found, quoted.
-    std::string program = JoinCommandLine(resolved.command);
-    if (const auto words = SplitCommandLine(f_.sEmuApp); words && !words->empty()) {
-        const CommandLine asTyped{FindProgram(words->front()).string(), {words->begin() + 1, words->end()}};
-        if (asTyped.program == resolved.command.program &&
-            asTyped.arguments == resolved.command.arguments) {
-            program = f_.sEmuApp;
-            program.erase(0, program.find_first_not_of(" \t"));
-            program.erase(program.find_last_not_of(" \t") + 1);
-        }
-    }
     // The software as the file system names it: a catalogue path is
     // relative to the program folder.
     std::string software = f_.sFullFilename;
@@ -306,6 +294,15 @@ void Launcher::SendFileToElectrEm()
     // The batch file is one line, and its carriage returns are dropped.
     if (software.find_first_of("\r\n") != std::string::npos) {
         message(inQuotes(software) + " cannot be handed to ElectrEm: its name holds a line break.");
+        return;
+    }
+    // The program and its arguments as the launch itself splits them, each
+    // quoted for the shell: nothing typed in the box is run by a shell.
+    const std::string program = JoinCommandLine(resolved.command);
+    if (program.find_first_of("\r\n") != std::string::npos) {
+        message(
+            "The command line of ElectrEm holds a line break, which its batch file cannot hold. "
+            "ElectrEm was not started.");
         return;
     }
     const std::string line = program + " " + QuoteForShell(OsPathString(software)) + "\r\n";

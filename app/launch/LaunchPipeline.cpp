@@ -113,8 +113,9 @@ void Launcher::prepareFiles()
         if (f_.mnuElectrEmChecked) {
             message(kZipWithElectrEm);
         } else {
-            if (!UnzipSoftware(f_, prompt_, hooks_.createUnzipFiles, hooks_.appendInfo))
-                return; // the unpacker could not run; its cause has been shown
+            if (!UnzipSoftware(f_, prompt_, hooks_.createUnzipFiles, hooks_.appendInfo,
+                               hooks_.showUnpackProgress))
+                return; // not unpacked (refused, cancelled, failed); the cause has been shown
             if (f_.iZipped == 0)
                 noImage = true;
         }

@@ -37,6 +37,8 @@ struct LaunchHooks {
     // Told as a launch starts (true) and once it has ended (false), so that
     // the window can hold back what would change what the launch uses.
     std::function<void(bool underWay)> launchUnderWay;
+    // The window with Cancel while a zip is unpacked.
+    ShowUnpackProgress showUnpackProgress;
 };
 
 // The four bytes after "Disk0" in "Emulator.cfg" for an extension; none for

@@ -58,6 +58,11 @@ StartedProgram startDetached(const QString& program, const QStringList& argument
     return {pid, {}};
 }
 
+// Runs the file $0 as a shell script without its carriage returns, in this
+// shell, so that $0, $1... stay the batch file's.
+constexpr const char* kRunBatchFile =
+    "script=$(tr -d '\\r' < \"$0\"; echo .) && eval \"${script%.}\"";
+
 } // namespace
 
 bool IsBatchFile(std::string_view program)
@@ -68,13 +73,6 @@ bool IsBatchFile(std::string_view program)
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return ext == ".bat";
-}
-
-std::string BatchScript(std::string_view fileBytes)
-{
-    std::string script(fileBytes);
-    script.erase(std::remove(script.begin(), script.end(), '\r'), script.end());
-    return script;
 }
 
 StartedProgram StartProgram(const CommandLine& command, WindowStyle /*style: a hint X11 programs choose for themselves*/)
@@ -90,8 +88,11 @@ StartedProgram StartProgram(const CommandLine& command, WindowStyle /*style: a h
             return {0, "the batch file cannot be read"};
         if (bytes.find('\0') != std::string::npos)
             return {0, "the batch file holds a NUL byte and is no text"};
-        // $0 is the batch file, $1... its arguments, as %0 and %1 were.
-        QStringList args{QStringLiteral("-c"), qs(BatchScript(bytes)), qs(command.program)};
+        // $0 is the batch file, $1... its arguments, as %0 and %1 were. The
+        // shell reads the file itself, so that bytes which are not UTF-8 (a
+        // tape's name) reach it unchanged.
+        QStringList args{QStringLiteral("-c"), QString::fromLatin1(kRunBatchFile),
+                         qs(command.program)};
         args << qsList(command.arguments);
         return startDetached(QStringLiteral("/bin/sh"), args, command.workingFolder);
     }

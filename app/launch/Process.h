@@ -29,10 +29,6 @@ StartedProgram StartProgram(const CommandLine& command, WindowStyle style);
 // any letter case).
 bool IsBatchFile(std::string_view program);
 
-// The batch file's commands as /bin/sh runs them: every carriage return
-// dropped.
-std::string BatchScript(std::string_view fileBytes);
-
 // The rule of the wait's time-out on the seconds-since-midnight clock: the
 // quit time is start + timeOut, or start - 86400 + timeOut when that
 // crosses midnight, in which case the wait ends only once the clock reads

@@ -104,14 +104,26 @@ void PutString(Interface* object, Putter putter, const std::string& text, const 
 
 VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
-// The prompt hook over tavrin's own Prompt.
+} // namespace
+
+struct PromptHookContext {
+    Prompt* prompt = nullptr;
+    UnzipProgress progress;
+};
+
+namespace {
+
+// The prompt hook over tavrin's own Prompt; without one the questions are
+// declined.
 int32_t PromptInputBox(void* context, const char* text, const char* caption, char* answer,
                        int32_t answerSize)
 {
     if (!answer || answerSize <= 0)
         return 0;
     answer[0] = '\0';
-    auto* prompt = static_cast<Prompt*>(context);
+    Prompt* prompt = static_cast<PromptHookContext*>(context)->prompt;
+    if (!prompt)
+        return 0;
     std::optional<std::string> typed = prompt->inputBox(text ? text : "", caption ? caption : "", {});
     if (!typed || typed->empty())
         return 0;
@@ -123,7 +135,9 @@ int32_t PromptInputBox(void* context, const char* text, const char* caption, cha
 
 int32_t PromptYesNoCancel(void* context, const char* text, const char* caption)
 {
-    auto* prompt = static_cast<Prompt*>(context);
+    Prompt* prompt = static_cast<PromptHookContext*>(context)->prompt;
+    if (!prompt)
+        return vbNo;
     switch (prompt->messageBox(text ? text : "", PromptButtons::YesNoCancel, PromptIcon::Exclamation,
                                caption ? caption : "")) {
     case PromptAnswer::Yes:
@@ -139,6 +153,40 @@ void PromptProcessEvents(void*)
 {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
+}
+
+// Anything thrown by the one who follows stops the extraction.
+int32_t ReportProgress(void* context, const char* name, uint64_t done, uint64_t total)
+{
+    try {
+        const UnzipProgress& progress = static_cast<PromptHookContext*>(context)->progress;
+        return !progress || progress(name ? name : "", done, total) ? 0 : 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
+// Installs the hook over `context` on the object, or Varnock's defaults when
+// it holds nothing.
+void InstallHook(IUnknown* object, const std::shared_ptr<PromptHookContext>& context)
+{
+    void* p = nullptr;
+    Check(object, object->QueryInterface(IID_IPromptHost, &p), "SetPromptHook");
+    ComPtr<IPromptHost> host(static_cast<IPromptHost*>(p));
+    if (!context->prompt && !context->progress) {
+        Check(host.get(), host->SetPromptHook(nullptr), "SetPromptHook");
+        return;
+    }
+    VarnockPromptHook hook{context.get(), PromptInputBox, PromptYesNoCancel, PromptProcessEvents,
+                           ReportProgress};
+    Check(host.get(), host->SetPromptHook(&hook), "SetPromptHook");
+}
+
+PromptHookContext& HookOf(std::shared_ptr<PromptHookContext>& hook)
+{
+    if (!hook)
+        hook = std::make_shared<PromptHookContext>();
+    return *hook;
 }
 
 } // namespace
@@ -216,20 +264,17 @@ std::string UnzipFilesObject::GetLastMessage() const
     return GetString(object_.get(), &_UnzipFiles::GetLastMessage, "GetLastMessage");
 }
 
-static void SetPromptHook(IUnknown* object, Prompt* prompt)
+void UnzipFilesObject::setPrompt(Prompt* prompt)
 {
-    void* p = nullptr;
-    Check(object, object->QueryInterface(IID_IPromptHost, &p), "SetPromptHook");
-    ComPtr<IPromptHost> host(static_cast<IPromptHost*>(p));
-    if (!prompt) {
-        Check(host.get(), host->SetPromptHook(nullptr), "SetPromptHook");
-        return;
-    }
-    VarnockPromptHook hook{prompt, PromptInputBox, PromptYesNoCancel, PromptProcessEvents};
-    Check(host.get(), host->SetPromptHook(&hook), "SetPromptHook");
+    HookOf(hook_).prompt = prompt;
+    InstallHook(object_.get(), hook_);
 }
 
-void UnzipFilesObject::setPrompt(Prompt* prompt) { SetPromptHook(object_.get(), prompt); }
+void UnzipFilesObject::setProgress(UnzipProgress progress)
+{
+    HookOf(hook_).progress = std::move(progress);
+    InstallHook(object_.get(), hook_);
+}
 
 // ---- ZipFiles -------------------------------------------------------------
 
@@ -289,7 +334,11 @@ std::string ZipFilesObject::GetLastMessage() const
     return GetString(object_.get(), &_ZipFiles::GetLastMessage, "GetLastMessage");
 }
 
-void ZipFilesObject::setPrompt(Prompt* prompt) { SetPromptHook(object_.get(), prompt); }
+void ZipFilesObject::setPrompt(Prompt* prompt)
+{
+    HookOf(hook_).prompt = prompt;
+    InstallHook(object_.get(), hook_);
+}
 
 // ---- The library -----------------------------------------------------------
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -75,6 +76,15 @@ private:
 
 class VarnockLibrary;
 
+// Follows an extraction: the entry being written (empty before the first),
+// the bytes written of all entries and the size their headers declare,
+// which the first call gives before anything is written. False stops the
+// extraction.
+using UnzipProgress = std::function<bool(const std::string& entry, uint64_t done, uint64_t total)>;
+
+// What a Varnock object's prompt hook answers with.
+struct PromptHookContext;
+
 // Shared by the object wrappers: the library stays loaded while any of its
 // objects lives.
 using LibraryHandle = std::shared_ptr<void>;
@@ -126,6 +136,8 @@ public:
     // through `prompt`, which must outlive the object; null restores
     // Varnock's defaults (questions declined).
     void setPrompt(Prompt* prompt);
+    // Lets `progress` follow the extraction and stop it; empty: no one does.
+    void setProgress(UnzipProgress progress);
 
     varnock::_UnzipFiles* raw() const { return object_.get(); }
 
@@ -138,6 +150,7 @@ private:
 
     LibraryHandle library_;
     ComPtr<varnock::_UnzipFiles> object_;
+    std::shared_ptr<PromptHookContext> hook_; // kept where the object can reach it
 };
 
 // A ZipFiles object (the program itself never makes archives; the wrapper
@@ -175,6 +188,7 @@ private:
 
     LibraryHandle library_;
     ComPtr<varnock::_ZipFiles> object_;
+    std::shared_ptr<PromptHookContext> hook_;
 };
 
 // The loaded component library.

@@ -44,6 +44,13 @@ std::string cannotCreateFolder(const std::string& folder, const std::string& why
         return "No folder for unpacked files is set, so the archive cannot be unpacked.";
     return "The folder " + OsPathString(folder) + " for unpacked files cannot be created: " + why;
 }
+
+std::string cannotEmptyFolder(const std::string& archive, const std::string& folder,
+                              const std::string& why)
+{
+    return "The archive " + OsPathString(archive) + " was not unpacked: what the folder " +
+           OsPathString(folder) + " holds from before cannot be removed (" + why + ").";
+}
 } // namespace message
 
 std::string asciiLower(std::string text)
@@ -77,18 +84,21 @@ std::optional<std::string> ensureFolder(const std::string& folder)
     return std::nullopt;
 }
 
-// The five calls on one fresh object; false when the object cannot be made
-// or raises an error, which has then been shown.
-bool unpackArchive(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles)
+// The five calls on one fresh object, followed by `guard`; false when the
+// object cannot be made or raises an error, which has then been shown.
+bool unpackArchive(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles,
+                   UnpackGuard& guard)
 {
     try {
         UnzipFilesObject unzip = createUnzipFiles();
+        guard.attach(unzip);
         // As the platform writes them: the unpacker's messages name them.
         unzip.setZipFileName(OsPathString(f.strZipFilename));
         unzip.setExtractDir(OsPathString(f.sTempDir));
         unzip.setHonorDirectories(false);
         const int32_t result = unzip.Unzip("", "");
-        if (result != 0) {
+        guard.finish();
+        if (result != 0 && !guard.stopped()) {
             std::string text = unzip.GetLastMessage();
             if (text.empty())
                 text = message::unpackFailed(f.strZipFilename, result);
@@ -120,7 +130,7 @@ CreateUnzipFiles UnzipFilesFactory(Prompt& prompt, const std::filesystem::path& 
 }
 
 bool UnzipSoftware(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles,
-                   const AppendInfo& appendInfo)
+                   const AppendInfo& appendInfo, const ShowUnpackProgress& showProgress)
 {
     f.strZipFilename = f.sFullFilename;
     if (std::optional<std::string> why = ensureFolder(f.sTempDir)) {
@@ -128,8 +138,21 @@ bool UnzipSoftware(Form1State& f, Prompt& prompt, const CreateUnzipFiles& create
                           PromptIcon::Critical);
         return false;
     }
-    if (!unpackArchive(f, prompt, createUnzipFiles))
+    std::string why;
+    if (!EmptyUnpackFolder(f.sTempDir, {f.strZipFilename}, why)) {
+        prompt.messageBox(message::cannotEmptyFolder(f.strZipFilename, f.sTempDir, why),
+                          PromptButtons::Ok, PromptIcon::Critical);
         return false;
+    }
+    UnpackGuard guard(f.strZipFilename, f.sTempDir, kSoftwareUnpackLimit, kSoftwareUse,
+                      showProgress);
+    const bool ran = unpackArchive(f, prompt, createUnzipFiles, guard);
+    if (!ran || guard.stopped()) {
+        EmptyUnpackFolder(f.sTempDir, {f.strZipFilename}, why);
+        if (!guard.refusal().empty())
+            prompt.messageBox(guard.refusal());
+        return false;
+    }
 
     for (const char* ext : kImageExtensions) {
         if (f.iZipped != 0)

@@ -3,6 +3,7 @@
 // flat into the temporary folder through a fresh UnzipFiles object of
 // Varnock, and the image to run is looked for there.
 
+#include "UnpackGuard.h"
 #include "core/Form1State.h"
 #include "core/Prompt.h"
 
@@ -26,17 +27,20 @@ CreateUnzipFiles UnzipFilesFactory(Prompt& prompt, const std::filesystem::path& 
 // Appends text to the main window's information box.
 using AppendInfo = std::function<void(const std::string&)>;
 
-// Unpacks f.sFullFilename into f.sTempDir and looks for the image to run:
-// one named like the archive (".ssd", ".dsd", ".img", ".bbc"), then one
-// built from ".inf" files, then any image in the unpacked tree. On success
-// f.iZipped is 1 and f.sFullFilename, f.sFilename, f.sFilenameNoExt and
-// f.sExt describe the image. Every message (the unpacker's text, what the
-// builder left out, the search's two messages) goes through `prompt`; the
-// caller shows the no-image message when f.iZipped stays 0. False when the
-// temporary folder cannot be made or the unpacker could not be created or
-// raised an error: the cause has been shown and the launch must stop.
+// Unpacks f.sFullFilename into f.sTempDir, emptied first (the archive
+// itself may lie there), and looks for the image to run: one named like the
+// archive (".ssd", ".dsd", ".img", ".bbc"), then one built from ".inf"
+// files, then any image in the unpacked tree. On success f.iZipped is 1 and
+// f.sFullFilename, f.sFilename, f.sFilenameNoExt and f.sExt describe the
+// image. Every message (the unpacker's text, what the builder left out, the
+// search's two messages) goes through `prompt`; the caller shows the
+// no-image message when f.iZipped stays 0. `showProgress` opens the window
+// with Cancel for the unpack. False when the temporary folder cannot be
+// made or emptied, the unpacker could not be created or raised an error,
+// the archive was refused as too large or the user cancelled: the cause has
+// been shown, nothing unpacked stays, and the launch must stop.
 bool UnzipSoftware(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles,
-                   const AppendInfo& appendInfo);
+                   const AppendInfo& appendInfo, const ShowUnpackProgress& showProgress = {});
 
 // Takes f.sTempDir "\" f.sFilenameNoExt + sExt2 when that file exists.
 void CheckProcessedZipFile(Form1State& f, const std::string& sExt2, const AppendInfo& appendInfo);

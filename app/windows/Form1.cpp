@@ -9,6 +9,7 @@
 #include "FrmFormIni.h"
 #include "FrmHelp.h"
 #include "FrmNewRecord.h"
+#include "FrmUnpackProgress.h"
 #include "FrmUpdateImg.h"
 #include "FrmInternet.h"
 #include "FrmInternetSourceSelect.h"
@@ -743,6 +744,7 @@ Launcher& Form1::launcher()
             internetWindow().PrepareInternetRequest(f.sURLMain, f.sFullFilename);
         };
         hooks.launchUnderWay = [this](bool underWay) { followLaunch(underWay); };
+        hooks.showUnpackProgress = FrmUnpackProgress::opener(this);
         launcher_ = std::make_unique<Launcher>(f, *prompt_, *keyboard_, std::move(hooks));
     }
     return *launcher_;
@@ -899,7 +901,8 @@ void Form1::runInternetUpdate()
     CreateUnzipFiles create = createUnzipFiles;
     if (!create)
         create = unzipFilesFactory();
-    UpdateInternetDatabase(f, *prompt_, internetWindow().download, create);
+    UpdateInternetDatabase(f, *prompt_, internetWindow().download, create,
+                           FrmUnpackProgress::opener(this));
 }
 
 void Form1::mnuDownloadInternetDatabase_Click() { runInternetUpdate(); }

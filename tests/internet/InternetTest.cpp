@@ -367,6 +367,13 @@ TEST_F(InternetUpdateTest, VersionsArchivesAndTheInstallEachGiveTheirMessage)
          HttpRoute{200, archive({{"internet.mdb", "just text, not a catalogue"}})},
          "Failed to unzip the internet database!",
          false},
+        {"a database that would take 3 GB",
+         "1",
+         {200, "2"},
+         HttpRoute{200, test::withDeclaredSize(archive({{"internet.mdb", fresh}}), 3u << 30)},
+         "The archive Temp/internet.zip was not unpacked: its files would take 3072 MB, more "
+         "than the 256 MB that the Internet database could need.",
+         false},
         {"a damaged archive",
          "1",
          {200, "2"},

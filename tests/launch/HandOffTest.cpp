@@ -85,6 +85,9 @@ TEST(HandOff, FailuresAreReportedAndRestored)
          "The file \"<dir>/Files/game.dsd\" cannot be copied to \"<dir>/nowhere/Disk0.dsd\": the folder \"<dir>/nowhere\" does not exist. BeebEm was not started."},
         {"a line break in the tape's name", Emulator::ElectrEm, "Files\\a\nb.uef", [](LaunchFolder&) {},
          "\"<dir>/Files\\a\nb.uef\" cannot be handed to ElectrEm: its name holds a line break."},
+        {"a line break in ElectrEm's command line", Emulator::ElectrEm, "Files\\game.uef",
+         [](LaunchFolder& a) { a.values.txtElectrEmExec += " 'a\rb'"; },
+         "The command line of ElectrEm holds a line break, which its batch file cannot hold. ElectrEm was not started."},
         {"empty destination", Emulator::PcBBC, "Files\\game.ssd",
          [](LaunchFolder& a) { a.values.txtPcBBCDest.clear(); },
          "No data destination is set for PcBBC. Enter it in \"PcBBC data destination\" under Options, Properties."},
@@ -237,20 +240,38 @@ TEST(HandOff, UpdatePromptOkReplacesTheCatalogueImage)
 
 TEST(HandOff, ElectrEmBatHoldsOneQuotedLine)
 {
+    // The program box (<emu>: the stand-in's folder), the tape, the batch
+    // file's line and what ElectrEm gets (<app>: the program folder).
     struct Case {
+        const char* program;
         const char* file;
-        const char* written; // the software path as written on the line
+        const char* line;
+        std::vector<std::string> args;
     };
+    const char* odd = "\"<emu>/El $HOME `x`/electrem\" -b '$(touch pwned);`touch pwned`' \"it's\"";
     const Case cases[] = {
-        {"Games\\Repton.uef", "<app>/Games/Repton.uef"},
-        {"Games\\Rep ton's.uef", "'<app>/Games/Rep ton'\\''s.uef'"},
-        {"Games\\$(touch pwned);x.uef", "'<app>/Games/$(touch pwned);x.uef'"},
+        {"<emu>/electrem", "Games\\Repton.uef", "<emu>/electrem <app>/Games/Repton.uef", {"<app>/Games/Repton.uef"}},
+        {"<emu>/electrem", "Games\\Rep ton's.uef", "<emu>/electrem '<app>/Games/Rep ton'\\''s.uef'",
+         {"<app>/Games/Rep ton's.uef"}},
+        {"<emu>/electrem", "Games\\$(touch pwned);x.uef", "<emu>/electrem '<app>/Games/$(touch pwned);x.uef'",
+         {"<app>/Games/$(touch pwned);x.uef"}},
+        {odd, "Games\\R\xE9pton.uef",
+         "'<emu>/El $HOME `x`/electrem' -b '$(touch pwned);`touch pwned`' 'it'\\''s' '<app>/Games/R\xE9pton.uef'",
+         {"-b", "$(touch pwned);`touch pwned`", "it's", "<app>/Games/R\xE9pton.uef"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         LaunchFolder app({c.file});
-        app.choose(Emulator::ElectrEm);
         app.f.sAppPath = (app / "Tools/Launcher").string();
+        auto fill = [&](std::string text) {
+            for (auto [key, value] : {std::pair{"<emu>", app.emu("ElectrEm").string()}, {"<app>", app.f.sAppPath}})
+                for (size_t at; (at = text.find(key)) != std::string::npos;)
+                    text.replace(at, 5, value);
+            return text;
+        };
+        writeStandIn(app.emu("ElectrEm") / "El $HOME `x`/electrem", app.emu("ElectrEm"), app.record("ElectrEm"));
+        app.values.txtElectrEmExec = fill(c.program);
+        app.choose(Emulator::ElectrEm);
         std::string file = c.file;
         std::replace(file.begin(), file.end(), '\\', '/');
         app.write("Tools/Launcher/" + file, "uef");
@@ -258,12 +279,12 @@ TEST(HandOff, ElectrEmBatHoldsOneQuotedLine)
         app.f.sExt = ".uef";
         app.launcher().SendFileToElectrEm();
 
-        std::string written = c.written;
-        written.replace(written.find("<app>"), 5, app.f.sAppPath);
-        EXPECT_EQ(readFile(app / "ElectrEm.bat"), app.values.txtElectrEmExec + " " + written + "\r\n");
+        EXPECT_EQ(readFile(app / "ElectrEm.bat"), fill(c.line) + "\r\n");
         ASSERT_TRUE(waitForFile(app.record("ElectrEm") / "done"));
-        EXPECT_EQ(lines(readFile(app.record("ElectrEm") / "args")),
-                  std::vector<std::string>{app.f.sAppPath + "/" + file});
+        std::vector<std::string> args;
+        for (const std::string& a : c.args)
+            args.push_back(fill(a));
+        EXPECT_EQ(lines(readFile(app.record("ElectrEm") / "args")), args);
         EXPECT_FALSE(fs::exists(app / "pwned"));
         EXPECT_TRUE(app.prompt.shown.empty());
     }

@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <set>
 
 namespace tavrin {
 namespace {
@@ -48,14 +50,22 @@ struct LaunchRun {
 // Runs UnzipSoftware as the launch does: a grid click has set the file and
 // its name up to the first dot, and iZipped is 0.
 void Unzip(LaunchRun& run, const fs::path& archive, const fs::path& temp,
-           const CreateUnzipFiles& create)
+           const CreateUnzipFiles& create, const ShowUnpackProgress& show = {})
 {
     run.f.sFullFilename = archive.string();
     run.f.sFilenameNoExt = archive.stem().string();
     run.f.sTempDir = temp.string();
     run.f.iZipped = 0;
     run.ok = UnzipSoftware(run.f, run.prompt, create,
-                           [&](const std::string& text) { run.info += text; });
+                           [&](const std::string& text) { run.info += text; }, show);
+}
+
+std::set<std::string> Names(const fs::path& folder)
+{
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 std::vector<std::string> Texts(const ScriptedPrompt& prompt)
@@ -108,6 +118,88 @@ TEST(ZippedSoftware, SearchOrderOnRealArchives)
             EXPECT_EQ(run.f.sFullFilename, "");
         }
     }
+}
+
+// What an earlier unpack left in Temp (files, folders, links) never joins
+// the next archive's files; an archive lying there (a download) stays.
+TEST(ZippedSoftware, TempIsEmptiedBeforeEachUnpack)
+{
+    TempDir t;
+    MakeZip(t, t / "Other.zip", {{"OTHER", "O"}, {"OTHER.inf", "$.OTHER FF1900 FF8023"}});
+    t.write("Temp/GAME", "G");
+    t.write("Temp/GAME.inf", "$.GAME FF1900 FF8023");
+    t.write("Temp/old/Older.ssd", "S");
+    t.write("outside/mine.txt", "mine");
+    fs::create_directory_symlink(t / "outside", t / "Temp/link");
+    ScriptedPrompt factoryPrompt;
+    const CreateUnzipFiles create = UnzipFilesFactory(factoryPrompt, TAVRIN_APP_DIR);
+    LaunchRun run;
+    Unzip(run, t / "Other.zip", t / "Temp", create);
+    EXPECT_EQ(run.f.iZipped, 0);
+    EXPECT_EQ(Texts(run.prompt), std::vector<std::string>{kNoArchive2});
+    EXPECT_EQ(Names(t / "Temp"), (std::set<std::string>{"OTHER", "OTHER.inf"}));
+    EXPECT_EQ(test::readFile(t / "outside/mine.txt"), "mine");
+
+    MakeZip(t, t / "Temp/Dl.zip", {{"Dl.ssd", "D"}});
+    LaunchRun download;
+    Unzip(download, t / "Temp/Dl.zip", t / "Temp", create);
+    EXPECT_EQ(download.f.iZipped, 1);
+    EXPECT_EQ(Names(t / "Temp"), (std::set<std::string>{"Dl.ssd", "Dl.zip"}));
+}
+
+// An archive that would expand beyond what a title can need is refused
+// before anything is written; Cancel in the progress window stops the
+// unpack. Either way nothing unpacked stays and the launch stops.
+TEST(ZippedSoftware, OversizedOrCancelledUnpackLeavesNothing)
+{
+    struct Window : UnpackProgress {
+        Window(std::vector<std::string>& s, size_t c) : seen(s), cancelAt(c) {}
+        bool report(const std::string& entry, uint64_t done, uint64_t total) override
+        {
+            seen.push_back(entry + " " + std::to_string(done) + "/" + std::to_string(total));
+            return seen.size() < cancelAt;
+        }
+        std::vector<std::string>& seen;
+        size_t cancelAt;
+    };
+    TempDir t;
+    MakeZip(t, t / "Elite.zip", {{"Elite.ssd", std::string(300000, 'E')}});
+    t.write("Bomb.zip", test::withDeclaredSize(test::readFile(t / "Elite.zip"), 100u << 20));
+    struct Row {
+        const char* archive;
+        size_t cancelAt;
+        std::vector<std::string> messages;
+    } rows[] = {
+        {"Elite.zip", SIZE_MAX, {}},
+        {"Elite.zip", 3, {}}, // after its first piece is written
+        {"Bomb.zip", SIZE_MAX,
+         {"The archive " + (t / "Bomb.zip").string() + " was not unpacked: its files would take 100 MB, "
+          "more than the 64 MB that a title for the BBC Micro or the Acorn Electron could need."}},
+    };
+    ScriptedPrompt factoryPrompt;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.archive + std::to_string(row.cancelAt));
+        std::vector<std::string> seen;
+        LaunchRun run;
+        Unzip(run, t / row.archive, t / "Temp", UnzipFilesFactory(factoryPrompt, TAVRIN_APP_DIR),
+              [&](const std::string&) { return std::make_unique<Window>(seen, row.cancelAt); });
+        const bool whole = row.cancelAt == SIZE_MAX && row.messages.empty();
+        EXPECT_EQ(run.ok, whole);
+        EXPECT_EQ(Texts(run.prompt), row.messages);
+        EXPECT_EQ(Names(t / "Temp"), whole ? std::set<std::string>{"Elite.ssd"} : std::set<std::string>{});
+        EXPECT_EQ(seen.size() >= 2 ? seen[1] : "", row.messages.empty() ? "Elite.ssd 0/300000" : "");
+        if (whole) {
+            EXPECT_EQ(seen.empty() ? "" : seen.back(), "Elite.ssd 300000/300000");
+        }
+    }
+}
+
+TEST(ZippedSoftware, RefusalNamesTheFreeSpace)
+{
+    EXPECT_EQ(UnpackRefusal("E.zip", 64u << 20, 64u << 20, "a title", 64u << 20, "Temp"), "");
+    EXPECT_EQ(UnpackRefusal("E.zip", 3u << 19, 64u << 20, "a title", (1u << 20) + 1, "Temp"),
+              "The archive E.zip was not unpacked: its files would take 2 MB, but only 1 MB are "
+              "free in the folder Temp.");
 }
 
 TEST(ZippedSoftware, ImageFoundByTheTreeSearchBecomesTheCurrentFile)

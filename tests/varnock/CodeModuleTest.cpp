@@ -178,7 +178,7 @@ VarnockPromptHook MakeHook(HookCalls& calls)
                 calls.lastCaption = caption;
                 return calls.button;
             },
-            nullptr};
+            nullptr, nullptr};
 }
 
 TEST(Password, AnswerFillsTheBufferAndDeclineIsRemembered)

@@ -13,6 +13,8 @@ struct Hook {
     std::vector<int32_t> buttons;       // answers in order; then No
     int inputs = 0, questions = 0;
     std::vector<std::string> asked;
+    std::vector<std::tuple<std::string, uint64_t, uint64_t>> progress; // entry, done, total
+    size_t stopAt = SIZE_MAX; // the progress call that answers stop
 
     VarnockPromptHook make()
     {
@@ -33,7 +35,12 @@ struct Hook {
                     ++h.questions;
                     return b;
                 },
-                nullptr};
+                nullptr,
+                [](void* c, const char* name, uint64_t done, uint64_t total) -> int32_t {
+                    auto& h = *static_cast<Hook*>(c);
+                    h.progress.emplace_back(name, done, total);
+                    return h.progress.size() > h.stopAt ? 1 : 0;
+                }};
     }
 };
 
@@ -220,6 +227,36 @@ TEST(Extraction, ExistingFiles)
         if (row.questions > 0) {
             EXPECT_NE(hook.asked[0].find("Overwrite "), std::string::npos);
         }
+    }
+}
+
+// The hook hears the declared total before anything is written, then each
+// entry and its bytes as they are written; a stop removes the file being
+// written and ends the extraction.
+TEST(Extraction, ProgressReachesTheHookWhichMayStop)
+{
+    TempDir t;
+    const std::string big = TextBytes(700000, 3), small = "$.ELITE FF1900 FF8023\n";
+    ZipBuilder b(t / "a.zip");
+    b.add("BIG.DSD", big);
+    b.add("ELITE.INF", small);
+    b.close();
+    for (size_t stopAt : {SIZE_MAX, size_t(2)}) {
+        fs::remove_all(t / "out");
+        Hook hook;
+        hook.stopAt = stopAt;
+        Releaser<_UnzipFiles> u{RealComponent().unzip()};
+        SetHook(u.p, hook);
+        const uint64_t total = big.size() + small.size();
+        EXPECT_EQ(Unzip(u.p, (t / "a.zip").string(), (t / "out").string()), stopAt == SIZE_MAX ? PK_OK : IZ_CTRLC);
+        ASSERT_GE(hook.progress.size(), 3u);
+        EXPECT_EQ(hook.progress[0], std::make_tuple(std::string(), uint64_t(0), total));
+        EXPECT_EQ(hook.progress[1], std::make_tuple(std::string("BIG.DSD"), uint64_t(0), total));
+        EXPECT_GT(std::get<1>(hook.progress[2]), 0u); // a first piece written
+        EXPECT_EQ(hook.progress.back(), stopAt == SIZE_MAX ? std::make_tuple(std::string("ELITE.INF"), total, total)
+                                                           : hook.progress[2]);
+        EXPECT_EQ(FolderContents(t / "out").size(), stopAt == SIZE_MAX ? 2u : 0u);
+        EXPECT_TRUE(PartFiles(t / "out").empty());
     }
 }
 

@@ -169,7 +169,7 @@ TEST_F(FakeEngineTest, DeclinedPasswordIsNotAskedAgainInOneExtraction)
                                answer[0] = '\0';
                                return 0;
                            },
-                           nullptr, nullptr};
+                           nullptr, nullptr, nullptr};
     fake::Action password;
     password.kind = fake::Action::Password;
     password.bufferSize = 16;

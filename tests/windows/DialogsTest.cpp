@@ -1,5 +1,5 @@
-// The properties dialog, the About box, the new-database warning and the
-// help viewer on the offscreen platform.
+// The properties dialog, the About box, the new-database warning, the
+// help viewer and the unpack's window on the offscreen platform.
 
 #include "WindowFixture.h"
 #include "core/Configuration.h"
@@ -8,6 +8,7 @@
 #include "windows/FrmDialog.h"
 #include "windows/FrmFormIni.h"
 #include "windows/FrmHelp.h"
+#include "windows/FrmUnpackProgress.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace tavrin::test {
 namespace {
@@ -302,6 +304,27 @@ TEST_F(HelpTest, AMissingHelpFileIsAMessage)
     EXPECT_FALSE(form->frmHelpKeywords);
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_NE(prompt.shown[0].text.find("keywords.hlp"), std::string::npos);
+}
+
+// Modal over the main window, shown once the unpack lasts, the entry and
+// the bytes written, and Cancel stopping the unpack.
+TEST(UnpackProgressWindow, ShowsTheBytesWrittenAndCancelStops)
+{
+    ensureApplication();
+    Form1 form;
+    std::unique_ptr<UnpackProgress> opened = FrmUnpackProgress::opener(&form)("Files\\Elite.zip");
+    auto* window = dynamic_cast<FrmUnpackProgress*>(opened.get());
+    ASSERT_TRUE(window && window->parentWidget() == &form);
+    EXPECT_EQ(window->windowModality(), Qt::ApplicationModal);
+    EXPECT_TRUE(window->report("ELITE.SSD", 0, 400));
+    EXPECT_FALSE(window->isVisible()); // a quick unpack shows nothing
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_TRUE(window->report("ELITE.SSD", 100, 400));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->value(), 250);
+    EXPECT_EQ(window->labelText(), "Unpacking Elite.zip\nELITE.SSD");
+    QTest::mouseClick(window->findChild<QPushButton*>(), Qt::LeftButton);
+    EXPECT_FALSE(window->report("ELITE.SSD", 200, 400));
 }
 
 } // namespace

@@ -14,6 +14,16 @@ namespace {
 
 thread_local const VarnockPromptHook* t_activeHook = nullptr;
 
+// How far the thread's current extraction has got, from the service calls.
+struct ServiceProgress {
+    uint64_t total = 0;
+    uint64_t done = 0; // the entries before the current one
+    uint64_t entrySize = 0;
+    bool inEntry = false;
+    std::string entry;
+};
+thread_local ServiceProgress t_progress;
+
 const VarnockPromptHook& CurrentHook()
 {
     return t_activeHook ? *t_activeHook : DefaultPromptHook();
@@ -170,11 +180,29 @@ void OnUnzipListEntry(uint64_t ucsize, uint64_t, uint32_t, uint16_t month, uint1
         ++state.ListCount;
 }
 
-int OnUnzipService(const char* name, uint64_t)
+// Before each entry: its name and declared size. With no name: the total
+// before the first entry, then the bytes of the current entry written so
+// far. The hook hears the entry, the bytes written of all and the total.
+int OnUnzipService(const char* name, uint64_t size)
 {
+    ServiceProgress& p = t_progress;
     try {
-        std::string read = TakeText(name, kNameBytes, kNameBytes - 1);
-        (void)read;
+        uint64_t written = 0;
+        if (name) {
+            if (p.inEntry)
+                p.done += std::min(p.entrySize, UINT64_MAX - p.done);
+            p.entry = TakeText(name, kNameBytes, kNameBytes - 1);
+            p.entrySize = size;
+            p.inEntry = true;
+        } else if (p.inEntry) {
+            written = std::min({size, p.entrySize, UINT64_MAX - p.done});
+        } else {
+            p.total = size;
+        }
+        const VarnockPromptHook& hook = CurrentHook();
+        if (hook.unzipProgress &&
+            hook.unzipProgress(hook.context, p.entry.c_str(), p.done + written, p.total) != 0)
+            return 1;
     } catch (...) {
     }
     return 0;
@@ -317,6 +345,7 @@ int32_t WinUnpack(const UnpackArguments& arguments, const VarnockPromptHook* hoo
 {
     try {
         ThreadMessageState() = MessageState{};
+        t_progress = ServiceProgress{};
         DCL options = MakeOptionRecord(arguments);
         USERFUNCTIONS functions = MakeUnzipCallbacks();
         UzpVer2 version = MakeVersionRecord();

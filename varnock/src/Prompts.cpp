@@ -16,7 +16,7 @@ int32_t AnswerNo(void*, const char*, const char*) { return vbNo; }
 
 const VarnockPromptHook& DefaultPromptHook()
 {
-    static const VarnockPromptHook hook{nullptr, DeclineInput, AnswerNo, nullptr};
+    static const VarnockPromptHook hook{nullptr, DeclineInput, AnswerNo, nullptr, nullptr};
     return hook;
 }
 

@@ -344,6 +344,8 @@ int Extraction::run()
     if (mode_ == Mode::Extract) {
         if (int code = prepareFolder(); code != PK_OK)
             return code;
+        if (!announceTotal())
+            return code_;
     }
     takeEntries();
     if (mode_ == Mode::Extract && !stop_)
@@ -410,12 +412,8 @@ void Extraction::takeEntries()
         Entry entry;
         if (!readEntry(static_cast<zip_uint64_t>(i), entry) || !selected(entry.name))
             continue;
-        if (functions_ && functions_->ServCallBk &&
-            functions_->ServCallBk(entry.name.c_str(), entry.stat.size) != 0) {
-            print(Level::Problem, "unzip:  stopped by the caller.\n");
-            note(IZ_CTRLC);
+        if (!goOn(entry.name.c_str(), entry.stat.size))
             break;
-        }
         ++members_;
         totalSize_ += entry.stat.size;
         totalCompressed_ += entry.stat.comp_size;
@@ -437,6 +435,37 @@ void Extraction::takeEntries()
             break;
         }
     }
+}
+
+// Before anything is written: all the entries to extract, at the sizes
+// their headers declare, must fit on the disk (a larger entry is stopped
+// at its declared size), and the caller hears their total first.
+bool Extraction::announceTotal()
+{
+    const std::vector<bool> matched = patternMatched_;
+    uint64_t total = 0;
+    zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive_, static_cast<zip_uint64_t>(i), 0, &st) == 0 && st.name &&
+            (st.valid & ZIP_STAT_SIZE) && selected(st.name))
+            total = st.size > UINT64_MAX - total ? UINT64_MAX : total + st.size;
+    }
+    patternMatched_ = matched;
+    return checkRoom(folder_, total, archiveShown_) && goOn(nullptr, total);
+}
+
+// Asks the caller's service callback whether to go on; false, with the
+// extraction stopped, when it says no.
+bool Extraction::goOn(const char* name, uint64_t size)
+{
+    if (!functions_ || !functions_->ServCallBk || functions_->ServCallBk(name, size) == 0)
+        return true;
+    print(Level::Problem, "unzip:  stopped by the caller.\n");
+    note(IZ_CTRLC);
+    stop_ = true;
+    return false;
 }
 
 void Extraction::reportUnmatchedPatterns()
@@ -683,7 +712,7 @@ bool Extraction::readAll(const Entry& entry, zip_file_t* file, int fd, bool toPr
             data = converted.data();
             size = converted.size();
         }
-        if (!deliver(entry, data, size, fd, toPrint))
+        if (!deliver(entry, data, size, fd, toPrint) || (fd >= 0 && !goOn(nullptr, total)))
             return false;
     }
     if (text) {

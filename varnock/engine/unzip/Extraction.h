@@ -82,6 +82,8 @@ private:
     void announceArchive();
     int prepareFolder();
     void takeEntries();
+    bool announceTotal();
+    bool goOn(const char* name, uint64_t size);
     void reportUnmatchedPatterns();
     void printSummary();
     bool readEntry(zip_uint64_t index, Entry& entry);

@@ -64,7 +64,11 @@ typedef int (*DLLPASSWORD)(char* buffer, int32_t size, const char* prompt, const
 typedef void (*DLLMESSAGE)(uint64_t ucsize, uint64_t csize, uint32_t cfactor, uint16_t month,
                            uint16_t day, uint16_t year, uint16_t hour, uint16_t minute, char c,
                            const char* filename, const char* method, uint32_t crc, char fCrypt);
-/* Called before each entry; a non-zero answer stops the extraction. */
+/* Called before each entry with its name and the size its header declares;
+ * a non-zero answer stops the extraction. When files are extracted it is
+ * also called with a null name: first, before anything is written, with the
+ * declared size of all the entries to extract; then, while an entry is
+ * written, after each piece with the number of its bytes written so far. */
 typedef int (*DLLSERVICE)(const char* name, uint64_t size);
 
 typedef struct {

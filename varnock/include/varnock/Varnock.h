@@ -192,12 +192,13 @@ inline constexpr int32_t vbCancel = 2;
 inline constexpr int32_t vbYes = 6;
 inline constexpr int32_t vbNo = 7;
 
-// The two questions of an extraction (password, overwrite), and the pump
-// that lets a client's windows stay live while an archive is written. A
-// client or a test sets them per object through IPromptHost. Without a hook
-// Varnock shows no windows: the password question is declined (no
-// password) and the overwrite question answered No; tavrin installs a hook
-// over its own Qt dialogs.
+// The two questions of an extraction (password, overwrite), the pump that
+// lets a client's windows stay live while an archive is written, and the
+// progress of an extraction, which the client may stop. A client or a test
+// sets them per object through IPromptHost. Without a hook Varnock shows no
+// windows: the password question is declined (no password) and the
+// overwrite question answered No; tavrin installs a hook over its own Qt
+// dialogs.
 struct VarnockPromptHook {
     void* context;
     // An input box: writes the answer (UTF-8, at most answerSize - 1 bytes,
@@ -210,6 +211,12 @@ struct VarnockPromptHook {
     int32_t (*askYesNoCancel)(void* context, const char* text, const char* caption);
     // Processes the client's pending window events (may be null).
     void (*processEvents)(void* context);
+    // Follows an extraction (may be null): `name` is the entry being written
+    // (empty before the first), `done` the bytes written of all entries and
+    // `total` the size their headers declare, which the first call gives
+    // before anything is written. An answer other than 0 stops the
+    // extraction; the file being written is removed.
+    int32_t (*unzipProgress)(void* context, const char* name, uint64_t done, uint64_t total);
 };
 
 // Answered by UnzipFiles and ZipFiles objects. The hook is copied; a null
