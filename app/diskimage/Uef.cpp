@@ -50,18 +50,28 @@ std::string noVersion()
 }
 } // namespace message
 
-constexpr std::array<uint16_t, 256> makeCrcTable()
+// kCrcTables[k][b] is the CRC of the byte b followed by k zero bytes, so
+// that eight bytes are taken at a time: the CRC is linear, and each byte
+// adds its own share wherever it stands.
+constexpr int kCrcSlices = 8;
+using CrcTables = std::array<std::array<uint16_t, 256>, kCrcSlices>;
+constexpr CrcTables makeCrcTables()
 {
-    std::array<uint16_t, 256> table{};
+    CrcTables tables{};
     for (unsigned i = 0; i < 256; ++i) {
         unsigned crc = i << 8;
         for (int bit = 0; bit < 8; ++bit)
             crc = (crc & 0x8000) ? (crc << 1) ^ 0x1021 : crc << 1;
-        table[i] = static_cast<uint16_t>(crc);
+        tables[0][i] = static_cast<uint16_t>(crc);
     }
-    return table;
+    for (int k = 1; k < kCrcSlices; ++k)
+        for (unsigned i = 0; i < 256; ++i) {
+            const uint16_t before = tables[size_t(k - 1)][i];
+            tables[size_t(k)][i] = static_cast<uint16_t>((before << 8) ^ tables[0][before >> 8]);
+        }
+    return tables;
 }
-constexpr std::array<uint16_t, 256> kCrcTable = makeCrcTable();
+constexpr CrcTables kCrcTables = makeCrcTables();
 
 bool startsWith(std::span<const uint8_t> bytes, std::string_view prefix)
 {
@@ -136,10 +146,21 @@ void decodeFramedBits(std::span<const uint8_t> bits, size_t bitCount, StretchBui
 {
     bitCount = std::min(bitCount, bits.size() * 8);
     auto bit = [&](size_t i) { return (bits[i / 8] >> (i % 8)) & 1; };
+    // The bits from bit i on, at least a frame's worth where the bits hold them.
+    auto window = [&](size_t i) {
+        const size_t at = i / 8;
+        uint32_t w = bits[at];
+        if (at + 1 < bits.size())
+            w |= uint32_t(bits[at + 1]) << 8;
+        if (at + 2 < bits.size())
+            w |= uint32_t(bits[at + 2]) << 16;
+        return w >> (i % 8);
+    };
     size_t idle = 0;
     size_t i = 0;
     while (i < bitCount) {
-        if (bit(i) == 1) {
+        const uint32_t w = window(i);
+        if ((w & 1) == 1) {
             if (++idle == kLongestIdleBits + 1)
                 into.end();
             ++i;
@@ -148,7 +169,7 @@ void decodeFramedBits(std::span<const uint8_t> bits, size_t bitCount, StretchBui
         idle = 0;
         if (bitCount - i < size_t(kFrameBits))
             break;
-        if (bit(i + kFrameBits - 1) == 0) {
+        if (((w >> (kFrameBits - 1)) & 1) == 0) {
             // Not a frame: wait for the line to go idle, then look for a
             // start bit again.
             ++into.out().framingErrors;
@@ -157,10 +178,7 @@ void decodeFramedBits(std::span<const uint8_t> bits, size_t bitCount, StretchBui
             }
             continue;
         }
-        uint8_t byte = 0;
-        for (int k = 0; k < kDataBits; ++k)
-            byte = static_cast<uint8_t>(byte | (bit(i + 1 + size_t(k)) << k));
-        into.add(byte);
+        into.add(static_cast<uint8_t>(w >> 1));
         i += kFrameBits;
     }
 }
@@ -188,9 +206,17 @@ std::string blockNumber(uint16_t n)
 
 uint16_t TapeCrc(std::span<const uint8_t> bytes)
 {
+    const auto& t = kCrcTables;
     uint16_t crc = 0;
-    for (uint8_t b : bytes)
-        crc = static_cast<uint16_t>((crc << 8) ^ kCrcTable[((crc >> 8) ^ b) & 0xFF]);
+    size_t i = 0;
+    for (; bytes.size() - i >= size_t(kCrcSlices); i += kCrcSlices) {
+        const uint8_t* b = bytes.data() + i;
+        crc = static_cast<uint16_t>(t[7][b[0] ^ (crc >> 8)] ^ t[6][b[1] ^ (crc & 0xFF)] ^
+                                    t[5][b[2]] ^ t[4][b[3]] ^ t[3][b[4]] ^ t[2][b[5]] ^
+                                    t[1][b[6]] ^ t[0][b[7]]);
+    }
+    for (; i < bytes.size(); ++i)
+        crc = static_cast<uint16_t>((crc << 8) ^ t[0][((crc >> 8) ^ bytes[i]) & 0xFF]);
     return crc;
 }
 

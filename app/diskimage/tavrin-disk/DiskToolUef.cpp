@@ -165,18 +165,23 @@ std::string chunksText(const UefTape& tape)
     return text.empty() ? "none" : text;
 }
 
+std::string counted(size_t count, const std::string& what)
+{
+    return std::to_string(count) + ' ' + what + (count == 1 ? "" : "s");
+}
+
 void printTape(const UefTape& tape, bool info, std::ostream& out)
 {
     const size_t count = tape.files.size();
-    out << "Tape: " << count << (count == 1 ? " file" : " files") << '\n';
+    out << "Tape: " << counted(count, "file") << '\n';
     if (info) {
         out << "Version: " << unsigned(tape.majorVersion) << '.' << unsigned(tape.minorVersion)
             << '\n';
         out << "Compressed: " << (tape.compressed ? "yes" : "no") << '\n';
         out << "Chunks: " << chunksText(tape) << '\n';
-        out << "Not read: " << tape.bytes.otherFormatChunks << " chunks in other formats"
+        out << "Not read: " << counted(tape.bytes.otherFormatChunks, "chunk") << " in other formats"
             << (tape.bytes.otherFormats.empty() ? "" : " (" + tape.bytes.otherFormats + ")")
-            << ", " << tape.bytes.framingErrors << " framing errors in raw bits\n";
+            << ", " << counted(tape.bytes.framingErrors, "framing error") << " in raw bits\n";
     }
     const int width = static_cast<int>(std::to_string(count).size());
     for (size_t n = 0; n < count; ++n) {
