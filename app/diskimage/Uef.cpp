@@ -275,12 +275,12 @@ Inflated InflateGzip(std::span<const uint8_t> gzip, size_t limit)
         }
         if (status == Z_OK)
             continue;
-        if (status == Z_BUF_ERROR && consumed == gzip.size()) {
+        if (status == Z_BUF_ERROR && produced == out.size())
+            continue; // no room for output: the buffer grows
+        if (status == Z_BUF_ERROR) {
             result.problem = message::endsEarly();
             break;
         }
-        if (status == Z_BUF_ERROR)
-            continue; // no room for output: the buffer grows
         result.problem = message::damaged();
         break;
     }

@@ -18,31 +18,28 @@ inline void little(Bytes& b, uint32_t value, int count)
         b.push_back(uint8_t(value >> (8 * i)));
 }
 
-inline void crcHighFirst(Bytes& b, std::span<const uint8_t> over)
+// The CRC of the bytes from `from` on, appended high byte first.
+inline void appendCrc(Bytes& b, size_t from)
 {
-    const uint16_t crc = TapeCrc(over);
-    b.push_back(uint8_t(crc >> 8));
-    b.push_back(uint8_t(crc & 0xFF));
+    const uint16_t crc = TapeCrc(std::span(b).subspan(from));
+    b.insert(b.end(), {uint8_t(crc >> 8), uint8_t(crc & 0xFF)});
 }
 
 // One Acorn tape block: sync, header, header CRC, data, data CRC.
 inline Bytes tapeBlock(std::string_view name, uint32_t load, uint32_t exec, uint16_t number,
                        const Bytes& data, uint8_t flag)
 {
-    Bytes header(name.begin(), name.end());
-    header.push_back(0);
-    little(header, load, 4);
-    little(header, exec, 4);
-    little(header, number, 2);
-    little(header, uint32_t(data.size()), 2);
-    header.push_back(flag);
-    little(header, 0, 4);
-    Bytes b = header;
+    Bytes b(name.begin(), name.end());
     b.insert(b.begin(), 0x2A);
-    crcHighFirst(b, header);
+    b.push_back(0);
+    for (auto [value, count] : {std::pair{load, 4}, {exec, 4}, {uint32_t(number), 2},
+                                {uint32_t(data.size()), 2}, {uint32_t(flag), 1}, {0u, 4}})
+        little(b, value, count);
+    appendCrc(b, 1);
     if (!data.empty()) {
+        const size_t at = b.size();
         b.insert(b.end(), data.begin(), data.end());
-        crcHighFirst(b, data);
+        appendCrc(b, at);
     }
     return b;
 }
@@ -52,12 +49,12 @@ inline std::vector<Bytes> fileBlocks(std::string_view name, uint32_t load, uint3
                                      const Bytes& data, bool locked = false)
 {
     std::vector<Bytes> blocks;
-    const size_t count = std::max<size_t>(1, (data.size() + 255) / 256);
-    for (size_t k = 0; k < count; ++k) {
-        const Bytes part(data.begin() + ptrdiff_t(std::min(data.size(), k * 256)),
-                         data.begin() + ptrdiff_t(std::min(data.size(), k * 256 + 256)));
-        blocks.push_back(tapeBlock(name, load, exec, uint16_t(k), part,
-                                   uint8_t((k + 1 == count ? 0x80 : 0) | (locked ? 1 : 0))));
+    for (size_t at = 0; at == 0 || at < data.size(); at += 256) {
+        const bool last = at + 256 >= data.size();
+        blocks.push_back(tapeBlock(name, load, exec, uint16_t(at / 256),
+                                   Bytes(data.begin() + ptrdiff_t(at),
+                                         data.begin() + ptrdiff_t(std::min(data.size(), at + 256))),
+                                   uint8_t((last ? 0x80 : 0) | (locked ? 1 : 0))));
     }
     return blocks;
 }
@@ -86,14 +83,14 @@ inline Bytes gzipped(const Bytes& bytes)
 {
     z_stream z{};
     deflateInit2(&z, 6, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, uLong(bytes.size())) + 32);
+    Bytes out(deflateBound(&z, uLong(bytes.size())));
     z.next_in = const_cast<Bytef*>(bytes.data());
     z.avail_in = uInt(bytes.size());
     z.next_out = out.data();
     z.avail_out = uInt(out.size());
     deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
     deflateEnd(&z);
+    out.resize(z.total_out);
     return out;
 }
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <tuple>
+
 using namespace tavrin;
 using namespace tavrin::test;
 
@@ -20,44 +23,43 @@ Bytes join(const std::vector<Bytes>& parts)
     return all;
 }
 
-std::string faults(const TapeFile& file)
+// "NAME load exec length blocks locked faults|entry".
+std::string summary(const TapeFile& file)
 {
-    std::string text;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %X %X %u %d %d", file.name.c_str(), file.load, file.exec,
+                  file.length, file.blocks, int(file.locked));
+    std::string line = text;
     for (const TapeFault& f : file.faults)
-        text += (text.empty() ? "" : "; ") + TapeFaultText(f);
-    return text;
+        line += "; " + TapeFaultText(f);
+    return line + "|" + TapeFileEntry(file);
 }
 
 // Bytes framed as on tape (start bit 0, data lowest bit first, stop bit 1)
 // after `idle` stop-level bits, packed lowest bit first behind the byte
 // that counts the unused bits at the end.
-Bytes rawBits(const Bytes& bytes, int idle, bool unusedFromChunkStart)
+Bytes rawBits(const Bytes& bytes, size_t idle, bool unusedFromChunkStart)
 {
-    std::vector<int> bits(size_t(idle), 1);
-    for (uint8_t b : bytes) {
-        bits.push_back(0);
+    const size_t count = idle + 10 * bytes.size();
+    Bytes body((count + 7) / 8 + 1, 0);
+    body[0] = uint8_t((body.size() - 1) * 8 - count + (unusedFromChunkStart ? 8 : 0));
+    auto set = [&](size_t bit) { body[1 + bit / 8] |= uint8_t(1 << (bit % 8)); };
+    for (size_t i = 0; i < idle; ++i)
+        set(i);
+    for (size_t n = 0; n < bytes.size(); ++n) {
         for (int k = 0; k < 8; ++k)
-            bits.push_back((b >> k) & 1);
-        bits.push_back(1);
-    }
-    const int unused = int((8 - bits.size() % 8) % 8);
-    Bytes body{uint8_t(unused + (unusedFromChunkStart ? 8 : 0))};
-    for (size_t i = 0; i < bits.size(); ++i) {
-        if (i % 8 == 0)
-            body.push_back(0);
-        body.back() = uint8_t(body.back() | (bits[i] << (i % 8)));
+            if ((bytes[n] >> k) & 1)
+                set(idle + 10 * n + 1 + size_t(k));
+        set(idle + 10 * n + 9);
     }
     return body;
 }
 
 TEST(Uef, CrcIsXmodemStoredHighByteFirst)
 {
-    const struct {
-        Bytes bytes;
-        uint16_t crc;
-    } rows[] = {{bytesOf("123456789"), 0x31C3}, {bytesOf("A"), 0x58E5}, {{}, 0}};
-    for (const auto& row : rows)
-        EXPECT_EQ(TapeCrc(row.bytes), row.crc);
+    EXPECT_EQ(TapeCrc(bytesOf("123456789")), 0x31C3);
+    EXPECT_EQ(TapeCrc(bytesOf("A")), 0x58E5);
+    EXPECT_EQ(TapeCrc({}), 0);
 
     // A block written out whole by hand: ELITE, &FFFF1900, &FFFF8023, block
     // 0 of 256 zero bytes; header CRC &57BD, data CRC &0000.
@@ -66,15 +68,11 @@ TEST(Uef, CrcIsXmodemStoredHighByteFirst)
     block.resize(block.size() + 256 + 2, 0);
     const std::vector<TapeBlock> blocks = ReadTapeBlocks(block);
     ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_EQ(blocks[0].name, "ELITE");
-    EXPECT_EQ(blocks[0].load, 0xFFFF1900u);
-    EXPECT_EQ(blocks[0].exec, 0xFFFF8023u);
-    EXPECT_EQ(blocks[0].length, 256);
-    EXPECT_TRUE(blocks[0].headerCrcOk && blocks[0].dataCrcOk && !blocks[0].cutShort);
+    const TapeBlock& b = blocks[0];
+    EXPECT_EQ(std::tie(b.name, b.load, b.exec, b.number, b.length, b.headerCrcOk, b.dataCrcOk),
+              std::make_tuple("ELITE", 0xFFFF1900u, 0xFFFF8023u, 0, 256, true, true));
     block[25] ^= 1; // at the start of a stretch a block is taken with its header CRC wrong
-    const std::vector<TapeBlock> wrong = ReadTapeBlocks(block);
-    ASSERT_EQ(wrong.size(), 1u);
-    EXPECT_FALSE(wrong[0].headerCrcOk);
+    EXPECT_FALSE(ReadTapeBlocks(block).at(0).headerCrcOk);
 }
 
 TEST(Uef, GroupsBlocksIntoFilesAndMarksWhatIsWrong)
@@ -104,37 +102,20 @@ TEST(Uef, GroupsBlocksIntoFilesAndMarksWhatIsWrong)
     EXPECT_EQ(read.tape->majorVersion, 0);
     EXPECT_EQ(read.tape->minorVersion, 10);
     EXPECT_TRUE(read.tape->chunksCutShort);
-    const struct {
-        const char* name;
-        uint32_t load, exec, length;
-        int blocks;
-        bool locked;
-        const char* faults;
-        const char* entry;
-    } rows[] = {
-        {"ELITE", 0xFFFF1900, 0xFFFF8023, 600, 3, true, "", "ELITE      L"},
-        {"LOADER", 0x0E00, 0x0E00, 0, 1, false, "", "LOADER      "},
-        {"GAME", 0x1900, 0x8023, 256 * 2 + 232, 3, false,
-         "block 01 data CRC wrong; block 02 missing", "GAME      ! "},
-        {"SCREEN", 0x3000, 0, 44, 1, false, "block 00 missing", "SCREEN    ! "},
-        {"MUSIC", 0x2000, 0x2000, 10, 1, false, "block 00 header CRC wrong", "MUSIC     ! "},
-        {"TAIL", 0x1100, 0x1100, 256 + 256 - 100 + 2, 2, false,
-         "block 01 cut short", "TAIL      ! "},
+    const std::vector<std::string> expected = {
+        "ELITE FFFF1900 FFFF8023 600 3 1|ELITE      L",
+        "LOADER E00 E00 0 1 0|LOADER      ",
+        "GAME 1900 8023 744 3 0; block 01 data CRC wrong; block 02 missing|GAME      ! ",
+        "SCREEN 3000 0 44 1 0; block 00 missing|SCREEN    ! ",
+        "MUSIC 2000 2000 10 1 0; block 00 header CRC wrong|MUSIC     ! ",
+        "TAIL 1100 1100 414 2 0; block 01 cut short|TAIL      ! ",
     };
-    ASSERT_EQ(read.tape->files.size(), std::size(rows));
-    for (size_t i = 0; i < std::size(rows); ++i) {
-        const TapeFile& file = read.tape->files[i];
-        SCOPED_TRACE(rows[i].name);
-        EXPECT_EQ(file.name, rows[i].name);
-        EXPECT_EQ(file.load, rows[i].load);
-        EXPECT_EQ(file.exec, rows[i].exec);
-        EXPECT_EQ(file.length, rows[i].length);
-        EXPECT_EQ(file.data.size(), rows[i].length);
-        EXPECT_EQ(file.blocks, rows[i].blocks);
-        EXPECT_EQ(file.locked, rows[i].locked);
-        EXPECT_EQ(faults(file), rows[i].faults);
-        EXPECT_EQ(TapeFileEntry(file), rows[i].entry);
+    std::vector<std::string> files;
+    for (const TapeFile& file : read.tape->files) {
+        files.push_back(summary(file));
+        EXPECT_EQ(file.data.size(), file.length);
     }
+    EXPECT_EQ(files, expected);
     EXPECT_EQ(read.tape->files[0].data, program);
     EXPECT_TRUE(read.tape->files[4].whole()); // only a CRC is wrong
     EXPECT_FALSE(read.tape->files[2].whole());
@@ -145,29 +126,23 @@ TEST(Uef, ReadsRawBitsAndDataInAStatedFormat)
     const Bytes block = tapeBlock("BITS", 0x1900, 0x1900, 0, bytesOf("10 PRINT"), 0x80);
     Bytes framingError = rawBits(bytesOf("x"), 1, false);
     framingError[2] &= ~4; // the stop bit, bit 10, is 0
-    Bytes stated = {8, 'N', 1};
-    stated.insert(stated.end(), block.begin(), block.end());
-    Bytes parity = {8, 'E', 1};
-    parity.insert(parity.end(), block.begin(), block.end());
-    const std::vector<Bytes> halves = {Bytes(block.begin(), block.begin() + 9),
-                                       Bytes(block.begin() + 9, block.end())};
+    const Bytes stated = join({{8, 'N', 1}, block}), parity = join({{8, 'E', 1}, block});
     const UefTapeRead read = ReadUefTape(uefFile({
         uefChunk(0x0102, rawBits(block, 40, false)), carrier(),
         uefChunk(0x0102, rawBits(block, 0, true)), carrier(), uefChunk(0x0104, stated),
         uefChunk(0x0104, parity), uefChunk(0x0102, framingError),
         // A block split between a data chunk and raw bits is one stretch.
-        carrier(), uefChunk(0x0100, halves[0]), uefChunk(0x0102, rawBits(halves[1], 2, false)),
+        carrier(), uefChunk(0x0100, Bytes(block.begin(), block.begin() + 9)),
+        uefChunk(0x0102, rawBits(Bytes(block.begin() + 9, block.end()), 2, false)),
     }));
     ASSERT_TRUE(read.tape);
-    ASSERT_EQ(read.tape->files.size(), 4u);
-    for (const TapeFile& file : read.tape->files) {
-        EXPECT_EQ(file.name, "BITS");
-        EXPECT_EQ(file.data, bytesOf("10 PRINT"));
-        EXPECT_FALSE(file.damaged());
-    }
-    EXPECT_EQ(read.tape->bytes.otherFormatChunks, 1u);
-    EXPECT_EQ(read.tape->bytes.otherFormats, "8E1");
-    EXPECT_EQ(read.tape->bytes.framingErrors, 1u);
+    std::vector<std::string> files;
+    for (const TapeFile& file : read.tape->files)
+        files.push_back(summary(file) + std::string(file.data.begin(), file.data.end()));
+    EXPECT_EQ(files, std::vector<std::string>(4, "BITS 1900 1900 8 1 0|BITS        10 PRINT"));
+    const TapeBytes& b = read.tape->bytes;
+    EXPECT_EQ(std::tie(b.otherFormatChunks, b.otherFormats, b.framingErrors),
+              std::make_tuple(1, "8E1", 1));
 }
 
 TEST(Uef, ReadsGzipWithinItsBoundAndSaysWhatIsNoTape)
@@ -181,12 +156,12 @@ TEST(Uef, ReadsGzipWithinItsBoundAndSaysWhatIsNoTape)
     EXPECT_EQ(read.tape->files.size(), 2u);
 
     // Two members one after the other inflate as one file.
-    Bytes halves = gzipped(Bytes(tape.begin(), tape.begin() + 100));
-    const Bytes second = gzipped(Bytes(tape.begin() + 100, tape.end()));
-    halves.insert(halves.end(), second.begin(), second.end());
-    EXPECT_EQ(InflateGzip(halves).bytes, tape);
-    EXPECT_TRUE(InflateGzip(gz, tape.size() - 1).tooLarge);
-    EXPECT_TRUE(InflateGzip(gz, tape.size() - 1).bytes.empty());
+    EXPECT_EQ(InflateGzip(join({gzipped(Bytes(tape.begin(), tape.begin() + 100)),
+                                gzipped(Bytes(tape.begin() + 100, tape.end()))}))
+                  .bytes,
+              tape);
+    const Inflated tooLarge = InflateGzip(gz, tape.size() - 1);
+    EXPECT_TRUE(tooLarge.tooLarge && tooLarge.bytes.empty());
     EXPECT_EQ(InflateGzip(gz, tape.size()).bytes, tape);
 
     // Cut short: what inflated is read, and the cut is told.
