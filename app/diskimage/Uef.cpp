@@ -211,9 +211,9 @@ uint16_t TapeCrc(std::span<const uint8_t> bytes)
     size_t i = 0;
     for (; bytes.size() - i >= size_t(kCrcSlices); i += kCrcSlices) {
         const uint8_t* b = bytes.data() + i;
-        crc = static_cast<uint16_t>(t[7][b[0] ^ (crc >> 8)] ^ t[6][b[1] ^ (crc & 0xFF)] ^
-                                    t[5][b[2]] ^ t[4][b[3]] ^ t[3][b[4]] ^ t[2][b[5]] ^
-                                    t[1][b[6]] ^ t[0][b[7]]);
+        crc =
+            static_cast<uint16_t>(t[7][b[0] ^ (crc >> 8)] ^ t[6][b[1] ^ (crc & 0xFF)] ^ t[5][b[2]] ^
+                                  t[4][b[3]] ^ t[3][b[4]] ^ t[2][b[5]] ^ t[1][b[6]] ^ t[0][b[7]]);
     }
     for (; i < bytes.size(); ++i)
         crc = static_cast<uint16_t>((crc << 8) ^ t[0][((crc >> 8) ^ bytes[i]) & 0xFF]);
@@ -378,7 +378,8 @@ std::vector<TapeBlock> ReadTapeBlocks(std::span<const uint8_t> s)
     size_t at = 0;
     bool anchored = true; // `at` is the start of the stretch or just after a block
     while (at < s.size()) {
-        const auto* found = static_cast<const uint8_t*>(std::memchr(s.data() + at, kSyncByte, s.size() - at));
+        const auto* found =
+            static_cast<const uint8_t*>(std::memchr(s.data() + at, kSyncByte, s.size() - at));
         if (!found)
             break;
         const size_t sync = size_t(found - s.data());
@@ -486,9 +487,9 @@ std::string TapeFaultText(const TapeFault& fault)
     case TapeFault::Kind::CutShort:
         return "block " + first + " cut short";
     case TapeFault::Kind::Missing:
-        return fault.first == fault.last ? "block " + first + " missing"
-                                         : "blocks " + first + "-" + blockNumber(fault.last) +
-                                               " missing";
+        return fault.first == fault.last
+                   ? "block " + first + " missing"
+                   : "blocks " + first + "-" + blockNumber(fault.last) + " missing";
     case TapeFault::Kind::NoLastBlock:
         break;
     }

@@ -135,9 +135,9 @@ size_t RawBitCount(std::span<const uint8_t> body);
 // What the bytes of a tape are and what could not be read.
 struct TapeBytes {
     std::vector<TapeStretch> stretches;
-    size_t framingErrors = 0;    // frames in raw bits without their stop bit
+    size_t framingErrors = 0;     // frames in raw bits without their stop bit
     size_t otherFormatChunks = 0; // 0x0104 chunks in another format than 8N1, not read
-    std::string otherFormats;    // those formats, "8E1, 7O2"
+    std::string otherFormats;     // those formats, "8E1, 7O2"
 };
 
 TapeBytes ReadTapeBytes(std::span<const UefChunk> chunks);
@@ -153,9 +153,9 @@ struct TapeBlock {
     uint16_t length = 0; // as the header states it
     uint8_t flag = 0;
     bool headerCrcOk = false;
-    bool dataCrcOk = false;        // true for a block without data
-    bool cutShort = false;         // its data or data CRC runs past the end of the stretch
-    std::vector<uint8_t> data;     // as far as the stretch holds it
+    bool dataCrcOk = false;    // true for a block without data
+    bool cutShort = false;     // its data or data CRC runs past the end of the stretch
+    std::vector<uint8_t> data; // as far as the stretch holds it
     bool last() const { return (flag & uef::kLastBlockFlag) != 0; }
     bool locked() const { return (flag & uef::kLockedFlag) != 0; }
 };
@@ -182,14 +182,14 @@ struct TapeFault {
 };
 
 struct TapeFile {
-    std::string name; // the stored bytes of its first block
+    std::string name;  // the stored bytes of its first block
     uint32_t load = 0; // of its first block
     uint32_t exec = 0;
     uint32_t length = 0; // the data of its blocks read
     int blocks = 0;      // blocks read
     bool locked = false; // a block is marked locked
     std::vector<TapeFault> faults;
-    std::vector<uint8_t> data; // its blocks' data, one after another
+    std::vector<uint8_t> data;        // its blocks' data, one after another
     std::vector<TapeBlock> blockList; // without their data
     // Every block from 0 to the last is there and whole; CRCs may still be wrong.
     bool whole() const;
@@ -221,8 +221,8 @@ struct UefTape {
     uint8_t majorVersion = 0;
     bool compressed = false;
     std::vector<std::pair<uint16_t, size_t>> chunkCounts; // by id, ascending
-    bool chunksCutShort = false; // the file ends inside a chunk
-    TapeBytes bytes;             // without the stretches
+    bool chunksCutShort = false;                          // the file ends inside a chunk
+    TapeBytes bytes;                                      // without the stretches
     std::vector<TapeFile> files;
     std::string inflateProblem; // a gzip file that ends early or is damaged
 };

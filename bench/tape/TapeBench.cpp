@@ -133,8 +133,8 @@ void addFile(Bytes& tape, unsigned n, std::mt19937& random)
     for (size_t k = 0; k < blocks; ++k) {
         const std::span<const uint8_t> part(data.data() + k * 256,
                                             std::min<size_t>(256, data.size() - k * 256));
-        const Bytes b = block(name, load, exec, static_cast<uint16_t>(k), part,
-                              k + 1 == blocks ? 0x80 : 0x00);
+        const Bytes b =
+            block(name, load, exec, static_cast<uint16_t>(k), part, k + 1 == blocks ? 0x80 : 0x00);
         if (n % 7 == 3) {
             chunk(tape, 0x0102, rawBits(b));
         } else if (n % 11 == 5) {
@@ -218,7 +218,8 @@ Outcome Spawn(const std::vector<std::string>& program)
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
-        struct rusage usage {};
+        struct rusage usage {
+        };
         wait4(pid, &status, 0, &usage);
         outcome.seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

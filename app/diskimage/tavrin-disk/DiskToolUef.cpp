@@ -180,8 +180,8 @@ void printTape(const UefTape& tape, bool info, std::ostream& out)
         out << "Compressed: " << (tape.compressed ? "yes" : "no") << '\n';
         out << "Chunks: " << chunksText(tape) << '\n';
         out << "Not read: " << counted(tape.bytes.otherFormatChunks, "chunk") << " in other formats"
-            << (tape.bytes.otherFormats.empty() ? "" : " (" + tape.bytes.otherFormats + ")")
-            << ", " << counted(tape.bytes.framingErrors, "framing error") << " in raw bits\n";
+            << (tape.bytes.otherFormats.empty() ? "" : " (" + tape.bytes.otherFormats + ")") << ", "
+            << counted(tape.bytes.framingErrors, "framing error") << " in raw bits\n";
     }
     const int width = static_cast<int>(std::to_string(count).size());
     for (size_t n = 0; n < count; ++n) {
@@ -210,8 +210,8 @@ void printTape(const UefTape& tape, bool info, std::ostream& out)
 
 std::string faultJson(const TapeFault& fault)
 {
-    static constexpr std::string_view kNames[] = {"header_crc", "data_crc", "cut_short",
-                                                  "missing", "no_last_block"};
+    static constexpr std::string_view kNames[] = {"header_crc", "data_crc", "cut_short", "missing",
+                                                  "no_last_block"};
     std::string json = "{\"fault\": \"" + std::string(kNames[static_cast<int>(fault.kind)]) + "\"";
     if (fault.kind == TapeFault::Kind::Missing)
         json += ", \"first\": " + std::to_string(fault.first) +
@@ -292,8 +292,9 @@ int extract(const UefArguments& a, std::ostream& out, std::ostream& err)
         const std::string inf = line + "\n";
         const std::span<const uint8_t> infBytes(reinterpret_cast<const uint8_t*>(inf.data()),
                                                 inf.size());
-        for (const auto& [to, bytes] : {std::pair{target / name, std::span<const uint8_t>(file.data)},
-                                        std::pair{target / (name + ".inf"), infBytes}}) {
+        for (const auto& [to, bytes] :
+             {std::pair{target / name, std::span<const uint8_t>(file.data)},
+              std::pair{target / (name + ".inf"), infBytes}}) {
             if (!WriteExtractedFile(to, bytes)) {
                 err << kProgram << ": " << message::cannotWrite(to) << '\n';
                 return kDiskToolFailed;
@@ -346,7 +347,10 @@ int RunDiskToolUef(const std::vector<std::string>& args, std::ostream& out, std:
     return args[0] == "cat" ? cat(a, out, err) : extract(a, out, err);
 }
 
-std::string_view DiskToolUefHelp() { return kHelp; }
+std::string_view DiskToolUefHelp()
+{
+    return kHelp;
+}
 
 std::string TapeInfLine(const TapeFile& file)
 {
