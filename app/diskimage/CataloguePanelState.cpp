@@ -1,6 +1,7 @@
 #include "CataloguePanelState.h"
 
 #include "DiskImageFile.h"
+#include "UefFile.h"
 #include "core/Form1State.h"
 
 #include <QList>
@@ -32,6 +33,20 @@ std::string otherFormat(const std::string& kind)
 {
     return "This is " + kind + ", not a DFS disk image; it has no DFS catalogue to show or update.";
 }
+std::string cannotShowTape(const std::string& why)
+{
+    return "The files of the tape image cannot be shown.\n\n" + why + ".";
+}
+std::string tapeShownOnly(size_t files, bool damaged)
+{
+    std::string text = "Update is off, as this is a tape image: its " + std::to_string(files) +
+                       (files == 1 ? " file is" : " files are") + " shown only";
+    if (files > static_cast<size_t>(dfs::kMaxEntries))
+        text += ", the first " + std::to_string(dfs::kMaxEntries) + " here";
+    if (damaged)
+        text += "; ! marks a file with a block missing or a CRC wrong";
+    return text + ".";
+}
 } // namespace message
 
 std::string selectedRowFile(const Form1State& f)
@@ -57,6 +72,11 @@ bool IsDiskImageExtension(std::string_view sExt)
     return sExt == ".ssd" || sExt == ".dsd" || sExt == ".img" || sExt == ".bbc";
 }
 
+bool IsTapeImageExtension(std::string_view sExt)
+{
+    return sExt == ".uef";
+}
+
 CataloguePanelState::Shown CataloguePanelState::ShowSelectedCatalogue(Form1State& f,
                                                                       bool electronSelected)
 {
@@ -66,6 +86,13 @@ CataloguePanelState::Shown CataloguePanelState::ShowSelectedCatalogue(Form1State
     textExt_ = f.sExt;
 
     Shown shown;
+    // A tape's files are shown whichever emulator is selected; ElectrEm, which
+    // runs tapes, is the one whose users most want to see them.
+    if (!f.sFullFilename.empty() && IsTapeImageExtension(f.sExt)) {
+        shown.message = ReadTapeCatalogue(f.sFullFilename);
+        shown.outcome = shown.message.empty() ? Outcome::Read : Outcome::Failed;
+        return shown;
+    }
     // ElectrEm takes no disk images: the panel stays as it was. "Update" then
     // follows CanUpdate, so it cannot write into the newly selected file.
     if (electronSelected)
@@ -103,6 +130,29 @@ std::string CataloguePanelState::shownEntry(int n) const
     if (n < 1 || n > dfs::kMaxEntries)
         return {};
     return WithVisibleControlCharacters(catalogue_.entries[static_cast<size_t>(n - 1)]);
+}
+
+std::string CataloguePanelState::ReadTapeCatalogue(const std::string& path)
+{
+    const UefTapeRead read = ReadUefTapeFile(path);
+    if (!read.tape) {
+        ClearCataloguePanel();
+        return message::cannotShowTape(read.error);
+    }
+    const std::vector<TapeFile>& files = read.tape->files;
+    catalogue_ = DiskCatalogue{};
+    if (!files.empty())
+        catalogue_.title = TapeFileName(files.front());
+    bool damaged = false;
+    for (size_t n = 0; n < files.size(); ++n) {
+        damaged = damaged || files[n].damaged();
+        if (n < catalogue_.entries.size())
+            catalogue_.entries[n] = TapeFileEntry(files[n]);
+    }
+    shownTitle_ = WithVisibleControlCharacters(catalogue_.title);
+    shownFile_ = path;
+    updateRefusal_ = message::tapeShownOnly(files.size(), damaged);
+    return {};
 }
 
 void CataloguePanelState::ClearCataloguePanel()

@@ -27,6 +27,9 @@ std::string ExtensionOf(std::string_view path);
 // True for the four extensions of disk images: ".ssd", ".dsd", ".img", ".bbc".
 bool IsDiskImageExtension(std::string_view sExt);
 
+// True for the extension of tape images, ".uef".
+bool IsTapeImageExtension(std::string_view sExt);
+
 class CataloguePanelState
 {
   public:
@@ -43,14 +46,20 @@ class CataloguePanelState
     };
 
     // Takes the selected row's file into sFullFilename and, when it is not
-    // empty, its extension into sExt (shown in TextExt); then, unless the
-    // Electron emulator is selected, reads the catalogue of a disk image or
-    // clears the panel for any other file.
+    // empty, its extension into sExt (shown in TextExt); then shows the files
+    // of a tape image, or, unless the Electron emulator is selected, reads
+    // the catalogue of a disk image or clears the panel for any other file.
     Shown ShowSelectedCatalogue(Form1State& f, bool electronSelected);
 
     // Reads the catalogue of the image at `path` (opened for reading only).
     // On failure the panel is cleared and the message returned; "" otherwise.
     std::string ReadDiskCatalogue(const std::string& path);
+
+    // Shows the files of the tape image at `path`, read-only: the title is
+    // its first file's name, the entries its first 62 files (TapeFileEntry),
+    // and "Update" stays off (UpdateRefusal tells why). On failure the panel
+    // is cleared and the message returned; "" otherwise.
+    std::string ReadTapeCatalogue(const std::string& path);
 
     // Empties the title, the 62 entries and the boot option; the panel then
     // shows no image.

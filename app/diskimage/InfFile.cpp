@@ -270,6 +270,19 @@ std::vector<DfsFile> ReadDfsFiles(std::span<const uint8_t> image)
     return files;
 }
 
+std::string InfName(std::string_view name)
+{
+    if (std::none_of(name.begin(), name.end(), [](char c) { return needsQuotes(uint8_t(c)); }))
+        return std::string(name);
+    std::string written = "\"";
+    for (char c : name) {
+        char escaped[4];
+        std::snprintf(escaped, sizeof escaped, "%%%02X", unsigned(uint8_t(c)));
+        written += isEscapedInQuotes(uint8_t(c)) ? std::string(escaped) : std::string(1, c);
+    }
+    return written + '"';
+}
+
 std::string FormatInfLine(const DfsFile& file, std::optional<int> order)
 {
     char numbers[40];
@@ -279,18 +292,7 @@ std::string FormatInfLine(const DfsFile& file, std::optional<int> order)
     name += static_cast<char>(file.directory);
     name += '.';
     name += file.name;
-    std::string line;
-    if (std::any_of(name.begin(), name.end(), [](char c) { return needsQuotes(uint8_t(c)); })) {
-        line += '"';
-        for (char c : name) {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", unsigned(uint8_t(c)));
-            line += isEscapedInQuotes(uint8_t(c)) ? std::string(escaped) : std::string(1, c);
-        }
-        line += '"';
-    } else {
-        line = name;
-    }
+    std::string line = InfName(name);
     line += numbers;
     if (file.locked)
         line += " Locked";

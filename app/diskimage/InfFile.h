@@ -109,6 +109,11 @@ struct DfsFile {
 // 0x105 says). Entries past the end of a short image are left out.
 std::vector<DfsFile> ReadDfsFiles(std::span<const uint8_t> image);
 
+// A name ("$.ELITE") as an ".inf" line writes it: in quotes, with "%XX" for
+// the byte XX of a control character, quote or "%", when it holds a blank,
+// a control character, a quote or a comma; as it stands otherwise.
+std::string InfName(std::string_view name);
+
 // A file's ".inf" line in the common form, addresses and length as six
 // hexadecimal digits (an address whose high bits are both set shows as
 // FFxxxx, as the I/O processor's addresses are written), the name in quotes

@@ -4,6 +4,7 @@
 #include "FailingFiles.h"
 #include "ImageBytes.h"
 #include "ImageFiles.h"
+#include "TapeBytes.h"
 
 #include "core/Form1State.h"
 #include "diskimage/CataloguePanelState.h"
@@ -132,9 +133,43 @@ TEST_F(PanelState, OtherFilesAndEmptyPathsClearThePanel)
     EXPECT_EQ(panel_.shownFile(), "");
     EXPECT_EQ(shown.message, "");
 
+    // A tape is read (see below); one that is missing is told.
     select(3);
-    EXPECT_EQ(panel_.ShowSelectedCatalogue(f_, false).outcome, Outcome::Cleared);
+    shown = panel_.ShowSelectedCatalogue(f_, false);
+    EXPECT_EQ(shown.outcome, Outcome::Failed);
+    EXPECT_EQ(shown.message, "The files of the tape image cannot be shown.\n\nCannot open \"" +
+                                 path("tape.UEF") + "\": No such file or directory.");
     EXPECT_EQ(panel_.textExt(), ".uef");
+}
+
+TEST_F(PanelState, ATapeShowsItsFilesReadOnlyWhicheverEmulatorIsSelected)
+{
+    std::vector<Bytes> chunks;
+    for (int n = 0; n < 64; ++n) {
+        Bytes block = fileBlocks("PART" + std::to_string(n), 0x1900, 0x8023, Bytes(90, 'p'))[0];
+        block.back() ^= n == 2 ? 1 : 0;
+        chunks.insert(chunks.end(), {carrier(), uefChunk(0x0100, block)});
+    }
+    writeFile(path("parts.uef"), gzipped(uefFile(chunks)));
+    writeFile(path("one.ssd"), imageTitled("ONE", 0x03));
+    rows({path("one.ssd"), path("parts.uef")});
+    for (bool electron : {true, false}) {
+        select(1);
+        EXPECT_EQ(panel_.ShowSelectedCatalogue(f_, electron).outcome, Outcome::Read);
+        EXPECT_EQ(panel_.catalogue().title, "PART0");
+        EXPECT_EQ(panel_.catalogue().entries[0], "PART0       ");
+        EXPECT_EQ(panel_.catalogue().entries[2], "PART2     ! ");
+        EXPECT_EQ(panel_.catalogue().entries[61], "PART61      ");
+        EXPECT_EQ(panel_.catalogue().bootOption, std::nullopt);
+        EXPECT_FALSE(panel_.CanUpdate(f_));
+        EXPECT_EQ(panel_.UpdateRefusal(),
+                  "Update is off, as this is a tape image: its 64 files are shown only, the first "
+                  "62 here; ! marks a file with a block missing or a CRC wrong.");
+        // With ElectrEm a disk row leaves the tape shown; with another emulator it is read.
+        select(0);
+        panel_.ShowSelectedCatalogue(f_, electron);
+        EXPECT_EQ(panel_.catalogue().title, electron ? "PART0" : "ONE");
+    }
 }
 
 TEST_F(PanelState, AnImageThatCannotBeReadIsToldAndLeavesThePanelCleared)

@@ -5,6 +5,7 @@
 #include "WindowFixture.h"
 #include "diskimage/FailingFiles.h"
 #include "diskimage/ImageBytes.h"
+#include "diskimage/TapeBytes.h"
 
 #include "diskimage/DiskCatalogue.h"
 #include "windows/CataloguePanel.h"
@@ -361,13 +362,13 @@ TEST_F(CataloguePanelTest, WithElectrEmSelectedOnlyTheExtensionFollows)
 {
     writeBytes(dir / "one.ssd", sampleImage("ONE", "", 0x13));
     writeBytes(dir / "two.ssd", sampleImage("TWO", "", 0x33));
-    rows({path("one.ssd"), path("two.ssd"), path("tape.uef")});
+    rows({path("one.ssd"), path("two.ssd"), path("menu.zip")});
     panel->ShowSelectedCatalogue();
     f.mnuElectrEmChecked = true;
 
     clickRow(2);
-    EXPECT_EQ(f.sFullFilename, path("tape.uef"));
-    EXPECT_EQ(text(panel->TextExt), ".uef");
+    EXPECT_EQ(f.sFullFilename, path("menu.zip"));
+    EXPECT_EQ(text(panel->TextExt), ".zip");
     EXPECT_EQ(text(panel->txtTitle), "ONE");
     EXPECT_EQ(text(panel->txtFile1[1]), "$.ELITE   L");
     EXPECT_EQ(checkedOptions(), (std::vector<bool>{false, true, false, false}));
@@ -458,6 +459,8 @@ protected:
         WindowTest::SetUp();
         writeBytes(dir / "Files/acorn/alpha.ssd", sampleImage("ALPHA", "", 0x13));
         writeBytes(dir / "Files/acorn/beta.SSD", sampleImage("BETA", "", 0x23));
+        writeBytes(dir / "Files/acorn/gamma.uef",
+                   uefFile({carrier(), uefChunk(0x0100, tapeBlock("GAMMA", 0, 0, 0, {}, 0x81))}));
     }
     void clickGridRow(int row)
     {
@@ -517,14 +520,14 @@ TEST_F(MainWindowCatalogue, AGridClickRefillsThePanelOnlyWhileItIsShown)
 
     clickGridRow(2);
     EXPECT_EQ(panel().TextExt->text(), ".uef");
-    EXPECT_EQ(panel().txtTitle->text(), "");
+    EXPECT_EQ(panel().txtTitle->text(), "GAMMA");
     EXPECT_FALSE(panel().cmdUpdateEdits->isEnabled());
 
     // In the picture view a click does not touch the panel.
     QTest::mouseClick(w.picCmdCatImages, Qt::LeftButton);
     clickGridRow(0);
     EXPECT_EQ(panel().TextExt->text(), ".uef");
-    EXPECT_EQ(panel().txtTitle->text(), "");
+    EXPECT_EQ(panel().txtTitle->text(), "GAMMA");
     QTest::mouseClick(w.picCmdCatImages, Qt::LeftButton);
     EXPECT_EQ(panel().txtTitle->text(), "ALPHA");
     EXPECT_TRUE(prompt.shown.empty());
@@ -562,7 +565,8 @@ TEST_F(MainWindowCatalogue, WhateverMovesTheRowTheWindowFollowsIt)
         {"Edit, Delete", [&] { w.picCmdEdit_Click(); w.frmEditDatabase->cmdDelete_Click(); }},
     };
     std::map<std::string, QString> titles = {{"Files\\acorn\\alpha.ssd", "ALPHA"},
-                                             {"Files\\acorn\\beta.SSD", "BETA"}};
+                                             {"Files\\acorn\\beta.SSD", "BETA"},
+                                             {"Files\\acorn\\gamma.uef", "GAMMA"}};
     for (const auto& [name, move] : moves) {
         SCOPED_TRACE(name);
         view->setFocus();
@@ -576,7 +580,8 @@ TEST_F(MainWindowCatalogue, WhateverMovesTheRowTheWindowFollowsIt)
                   titles[file] == "BETA" ? "Files\\acorn\\beta-box.jpg" : "Images\\logosp.jpg");
         EXPECT_EQ(panel().TextExt->text().toStdString(), ExtensionOf(file));
         EXPECT_EQ(panel().txtTitle->text(), titles[file]);
-        EXPECT_EQ(panel().cmdUpdateEdits->isEnabled(), !titles[file].isEmpty());
+        EXPECT_EQ(panel().cmdUpdateEdits->isEnabled(),
+                  !titles[file].isEmpty() && ExtensionOf(file) != ".uef");
     }
     EXPECT_TRUE(prompt.shown.empty());
 }
@@ -591,13 +596,16 @@ TEST_F(MainWindowCatalogue, WithElectrEmCheckedAClickChangesOnlyTheExtension)
     w.mnuElectrEm->trigger();
     ASSERT_TRUE(w.mnuElectrEm->isChecked());
 
+    // A tape row shows the tape's files, read-only; a disk row leaves them.
     clickGridRow(2);
     EXPECT_EQ(panel().TextExt->text(), ".uef");
-    EXPECT_EQ(panel().txtTitle->text(), "ALPHA");
+    EXPECT_EQ(panel().txtTitle->text(), "GAMMA");
+    EXPECT_EQ(panel().txtFile1[1]->text(), "GAMMA      L");
     EXPECT_FALSE(panel().cmdUpdateEdits->isEnabled());
+    EXPECT_TRUE(panel().lblUpdateOff->isVisible());
     clickGridRow(1);
     EXPECT_EQ(panel().TextExt->text(), ".ssd");
-    EXPECT_EQ(panel().txtTitle->text(), "ALPHA");
+    EXPECT_EQ(panel().txtTitle->text(), "GAMMA");
     EXPECT_FALSE(panel().cmdUpdateEdits->isEnabled());
 
     w.mnuBeebEm->trigger();

@@ -1,5 +1,6 @@
 #include "DiskTool.h"
 #include "DiskToolFiles.h"
+#include "DiskToolUef.h"
 
 #include "diskimage/DiskImageFile.h"
 #include "diskimage/ImageTools.h"
@@ -21,6 +22,7 @@ constexpr std::string_view kProgram = "tavrin-disk";
 constexpr std::string_view kIntroHelp =
     "Reads and writes the catalogue of Acorn DFS disk images (.ssd, .dsd, .img,\n"
     ".bbc) as the catalogue panel of Tavrin does, and creates blank images.\n"
+    "Lists and extracts the files of UEF tape images (.uef).\n"
     "IMAGE may be written with \\ or / and in any letter case.\n";
 
 constexpr std::string_view kCatHelp =
@@ -270,6 +272,8 @@ class DiskTool
         if (args.empty())
             return badArguments(message::missingCommand());
         const std::string& command = args[0];
+        if (IsDiskToolUefCommand(args))
+            return finish(RunDiskToolUef(args, out_, err_));
         if (command == "--help" || command == "-h" || command == "help") {
             printHelp();
             return finish(kDiskToolOk);
@@ -403,16 +407,17 @@ class DiskTool
         // The file commands' help holds one block per command; a block's
         // first line, the one not indented, is its usage.
         std::string_view files = DiskToolFilesHelp();
-        for (size_t at = 0; at < files.size();) {
-            const size_t end = std::min(files.find('\n', at), files.size());
-            if (files[at] != ' ')
-                out_ << lead << "tavrin-disk " << files.substr(at, end - at) << '\n';
-            at = end + 1;
-        }
+        for (std::string_view blocks : {files, DiskToolUefHelp()})
+            for (size_t at = 0; at < blocks.size();) {
+                const size_t end = std::min(blocks.find('\n', at), blocks.size());
+                if (blocks[at] != ' ')
+                    out_ << lead << "tavrin-disk " << blocks.substr(at, end - at) << '\n';
+                at = end + 1;
+            }
         out_ << "       tavrin-disk --help\n\n" << kIntroHelp << "\nCommands:\n";
         for (std::string_view help : kCommandHelp)
             out_ << help;
-        out_ << files;
+        out_ << files << "\nTape images:\n" << DiskToolUefHelp();
         out_ << '\n' << kStatusHelp;
     }
 
@@ -506,6 +511,13 @@ std::string DiskCatalogueJson(const DiskCatalogue& catalogue, const DiskInfo* in
         json += "]";
     }
     json += "}";
+    return json;
+}
+
+std::string JsonString(std::string_view text)
+{
+    std::string json;
+    appendJsonString(json, text);
     return json;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavrin
@@ -41,5 +42,8 @@ DiskInfo ReadDiskInfo(std::span<const uint8_t> image);
 // {"title": text, "boot": 0 to 3 or null, "entries": [62 texts]}, and with
 // `info` also "sectors", "free_sectors" and "files".
 std::string DiskCatalogueJson(const DiskCatalogue& catalogue, const DiskInfo* info = nullptr);
+
+// Text as a JSON string, quotes included.
+std::string JsonString(std::string_view text);
 
 } // namespace tavrin

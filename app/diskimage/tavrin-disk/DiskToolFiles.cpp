@@ -349,6 +349,16 @@ std::optional<std::vector<uint8_t>> DfsFileData(std::span<const uint8_t> image, 
     return data;
 }
 
+std::optional<std::string> PrepareExtractFolder(const std::string& folder)
+{
+    return prepareFolder(folder);
+}
+
+bool WriteExtractedFile(const fs::path& path, std::span<const uint8_t> bytes)
+{
+    return writeFile(path, bytes);
+}
+
 int RunDiskToolFiles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
 {
     const FilesArguments a = parse(args);

@@ -6,7 +6,9 @@
 
 #include "diskimage/InfFile.h"
 
+#include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -39,5 +41,12 @@ std::string SafeFileName(const DfsFile& file, std::set<std::string>& taken);
 // then 10 of side 1); the catalogue's sectors count on side 0.
 std::optional<std::vector<uint8_t>> DfsFileData(std::span<const uint8_t> image, const DfsFile& file,
                                                 bool interleaved);
+
+// Makes extract's FOLDER: created when missing, otherwise it must be an
+// empty folder. The message why it cannot be used, or none.
+std::optional<std::string> PrepareExtractFolder(const std::string& folder);
+
+// Writes one extracted file; false when it could not be written whole.
+bool WriteExtractedFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 
 } // namespace tavrin
