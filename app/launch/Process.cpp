@@ -1,10 +1,5 @@
 #include "Process.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -14,23 +9,15 @@
 #include <iterator>
 #include <thread>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tavrin {
 namespace {
-
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-QStringList qsList(const std::vector<std::string>& words)
-{
-    QStringList list;
-    for (const std::string& w : words)
-        list << qs(w);
-    return list;
-}
 
 // Why a program file cannot be executed; empty when it can.
 std::string whyNotExecutable(const std::string& program)
@@ -42,19 +29,106 @@ std::string whyNotExecutable(const std::string& program)
     return {};
 }
 
-StartedProgram startDetached(const QString& program, const QStringList& arguments,
+// Writes all of `size` bytes, going on after an interruption; only calls
+// that are safe between fork and exec.
+void writeAll(int fd, const void* data, size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+// The steps of a start that can fail, as the starting process reports them.
+enum StartStep : int { kFolder = 1, kStandardInput = 2, kExec = 3 };
+
+// The program in a process of its own, detached from tavrin: a child that
+// starts it in a new session and ends at once, so that the program is never
+// a child of ours (no zombie, and it outlives tavrin). The words reach exec
+// as the bytes they are, whatever their encoding. The report pipe carries
+// the program's process id, then, only when it could not be started, the
+// step that failed and its errno; it closes at the exec.
+StartedProgram startDetached(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& folder)
 {
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(folder.empty() ? QDir::currentPath() : qs(folder));
-    process.setStandardInputFile(QProcess::nullDevice());
-    qint64 pid = 0;
-    if (!process.startDetached(&pid) || pid <= 0) {
-        const QString why = process.errorString();
-        return {0, why.isEmpty() ? std::string("the system refused to start it") : why.toStdString()};
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const char* workingFolder = folder.empty() ? nullptr : folder.c_str();
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return {0, std::strerror(errno)};
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int error = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return {0, std::strerror(error)};
     }
+    if (child == 0) {
+        // Only calls that are safe after a fork from here on.
+        ::setsid();
+        const pid_t started = ::fork();
+        if (started != 0) {
+            writeAll(report[1], &started, sizeof started);
+            ::_exit(0);
+        }
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::signal(SIGPIPE, SIG_DFL);
+        int failed[2] = {0, 0};
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (workingFolder && ::chdir(workingFolder) != 0) {
+            failed[0] = kFolder;
+        } else if (in < 0 || ::dup2(in, STDIN_FILENO) < 0) {
+            failed[0] = kStandardInput;
+        } else {
+            if (in != STDIN_FILENO)
+                ::close(in);
+            ::execv(program.c_str(), argv.data());
+            failed[0] = kExec;
+        }
+        failed[1] = errno;
+        writeAll(report[1], failed, sizeof failed);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    char buffer[sizeof(pid_t) + 2 * sizeof(int)];
+    size_t have = 0;
+    while (have < sizeof buffer) {
+        const ssize_t n = ::read(report[0], buffer + have, sizeof buffer - have);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        have += static_cast<size_t>(n);
+    }
+    ::close(report[0]);
+    pid_t pid = 0;
+    int failed[2] = {0, 0};
+    if (have >= sizeof pid)
+        std::memcpy(&pid, buffer, sizeof pid);
+    if (have == sizeof buffer)
+        std::memcpy(failed, buffer + sizeof pid, sizeof failed);
+    if (pid <= 0)
+        return {0, "the system refused to start it"};
+    if (failed[0] == kFolder)
+        return {0, "its folder " + folder + " cannot be entered: " + std::strerror(failed[1])};
+    if (failed[0] != 0)
+        return {0, std::strerror(failed[1])};
     return {pid, {}};
 }
 
@@ -91,14 +165,13 @@ StartedProgram StartProgram(const CommandLine& command, WindowStyle /*style: a h
         // $0 is the batch file, $1... its arguments, as %0 and %1 were. The
         // shell reads the file itself, so that bytes which are not UTF-8 (a
         // tape's name) reach it unchanged.
-        QStringList args{QStringLiteral("-c"), QString::fromLatin1(kRunBatchFile),
-                         qs(command.program)};
-        args << qsList(command.arguments);
-        return startDetached(QStringLiteral("/bin/sh"), args, command.workingFolder);
+        std::vector<std::string> args{"-c", kRunBatchFile, command.program};
+        args.insert(args.end(), command.arguments.begin(), command.arguments.end());
+        return startDetached("/bin/sh", args, command.workingFolder);
     }
     if (std::string why = whyNotExecutable(command.program); !why.empty())
         return {0, why};
-    return startDetached(qs(command.program), qsList(command.arguments), command.workingFolder);
+    return startDetached(command.program, command.arguments, command.workingFolder);
 }
 
 WaitDeadline WaitDeadline::from(int secondsSinceMidnight, int timeOut)

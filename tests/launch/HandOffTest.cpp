@@ -318,6 +318,20 @@ TEST(HandOff, StartedProgramsAreDetachedAndBatchFilesRunBySh)
         std::istringstream(stat.substr(close + 2)) >> state >> ppid;
         EXPECT_FALSE(state == 'Z' && ppid == getpid()) << stat;
     }
+    // Names that are not UTF-8 reach the program as the bytes they are.
+    const fs::path emu = dir / "Emu\xE9";
+    const std::string script = "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$(pwd)\" > out\n";
+    const fs::path program = dir.write("Emu\xE9/emu\xE9", script);
+    fs::permissions(program, fs::perms::owner_all);
+    const StartedProgram odd = StartProgram(CommandLine{program.string(), {"R\xE9pton.ssd"}, emu.string()},
+                                            WindowStyle::MaximizedFocus);
+    ASSERT_TRUE(odd.started()) << odd.error;
+    ASSERT_TRUE(waitForFile(emu / "out"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(readFile(emu / "out"), "R\xE9pton.ssd|" + emu.string());
+    EXPECT_EQ(StartProgram(CommandLine{program.string(), {}, (dir / "none").string()},
+                           WindowStyle::MaximizedFocus).error,
+              "its folder " + (dir / "none").string() + " cannot be entered: No such file or directory");
 }
 
 } // namespace
