@@ -1,5 +1,7 @@
 #include "InfFile.h"
 
+#include "core/TextHelpers.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -61,7 +63,7 @@ int hexDigit(char c)
 bool isNameByte(uint8_t byte) { return byte > 0x20 && byte != 0x7F; }
 bool isDirectoryByte(uint8_t byte) { return byte > 0x20 && byte < 0x7F; }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string quoted(std::string_view text) { return concat({"\"", text, "\""}); }
 
 void put16(std::vector<uint8_t>& image, size_t offset, uint32_t value)
 {

@@ -6,6 +6,7 @@
 #include "ImageBytes.h"
 #include "ImageFiles.h"
 
+#include "core/TextHelpers.h"
 #include "diskimage/DiskCatalogue.h"
 
 #include <QJsonArray>
@@ -217,7 +218,7 @@ TEST_F(DiskTool, CatShowsWhatIsNoDfsImageAndSetRefusesIt)
         {"game.ssd", "it is a zip archive"}};
     for (const auto& [name, reason] : cases) {
         const std::string notDfs =
-            "\"" + path(name).string() + "\" is not a DFS disk image: " + reason;
+            concat({"\"", path(name).string(), "\" is not a DFS disk image: ", reason});
         const ToolRun cat = runTool({"cat", arg(name)});
         EXPECT_EQ(
             std::tie(cat.status, cat.err),
