@@ -467,7 +467,8 @@ fs::path KeptJetFileName(const fs::path& file)
     }
     std::error_code ec;
     for (int n = 1;; ++n) {
-        const std::string name = stem + ".jet" + (n == 1 ? "" : "-" + std::to_string(n)) + ext;
+        const std::string number = n == 1 ? std::string() : std::to_string(n);
+        const std::string name = concat({stem, ".jet", number.empty() ? "" : "-", number, ext});
         const fs::path candidate = file.parent_path() / name;
         if (!fs::exists(fs::symlink_status(candidate, ec)))
             return candidate;

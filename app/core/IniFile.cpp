@@ -176,7 +176,7 @@ std::string encodeValue(std::string_view v)
         return {};
     auto blank = [](char c) { return kBlanks.find(c) != std::string_view::npos; };
     if (blank(v.front()) || blank(v.back()) || unquote(v).size() != v.size())
-        return "\"" + std::string(v) + "\"";
+        return concat({"\"", v, "\""});
     return std::string(v);
 }
 

@@ -1,6 +1,7 @@
 #include "DiskImageFile.h"
 
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -24,7 +25,7 @@ namespace message
 
 std::string inQuotes(std::string_view path)
 {
-    return "\"" + std::string(path) + "\"";
+    return concat({"\"", path, "\""});
 }
 
 std::string reason(int error)
@@ -213,8 +214,8 @@ FileDescriptor createBeside(const fs::path& target, fs::path& created, int& erro
     const fs::path folder = target.parent_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path candidate =
-            folder / ("." + target.filename().string() + ".tavrin-" + std::to_string(::getpid()) +
-                      "-" + std::to_string(random() % 1000000000));
+            folder / concat({".", target.filename().string(), ".tavrin-", std::to_string(::getpid()),
+                             "-", std::to_string(random() % 1000000000)});
         // Mode 0666 lets the user's umask decide, as for any new file.
         int fd =
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);

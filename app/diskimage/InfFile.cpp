@@ -55,7 +55,7 @@ int hexDigit(char c)
 bool isNameByte(uint8_t byte) { return byte > 0x20 && byte != 0x7F; }
 bool isDirectoryByte(uint8_t byte) { return byte > 0x20 && byte < 0x7F; }
 
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string quoted(std::string_view text) { return concat({"\"", text, "\""}); }
 
 // A DFS name as text: its bytes in the disk's code page.
 std::string dfsName(uint8_t directory, std::string_view name)

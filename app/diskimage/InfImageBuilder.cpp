@@ -2,6 +2,7 @@
 
 #include "CodePage1252.h"
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 
 #include <QString>
 
@@ -137,8 +138,8 @@ std::string writeImage(const std::string& path, const std::vector<uint8_t>& imag
     fs::path temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = folder / ("." + target.filename().string() + ".tavrin-" +
-                              std::to_string(::getpid()) + "-" + std::to_string(attempt));
+        temporary = folder / concat({".", target.filename().string(), ".tavrin-",
+                                     std::to_string(::getpid()), "-", std::to_string(attempt)});
         // Mode 0666 lets the user's umask decide, as for any new file.
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd < 0 && errno != EEXIST)

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "core/TextHelpers.h"
+
 #include <cstdlib>
 #include <system_error>
 
@@ -115,7 +117,7 @@ std::string JoinCommandLine(const CommandLine& command)
 {
     std::string line = QuoteForShell(command.program);
     for (const std::string& a : command.arguments)
-        line += " " + QuoteForShell(a);
+        line += concat({" ", QuoteForShell(a)});
     return line;
 }
 
@@ -157,7 +159,7 @@ ResolvedCommandLine ResolveCommandLine(std::string_view value)
             return {*command, {}};
     }
     if (text.find('"') != std::string_view::npos) {
-        const auto requoted = SplitCommandLine("\"" + std::string(text) + "\"");
+        const auto requoted = SplitCommandLine(concat({"\"", text, "\""}));
         if (requoted) {
             if (auto command = withProgram(*requoted))
                 return {*command, {}};

@@ -8,6 +8,7 @@
 #include "core/Configuration.h"
 #include "core/FileHelpers.h"
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -349,7 +350,7 @@ bool Launcher::UpdateImageFromWorkingCopy()
     };
     if (std::string why = whyNoCopy(from, target); !why.empty())
         return refuse(why);
-    const fs::path beside = target.parent_path() / ("." + target.filename().string() + ".tavrin-new");
+    const fs::path beside = target.parent_path() / concat({".", target.filename().string(), ".tavrin-new"});
     fs::copy_file(from, beside, fs::copy_options::overwrite_existing, ec);
     if (!ec) {
         const fs::perms perms = fs::status(target, ec).permissions();

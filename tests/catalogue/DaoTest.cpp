@@ -1,4 +1,5 @@
 #include "catalogue/Dao.h"
+#include "core/TextHelpers.h"
 
 #include "TempDir.h"
 
@@ -204,7 +205,7 @@ TEST(Dao, EditDeleteBookmarksAndRecordOrder)
         Database db = makeTable(path);
         Recordset rs = db.OpenRecordset("Things");
         for (int i = 0; i < 5; ++i)
-            add(rs, Value("r" + std::to_string(i)), Value(i));
+            add(rs, Value(tavrin::concat({"r", std::to_string(i)})), Value(i));
         const Bookmark last = rs.LastModified();
         rs.setBookmark(last);
         EXPECT_EQ(rs.Fields("Name").text(), "r4");

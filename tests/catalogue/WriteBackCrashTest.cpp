@@ -2,6 +2,7 @@
 // fully rewritten: never a mixture.
 
 #include "catalogue/Catalogue.h"
+#include "core/TextHelpers.h"
 
 #include "CatalogueFixture.h"
 
@@ -26,9 +27,9 @@ std::vector<Record> unsortedCatalogue()
     std::vector<Record> records;
     for (int i = 0; i < kRecords; ++i) {
         // Publishers in falling order, so that the sort reverses the table.
-        records.push_back(rec("P" + std::to_string(1000000 + kRecords - i), "Title " + std::to_string(i),
-                              "Genre", "Files\\t" + std::to_string(i) + ".ssd", i,
-                              std::string(120, 'd')));
+        records.push_back(rec(concat({"P", std::to_string(1000000 + kRecords - i)}),
+                              concat({"Title ", std::to_string(i)}), "Genre",
+                              concat({"Files\\t", std::to_string(i), ".ssd"}), i, std::string(120, 'd')));
     }
     return records;
 }

@@ -1,4 +1,5 @@
 #include "core/FlexGrid.h"
+#include "core/TextHelpers.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -160,7 +161,7 @@ TEST(FlexGrid, SortAgreesWithAPlainReferenceOnAwkwardKeys)
     auto cell = [&]() -> std::string {
         switch (rng() % 4) {
         case 0: return std::to_string(static_cast<int>(rng() % 200) - 50);
-        case 1: return " " + std::to_string(rng() % 30) + " ";
+        case 1: return tavrin::concat({" ", std::to_string(rng() % 30), " "});
         default: {
             std::string s = stems[rng() % stems.size()];
             if (rng() % 2)

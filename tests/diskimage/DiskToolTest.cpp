@@ -6,6 +6,7 @@
 #include "ImageBytes.h"
 #include "ImageFiles.h"
 
+#include "core/TextHelpers.h"
 #include "diskimage/DiskCatalogue.h"
 
 #include <QJsonArray>
@@ -226,8 +227,8 @@ TEST_F(DiskTool, CatShowsWhatIsNoDfsImageAndSetRefusesIt)
     for (const auto& [name, reason, listed] : cases) {
         const Bytes before = readFile(path(name));
         const std::string notDfs =
-            "\"" + path(name).string() + "\" is not a DFS disk image: " + reason;
-        const std::string note = listed ? "note: " + notDfs + "; set will not write to it" : notDfs;
+            concat({"\"", path(name).string(), "\" is not a DFS disk image: ", reason});
+        const std::string note = listed ? concat({"note: ", notDfs, "; set will not write to it"}) : notDfs;
         const ToolRun cat = runTool({"cat", arg(name)});
         EXPECT_EQ(std::tie(cat.status, cat.err),
                   std::make_tuple(listed ? 0 : 1, "tavrin-disk: " + note + "\n"));

@@ -4,6 +4,7 @@
 // xdotool, screenshots with ImageMagick's import.
 
 #include "TempDir.h"
+#include "core/TextHelpers.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -49,7 +50,7 @@ public:
         const int n = number.trimmed().toInt(&ok);
         if (!ok)
             throw std::runtime_error("Xvfb did not start a display");
-        display_ = ":" + std::to_string(n);
+        display_ = concat({":", std::to_string(n)});
     }
     ~Xvfb()
     {

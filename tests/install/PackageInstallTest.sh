@@ -25,7 +25,7 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-for tool in cpack dpkg-deb Xvfb xdotool zip; do
+for tool in cpack file dpkg-deb Xvfb xdotool zip; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/setup installs it)"
 done
 

@@ -150,8 +150,9 @@ TEST(ZipFilesObject, MoreThan99NamesFailAndArchiveNothing)
     TempDir t;
     Releaser<_ZipFiles> z{RealComponent().zip()};
     for (int i = 0; i < 100; ++i) {
-        t.write("f" + std::to_string(i) + ".txt", "data");
-        Bstr name("f" + std::to_string(i) + ".txt");
+        const std::string file = tavrin::concat({"f", std::to_string(i), ".txt"});
+        t.write(file, "data");
+        Bstr name(file);
         ASSERT_EQ(z->AddFile(name.get(), nullptr), S_OK);
     }
     Bstr root(t.path().string()), zip((t / "out.zip").string());

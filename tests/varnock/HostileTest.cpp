@@ -10,6 +10,7 @@
 #include <set>
 
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -408,6 +409,42 @@ TEST(Hostile, DamagedEntryLeavesTheFileItWouldReplace)
     EXPECT_EQ(Unzip(u.p, (t / "bad.zip").string(), (t / "out").string()), PK_ERR);
     EXPECT_EQ(tavrin::test::readFile(t / "out/DATA.BIN"), "the user's own file");
     EXPECT_TRUE(PartFiles(t / "out").empty());
+}
+
+// Killed while it writes a file that replaces another: the old file stays,
+// and nothing else is left in the folder.
+TEST(Hostile, KilledWhileReplacingLeavesTheOldFileAndNothingElse)
+{
+    TempDir t;
+    ZipBuilder b(t / "big.zip");
+    b.add("DISK.IMG", std::string(64u << 20, '\0'));
+    b.close();
+    t.write("out/DISK.IMG", "the user's own file");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Releaser<_UnzipFiles> u{RealComponent().unzip()};
+        _exit(Unzip(u.p, (t / "big.zip").string(), (t / "out").string()));
+    }
+    const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+    auto writing = [&] { // a file the child writes in the folder has passed 1 MiB
+        std::error_code error;
+        for (auto& fd : fs::directory_iterator(fds, error)) {
+            struct stat st {};
+            if (fs::read_symlink(fd, error).string().rfind((t / "out/").string(), 0) == 0 &&
+                ::stat(fd.path().c_str(), &st) == 0 && st.st_size > (1 << 20))
+                return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 60000 && !writing(); ++i)
+        usleep(1000);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the extraction ended before it could be stopped";
+    EXPECT_EQ(tavrin::test::readFile(t / "out/DISK.IMG"), "the user's own file");
+    EXPECT_EQ(std::distance(fs::directory_iterator(t / "out"), fs::directory_iterator()), 1);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // libzip.
 
 #include "TempDir.h"
+#include "core/TextHelpers.h"
 
 #include <varnock/UnzipApi.h>
 #include <varnock/Varnock.h>
@@ -164,7 +165,7 @@ inline int Shell(const std::string& command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::string Quote(const fs::path& path) { return "'" + path.string() + "'"; }
+inline std::string Quote(const fs::path& path) { return tavrin::concat({"'", path.string(), "'"}); }
 
 inline std::string RandomBytes(size_t size, unsigned seed)
 {

@@ -2,6 +2,7 @@
 // emulator up, the feedback on long work and running a file directly.
 
 #include "WindowFixture.h"
+#include "core/TextHelpers.h"
 #include "launch/LaunchFixture.h"
 #include "windows/FrmFormIni.h"
 #include "windows/PictureButton.h"
@@ -279,7 +280,7 @@ protected:
     {
         std::vector<Record> r;
         for (int i = 0; i < 10001; ++i)
-            r.push_back(rec("P" + std::to_string(10001 - i), "T", "G", "f.ssd", i, ""));
+            r.push_back(rec(concat({"P", std::to_string(10001 - i)}), "T", "G", "f.ssd", i, ""));
         return r;
     }
 };

@@ -112,6 +112,9 @@ std::string TemporaryName(const std::string& folder)
                   static_cast<unsigned long long>(random()));
 }
 
+// The name through which an open file, also an unnamed one, can be linked.
+std::string OpenFileName(int fd) { return Format("/proc/self/fd/%d", fd); }
+
 // Why libzip could not open an archive, and the unzip code for it.
 std::string OpenFailure(zip_error_t* error, int& code)
 {
@@ -916,6 +919,8 @@ bool Extraction::writeFile(const Entry& entry, const std::string& folder, const 
     zip_fclose(file);
     if (ok)
         applyAttributes(entry, target.fd);
+    if (target.written.empty()) // an unnamed file is named while it is open
+        ok = ok && putInPlace(target, path, shownName);
     if (::close(target.fd) != 0 && ok) {
         print(Level::Problem, Format("error:  cannot write %s: %s\n", shownName.c_str(),
                                      ErrnoText(errno).c_str()));
@@ -923,15 +928,19 @@ bool Extraction::writeFile(const Entry& entry, const std::string& folder, const 
         ok = false;
     }
     ok = ok && putInPlace(target, path, shownName);
-    if (!ok)
+    if (!ok && !target.written.empty())
         ::unlink(target.written.c_str());
     return ok;
 }
 
 // A new file is written under its own name (O_EXCL: never through a link)
 // and removed again if anything goes wrong; a file that replaces another
-// is written beside it and renamed, so that a damaged entry leaves the old
-// file as it was. False with errno set when nothing could be created.
+// is written unnamed in its folder, or where the file system cannot make
+// unnamed files beside it, and takes the old one's name once complete, so
+// that a damaged entry leaves the old file as it was. An unnamed file
+// leaves nothing behind when the entry is damaged or the process killed,
+// and costs the folder one change fewer than a file renamed into place.
+// False with errno set when nothing could be created.
 bool Extraction::createTarget(const std::string& folder, const std::string& path, bool replacing,
                               Target& target)
 {
@@ -942,6 +951,26 @@ bool Extraction::createTarget(const std::string& folder, const std::string& path
         target.fd = ::open(path.c_str(), flags, 0666);
         if (target.fd < 0 && errno == EEXIST)
             target.direct = false;
+    }
+    if (!target.direct && unnamedFiles_ != 0) {
+        target.fd = ::open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0666);
+        if (target.fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+            unnamedFiles_ = 0;
+        if (target.fd >= 0 && unnamedFiles_ < 0) {
+            // Once per extraction: an unnamed file is linked by its name
+            // in /proc, which a sandbox may lack.
+            struct stat open {}, named {};
+            unnamedFiles_ = ::fstat(target.fd, &open) == 0 &&
+                            ::stat(OpenFileName(target.fd).c_str(), &named) == 0 &&
+                            open.st_ino == named.st_ino && open.st_dev == named.st_dev;
+        }
+        if (target.fd >= 0 && unnamedFiles_ == 1) {
+            target.written.clear();
+            return true;
+        }
+        if (target.fd >= 0)
+            ::close(target.fd);
+        target.fd = -1;
     }
     for (int attempt = 0; !target.direct && attempt < 8 && target.fd < 0; ++attempt) {
         target.written = TemporaryName(folder);
@@ -977,11 +1006,11 @@ void Extraction::applyAttributes(const Entry& entry, int fd)
     }
 }
 
-// A file written beside its place replaces the old one. The old file goes
-// first, as unzip programs do: a rename over an existing file makes ext4
-// flush the new one at once, which costs more than the whole extraction
-// of a small file.
-bool Extraction::putInPlace(const Target& target, const std::string& path, const std::string& shownName)
+// A file written unnamed or beside its place replaces the old one. The old
+// file goes first, as unzip programs do: a rename over an existing file
+// makes ext4 flush the new one at once, which costs more than the whole
+// extraction of a small file.
+bool Extraction::putInPlace(Target& target, const std::string& path, const std::string& shownName)
 {
     if (target.direct)
         return true;
@@ -991,13 +1020,24 @@ bool Extraction::putInPlace(const Target& target, const std::string& path, const
         note(PK_DISK);
         return false;
     }
-    if (::rename(target.written.c_str(), path.c_str()) != 0) {
+    bool placed;
+    if (target.written.empty()) {
+        // Named under the old name (linkat never follows a link found
+        // there); from now on it is the file itself.
+        placed = ::linkat(AT_FDCWD, OpenFileName(target.fd).c_str(), AT_FDCWD, path.c_str(),
+                          AT_SYMLINK_FOLLOW) == 0;
+        target.direct = true;
+        if (placed)
+            target.written = path;
+    } else {
+        placed = ::rename(target.written.c_str(), path.c_str()) == 0;
+    }
+    if (!placed) {
         print(Level::Problem, Format("error:  cannot create %s: %s\n", shownName.c_str(),
                                      ErrnoText(errno).c_str()));
         note(PK_DISK);
-        return false;
     }
-    return true;
+    return placed;
 }
 
 bool Extraction::readLinkTarget(const Entry& entry, std::string& target)

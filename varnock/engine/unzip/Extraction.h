@@ -63,9 +63,10 @@ private:
         bool exactTime = false; // from the extended time field, not DOS time
     };
 
-    // Where a file's data is written: its own name, or a name beside it.
+    // Where a file's data is written: its own name, a name beside it, or
+    // an unnamed file in its folder (named once complete, while still open).
     struct Target {
-        std::string written;
+        std::string written; // empty while unnamed
         int fd = -1;
         bool direct = true; // written under its own name
     };
@@ -108,7 +109,7 @@ private:
                    const std::string& shownName, bool replacing);
     bool createTarget(const std::string& folder, const std::string& path, bool replacing, Target& target);
     void applyAttributes(const Entry& entry, int fd);
-    bool putInPlace(const Target& target, const std::string& path, const std::string& shownName);
+    bool putInPlace(Target& target, const std::string& path, const std::string& shownName);
     bool readLinkTarget(const Entry& entry, std::string& target);
     void createPendingLinks();
     void reportReadError(const Entry& entry, zip_error_t* error);
@@ -136,6 +137,7 @@ private:
     std::set<std::string> knownFolders_;
     std::vector<PendingLink> links_;
     uint64_t sinceSpaceCheck_ = 0; // bytes written since the file system was last asked
+    int unnamedFiles_ = -1; // the folder's file system makes unnamed files: -1 not yet known
     bool spaceKnown_ = false;
     uint64_t knownFree_ = 0, knownSize_ = 0;
     uint64_t totalSize_ = 0, totalCompressed_ = 0, members_ = 0;
