@@ -1,5 +1,6 @@
 #include "DiskTool.h"
 #include "DiskToolFiles.h"
+#include "DiskToolMmb.h"
 
 #include "diskimage/DiskImageFile.h"
 #include "diskimage/ImageTools.h"
@@ -269,6 +270,8 @@ class DiskTool
             return blank(args);
         if (IsDiskToolFilesCommand(command))
             return finish(RunDiskToolFiles(args, out_, err_));
+        if (command == "mmb")
+            return finish(RunDiskToolMmb(args, out_, err_));
         return badArguments(message::unknownCommand(command));
     }
 
@@ -392,10 +395,13 @@ class DiskTool
                 out_ << lead << "tavrin-disk " << files.substr(at, end - at) << '\n';
             at = end + 1;
         }
+        for (std::string_view usage : DiskToolMmbUsages())
+            out_ << lead << "tavrin-disk " << usage << '\n';
         out_ << "       tavrin-disk --help\n\n" << kIntroHelp << "\nCommands:\n";
         for (std::string_view help : kCommandHelp)
             out_ << help;
         out_ << files;
+        out_ << DiskToolMmbHelp();
         out_ << '\n' << kStatusHelp;
     }
 
