@@ -220,13 +220,14 @@ std::string MmbExportSummary(const MmbExportReport& report, const std::string& m
         text = "No title is a single-sided DFS disc (.ssd, or a zip holding one), so no MMB file "
                "was written.";
     else
-        text = std::to_string(report.written) + (report.written == 1 ? " disc was" : " discs were") +
-               " written to \"" + mmbPath + "\" (" + std::to_string(report.zones) +
-               (report.zones == 1 ? " zone" : " zones") + " of 511 slots). Drive 0 starts slot 0, \"" +
-               report.firstTitle + "\".";
+        text = std::to_string(report.written) +
+               (report.written == 1 ? " disc was" : " discs were") + " written to \"" + mmbPath +
+               "\" (" + std::to_string(report.zones) + (report.zones == 1 ? " zone" : " zones") +
+               " of 511 slots). Drive 0 starts slot 0, \"" + report.firstTitle + "\".";
     if (!report.notDiscs.empty())
-        text += "\n\nLeft out, not a single-sided DFS disc: " +
-                std::to_string(report.notDiscs.size()) + listed(report.notDiscs);
+        text +=
+            "\n\nLeft out, not a single-sided DFS disc: " + std::to_string(report.notDiscs.size()) +
+            listed(report.notDiscs);
     if (!report.didNotFit.empty())
         text += "\n\nLeft out, past the last of the 8,176 slots of 16 zones: " +
                 std::to_string(report.didNotFit.size()) + listed(report.didNotFit);

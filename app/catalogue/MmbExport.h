@@ -38,14 +38,14 @@ using MmbExportProgress = std::function<bool(int done, int total)>;
 
 // What an export did.
 struct MmbExportReport {
-    int written = 0;                     // discs in the new file
-    int zones = 0;                       // its zones of 511 slots
-    std::string firstTitle;              // the title of slot 0, which drive 0 starts
-    std::vector<std::string> notDiscs;   // "Software: reason" of what is no single-sided DFS disc
-    std::vector<std::string> didNotFit;  // titles past the last slot of 16 zones
-    int otherKinds = 0;                  // titles that are neither ".ssd" nor ".zip"
-    bool cancelled = false;              // stopped: nothing was written
-    std::string error;                   // why the file could not be written
+    int written = 0;                    // discs in the new file
+    int zones = 0;                      // its zones of 511 slots
+    std::string firstTitle;             // the title of slot 0, which drive 0 starts
+    std::vector<std::string> notDiscs;  // "Software: reason" of what is no single-sided DFS disc
+    std::vector<std::string> didNotFit; // titles past the last slot of 16 zones
+    int otherKinds = 0;                 // titles that are neither ".ssd" nor ".zip"
+    bool cancelled = false;             // stopped: nothing was written
+    std::string error;                  // why the file could not be written
 };
 
 // Writes a new MMB file at `mmbPath` (replacing any file there) from the

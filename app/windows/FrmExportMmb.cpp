@@ -13,8 +13,9 @@
 namespace tavrin
 {
 
-bool ExportMmbWithProgress(QWidget* parent, Prompt& prompt, const std::vector<MmbExportTitle>& titles,
-                           const std::string& mmbPath, const UnpackArchive& unpack)
+bool ExportMmbWithProgress(QWidget* parent, Prompt& prompt,
+                           const std::vector<MmbExportTitle>& titles, const std::string& mmbPath,
+                           const UnpackArchive& unpack)
 {
     QProgressDialog progress(
         QStringLiteral("Exporting to \"%1\"...").arg(QString::fromStdString(mmbPath)),
@@ -43,9 +44,9 @@ void Form1::mnuExportMmb_Click()
     }
     const QString file =
         chooseMmbFile ? chooseMmbFile()
-                      : QFileDialog::getSaveFileName(this, QStringLiteral("Export to MMB"),
-                                                     QStringLiteral("BEEB.MMB"),
-                                                     QStringLiteral("MMB files (*.mmb *.MMB);;All files (*)"));
+                      : QFileDialog::getSaveFileName(
+                            this, QStringLiteral("Export to MMB"), QStringLiteral("BEEB.MMB"),
+                            QStringLiteral("MMB files (*.mmb *.MMB);;All files (*)"));
     if (file.isEmpty())
         return;
     CreateUnzipFiles create = createUnzipFiles;

@@ -16,7 +16,8 @@ class Prompt;
 
 // Writes the titles into a new MMB file at `mmbPath`, showing a progress bar
 // that can stop the export, then the summary. True when a file was written.
-bool ExportMmbWithProgress(QWidget* parent, Prompt& prompt, const std::vector<MmbExportTitle>& titles,
-                           const std::string& mmbPath, const UnpackArchive& unpack);
+bool ExportMmbWithProgress(QWidget* parent, Prompt& prompt,
+                           const std::vector<MmbExportTitle>& titles, const std::string& mmbPath,
+                           const UnpackArchive& unpack);
 
 } // namespace tavrin

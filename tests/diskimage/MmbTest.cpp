@@ -84,7 +84,10 @@ TEST(MmbTool, AddListExtractAgainstTheLayout)
     for (int n = 0; n < 511; ++n) {
         const Bytes* disc = n < 6 ? discs[n] : nullptr;
         const uint8_t status = n == 5 ? 0x00 : disc ? 0x0F : n < 8 ? 0xF0 : 0xFF;
-        putLayoutEntry(expected, n, n == 5 ? sideStory : disc ? titleOf(*disc) : Bytes(12, 0),
+        putLayoutEntry(expected, n,
+                       n == 5 ? sideStory
+                       : disc ? titleOf(*disc)
+                              : Bytes(12, 0),
                        status);
         if (disc)
             std::copy(disc->begin(), disc->end(), expected.begin() + 8192 + 204800 * n);
@@ -123,8 +126,9 @@ TEST(MmbTool, BadArgumentsExitWith2)
         EXPECT_EQ(run.status, 2) << message;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
-    EXPECT_NE(runTool({"--help"}).out.find("       tavrin-disk mmb boot FILE SLOT [--drive 0..3]\n"),
-              std::string::npos);
+    EXPECT_NE(
+        runTool({"--help"}).out.find("       tavrin-disk mmb boot FILE SLOT [--drive 0..3]\n"),
+        std::string::npos);
 }
 
 TEST(MmbTool, AFailedWriteLeavesTheOldFileWhole)
@@ -136,8 +140,10 @@ TEST(MmbTool, AFailedWriteLeavesTheOldFileWhole)
     ASSERT_EQ(runTool({"mmb", "add", mmb, disc}).status, 0);
     const Bytes before = readFile(mmb.toStdString());
 
-    for (const QStringList& change :
-         {QStringList{"add", mmb, disc}, {"lock", mmb, "0"}, {"extend", mmb}, {"remove", mmb, "0"}}) {
+    for (const QStringList& change : {QStringList{"add", mmb, disc},
+                                      {"lock", mmb, "0"},
+                                      {"extend", mmb},
+                                      {"remove", mmb, "0"}}) {
         const ToolRun run = runTool(QStringList{"mmb"} + change, As::FullDisk);
         EXPECT_EQ(run.status, 1) << change.join(' ').toStdString();
         EXPECT_NE(run.err.find("Cannot write \"" + mmb.toStdString() + "\""), std::string::npos)
@@ -152,8 +158,8 @@ struct ShapeCase {
     int zones;
     uint64_t size;
     uint8_t mark, startZone;
-    int endAt; // slot of zone 0 marked 0xFF, -1 for none
-    int discAt; // slot of zone 0 marked unlocked, -1 for none
+    int endAt;            // slot of zone 0 marked 0xFF, -1 for none
+    int discAt;           // slot of zone 0 marked unlocked, -1 for none
     const char* expected; // "N slots" or part of the reason
 };
 
@@ -172,7 +178,8 @@ TEST(MmbIndex, ShapesAndReasons)
          "its header (byte 8 = 0xA2) declares 3 zones of 104,660,992 bytes, but it holds "
          "209,321,984 bytes"},
         {"start zone", 2, 2 * zone, 0xA1, 2, -1, -1, "its start zone (byte 9) is 2"},
-        {"unmarked", 2, 2 * zone, 0xB1, 0, -1, -1, "it holds 2 zones, but its header's byte 8 is 0xB1"},
+        {"unmarked", 2, 2 * zone, 0xB1, 0, -1, -1,
+         "it holds 2 zones, but its header's byte 8 is 0xB1"},
         {"disc past end", 1, 8192 + 3 * 204800, 0, 0, 4, 3,
          "its index lists a disc in slot 3, past the end of the file, which holds 3 discs"},
     };
@@ -188,8 +195,8 @@ TEST(MmbIndex, ShapesAndReasons)
         if (c.discAt >= 0)
             indexes[16 + 16 * size_t(c.discAt) + 15] = 0x0F;
         const MmbIndexRead read = ReadMmbIndex(indexes, c.size);
-        const std::string got = read.notMmb ? *read.notMmb
-                                            : std::to_string(read.index.seenSlots().size()) + " slots";
+        const std::string got =
+            read.notMmb ? *read.notMmb : std::to_string(read.index.seenSlots().size()) + " slots";
         EXPECT_NE(got.find(c.expected), std::string::npos) << c.name << ": " << got;
     }
 }
