@@ -1,6 +1,5 @@
 #include "MmbFile.h"
 
-#include "DiskImageFile.h"
 #include "core/Paths.h"
 
 #include <QFile>
@@ -246,22 +245,31 @@ MmbImageRead ReadImageForMmb(std::string_view path, bool bothSides)
         read.error = message::doubleSided(path);
         return read;
     }
-    DiskImageHead head = ReadDiskImageHead(path, kDoubleSidedSize + 1);
-    if (!head.ok()) {
-        read.error = std::move(head.error);
+    // Only what a slot can hold is read; a larger file is refused by its size.
+    OpenedForReading opened;
+    openForReading(path, opened);
+    if (!opened.error.empty()) {
+        read.error = std::move(opened.error);
+        return read;
+    }
+    const uint64_t size = opened.size;
+    std::vector<uint8_t> bytes(
+        size_t(std::min<uint64_t>(size, doubleSided ? kDoubleSidedSize : kDiscSize)));
+    if (int error = readAt(opened.file.handle(), bytes.data(), bytes.size(), 0)) {
+        read.error = message::cannotRead(path, error);
         return read;
     }
     if (!doubleSided) {
-        if (auto why = CheckMmbDisc(head.bytes, head.size)) {
+        if (auto why = CheckMmbDisc(bytes, size)) {
             read.error = message::notADisc(path, *why);
             return read;
         }
-        read.discs.push_back(std::move(head.bytes));
+        read.discs.push_back(std::move(bytes));
         return read;
     }
-    auto sides = SplitDoubleSided(head.bytes);
-    if (!sides || head.size > kDoubleSidedSize) {
-        read.error = message::tooLargeForTwoSides(path, head.size);
+    auto sides = SplitDoubleSided(bytes);
+    if (!sides || size > kDoubleSidedSize) {
+        read.error = message::tooLargeForTwoSides(path, size);
         return read;
     }
     for (int side = 0; side < 2; ++side) {
