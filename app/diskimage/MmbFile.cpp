@@ -6,6 +6,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <system_error>
 
@@ -51,6 +52,10 @@ std::string notMmb(std::string_view path, const std::string& why)
 std::string cannotWrite(std::string_view path, const std::string& why)
 {
     return "Cannot write " + inQuotes(path) + ": " + why;
+}
+std::string nameNotText()
+{
+    return "its name is not UTF-8 text";
 }
 std::string changedMeanwhile()
 {
@@ -177,6 +182,17 @@ std::string qtReason(const QFileDevice& file)
     return file.errorString().toStdString();
 }
 
+// The file name as the file writer takes it; none for a name that is not
+// UTF-8 text, which would reach the disk as another name.
+std::optional<QString> writerName(std::string_view path)
+{
+    const std::string bytes = OsPathString(path);
+    const QString name = QFile::decodeName(QByteArray::fromStdString(bytes));
+    if (QFile::encodeName(name).toStdString() != bytes)
+        return std::nullopt;
+    return name;
+}
+
 } // namespace
 
 MmbFileRead ReadMmbFile(std::string_view path)
@@ -285,9 +301,15 @@ MmbImageRead ReadImageForMmb(std::string_view path, bool bothSides)
 }
 
 MmbWriter::MmbWriter(std::string_view path, const MmbIndex* old, const std::vector<int>& fresh)
-    : path_(path), file_(std::make_unique<QSaveFile>(QString::fromStdString(OsPathString(path))))
+    : path_(path), file_(std::make_unique<QSaveFile>())
 {
+    const std::optional<QString> name = writerName(path);
+    if (!name) {
+        error_ = message::cannotWrite(path_, message::nameNotText());
+        return;
+    }
     // The file is made whole and renamed into place, never written through.
+    file_->setFileName(*name);
     if (!file_->open(QIODevice::WriteOnly)) {
         error_ = message::cannotWrite(path_, qtReason(*file_));
         return;
@@ -409,7 +431,10 @@ bool MmbWriter::commit(const MmbIndex& index)
 
 std::string WriteWholeFile(std::string_view path, std::span<const uint8_t> bytes)
 {
-    QSaveFile file(QString::fromStdString(OsPathString(path)));
+    const std::optional<QString> name = writerName(path);
+    if (!name)
+        return message::cannotWrite(path, message::nameNotText());
+    QSaveFile file(*name);
     if (!file.open(QIODevice::WriteOnly))
         return message::cannotWrite(path, qtReason(file));
     const auto size = static_cast<qint64>(bytes.size());

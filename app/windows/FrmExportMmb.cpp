@@ -23,7 +23,8 @@ bool ExportMmbWithProgress(QWidget* parent, Prompt& prompt,
     progress.setObjectName(QStringLiteral("frmExportMmb"));
     progress.setWindowTitle(QString::fromUtf8(kProgramTitle));
     progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
+    // Shown at once: the window takes no other command while the export runs.
+    progress.setMinimumDuration(0);
     const MmbExportReport report = ExportToMmb(titles, mmbPath, unpack, [&](int done, int) {
         progress.setValue(done);
         QApplication::processEvents();

@@ -160,6 +160,10 @@ std::string doubleSided(std::string_view image)
     return inQuotes(image) + " is a double-sided image (.dsd), and a slot holds one side; give " +
            "--both-sides to add its two sides as two discs";
 }
+std::string extractOntoItself(std::string_view file)
+{
+    return "mmb extract: IMAGE is " + inQuotes(file) + " itself; give another name";
+}
 std::string unchanged(std::string_view file)
 {
     return inQuotes(file) + " is unchanged";
@@ -536,6 +540,9 @@ class MmbTool
         int slot = 0;
         if (int status = fileAndDisc(a, read, slot); status >= 0)
             return status;
+        std::error_code ec;
+        if (std::filesystem::equivalent(OsPath(a.positional[0]), OsPath(a.positional[2]), ec))
+            return failed(message::extractOntoItself(a.positional[0]));
         const MmbDiscRead disc = ReadMmbDisc(a.positional[0], read.index, slot);
         if (!disc.ok())
             return failed(disc.error);
