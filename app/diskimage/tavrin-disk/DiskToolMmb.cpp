@@ -129,10 +129,10 @@ std::string exists(std::string_view file)
 {
     return "mmb new: " + inQuotes(file) + " exists already; remove it or choose another name";
 }
-std::string noSuchSlot(std::string_view file, int slot, int count)
+std::string noSuchSlot(std::string_view file, int slot, size_t count)
 {
     return inQuotes(file) + " has no slot " + std::to_string(slot) + " (it has " +
-           std::to_string(count) + " slots, 0 to " + std::to_string(count - 1) + ")";
+           std::to_string(count) + (count == 1 ? " slot)" : " slots)");
 }
 std::string noDisc(std::string_view file, int slot, uint8_t status)
 {
