@@ -292,7 +292,15 @@ class MmbTool
             if (std::string error = parse(args, parsed); !error.empty())
                 return badArguments(error);
             if (parsed.help) {
-                out_ << "Usage: tavrin-disk " << helpBlock(command.name);
+                std::string_view lead = "Usage: ";
+                const std::string_view block = helpBlock(command.name);
+                for (size_t at = 0; at < block.size(); at = block.find('\n', at) + 1) {
+                    if (block[at] != ' ') {
+                        out_ << lead << "tavrin-disk ";
+                        lead = "       ";
+                    }
+                    out_ << block.substr(at, block.find('\n', at) + 1 - at);
+                }
                 return finish(kDiskToolOk);
             }
             return (this->*command.run)(parsed);
