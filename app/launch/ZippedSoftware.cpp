@@ -129,6 +129,24 @@ CreateUnzipFiles UnzipFilesFactory(Prompt& prompt, const std::filesystem::path& 
     };
 }
 
+std::string UnpackArchiveInto(const CreateUnzipFiles& createUnzipFiles, const std::string& archive,
+                              const std::string& folder)
+{
+    try {
+        UnzipFilesObject unzip = createUnzipFiles();
+        unzip.setZipFileName(archive);
+        unzip.setExtractDir(folder);
+        unzip.setHonorDirectories(false);
+        if (const int32_t result = unzip.Unzip("", ""); result != 0) {
+            const std::string text = unzip.GetLastMessage();
+            return text.empty() ? message::unpackFailed(archive, result) : text;
+        }
+    } catch (const VarnockError& e) {
+        return message::cannotUnpack(archive, e);
+    }
+    return {};
+}
+
 bool UnzipSoftware(Form1State& f, Prompt& prompt, const CreateUnzipFiles& createUnzipFiles,
                    const AppendInfo& appendInfo, const ShowUnpackProgress& showProgress)
 {

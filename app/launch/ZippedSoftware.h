@@ -24,6 +24,12 @@ using CreateUnzipFiles = std::function<UnzipFilesObject()>;
 // (the password, overwriting a file) for every object it creates.
 CreateUnzipFiles UnzipFilesFactory(Prompt& prompt, const std::filesystem::path& folder = {});
 
+// Unpacks `archive` flat into `folder` through a fresh UnzipFiles object
+// made by `createUnzipFiles`; "" when it did, else the reason: the
+// unpacker's text, or why the object could not be made or raised an error.
+std::string UnpackArchiveInto(const CreateUnzipFiles& createUnzipFiles, const std::string& archive,
+                              const std::string& folder);
+
 // Appends text to the main window's information box.
 using AppendInfo = std::function<void(const std::string&)>;
 

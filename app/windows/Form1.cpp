@@ -377,6 +377,7 @@ void Form1::buildMenus()
     item(mnuFile, mnuCreateImg, "mnuCreateImg", "&Create .img file", &Form1::mnuCreateImg_Click);
     item(mnuFile, mnuAddFolder, "mnuAddFolder", "&Add a folder of software...",
          &Form1::mnuAddFolder_Click);
+    item(mnuFile, mnuExportMmb, "mnuExportMmb", "&Export to MMB...", &Form1::mnuExportMmb_Click);
     item(mnuFile, mnuRunFile, "mnuRunFile", "&Run a file...", &Form1::mnuRunFile_Click);
     item(mnuFile, mnuExit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
 

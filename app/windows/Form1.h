@@ -111,6 +111,11 @@ public:
     // Adds the software below `folder` to the local catalogue and reloads
     // the grid (the menu item, once the folder is chosen).
     void addFolderOfSoftware(const std::string& folder);
+    // "&Export to MMB...": the titles the grid shows, into an MMB file for
+    // the SD card of a real BBC Micro; the file is asked for with a dialog
+    // unless chooseMmbFile is set (tests set it).
+    void mnuExportMmb_Click();
+    std::function<QString()> chooseMmbFile;
     void mnuExit_Click();
     void mnuProperties_Click();
     void mnuBeebEm_Click();
@@ -149,6 +154,7 @@ public:
     QAction* mnuSortExit = nullptr;
     QAction* mnuCreateImg = nullptr;
     QAction* mnuAddFolder = nullptr;
+    QAction* mnuExportMmb = nullptr;
     QAction* mnuExit = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuProperties = nullptr;

@@ -114,6 +114,7 @@ TEST_F(MainWindowTest, MenuCaptionsInOrder)
                          "&Sort database and exit mnuSortExit",
                          "&Create .img file mnuCreateImg",
                          "&Add a folder of software... mnuAddFolder",
+                         "&Export to MMB... mnuExportMmb",
                          "&Run a file... mnuRunFile",
                          "&Exit mnuExit",
                          "&Properties mnuProperties",

@@ -1,6 +1,7 @@
 #include "DiskTool.h"
 #include "DiskToolFiles.h"
 #include "DiskToolUef.h"
+#include "DiskToolMmb.h"
 
 #include "diskimage/DiskImageFile.h"
 #include "diskimage/ImageTools.h"
@@ -286,6 +287,8 @@ class DiskTool
             return blank(args);
         if (IsDiskToolFilesCommand(command))
             return finish(RunDiskToolFiles(args, out_, err_));
+        if (command == "mmb")
+            return finish(RunDiskToolMmb(args, out_, err_));
         return badArguments(message::unknownCommand(command));
     }
 
@@ -414,10 +417,13 @@ class DiskTool
                     out_ << lead << "tavrin-disk " << blocks.substr(at, end - at) << '\n';
                 at = end + 1;
             }
+        for (std::string_view usage : DiskToolMmbUsages())
+            out_ << lead << "tavrin-disk " << usage << '\n';
         out_ << "       tavrin-disk --help\n\n" << kIntroHelp << "\nCommands:\n";
         for (std::string_view help : kCommandHelp)
             out_ << help;
         out_ << files << "\nTape images:\n" << DiskToolUefHelp();
+        out_ << DiskToolMmbHelp();
         out_ << '\n' << kStatusHelp;
     }
 
