@@ -17,10 +17,14 @@ namespace
 // "204,800": a number as the messages write it.
 std::string withCommas(uint64_t n)
 {
-    std::string digits = std::to_string(n);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<size_t>(at), ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0)
+            out += ',';
+        out += digits[at];
+    }
+    return out;
 }
 
 std::string hexByte(uint8_t byte)

@@ -1,6 +1,7 @@
 #include "MmbFile.h"
 
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -27,7 +28,7 @@ namespace message
 {
 std::string inQuotes(std::string_view path)
 {
-    return "\"" + std::string(path) + "\"";
+    return concat({"\"", path, "\""});
 }
 std::string reason(int error)
 {

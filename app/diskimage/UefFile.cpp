@@ -14,7 +14,7 @@ namespace message
 {
 std::string notUef(std::string_view path, const std::string& why)
 {
-    return "\"" + std::string(path) + "\" is not a UEF tape image: " + why;
+    return concat({"\"", path, "\" is not a UEF tape image: ", why});
 }
 std::string tooLarge(uint64_t size)
 {

@@ -5,6 +5,7 @@
 #include "core/Form1State.h"
 #include "core/Paths.h"
 #include "core/Prompt.h"
+#include "core/TextHelpers.h"
 
 #include <QScopeGuard>
 
@@ -57,8 +58,8 @@ bool CopyFileReplacing(const std::string& from, const std::string& to, std::stri
     const fs::path target = OsPath(to);
     const fs::path beside = target.parent_path() / (".tavrin-copy-" + target.filename().string());
     const auto fail = [&](const std::error_code& why) {
-        error = "\"" + OsPathString(from) + "\" could not be copied to \"" + target.string() +
-                "\": " + why.message() + ".";
+        error = concat({"\"", OsPathString(from), "\" could not be copied to \"", target.string(), "\": ",
+                        why.message(), "."});
         std::error_code ignored;
         fs::remove(beside, ignored);
         return false;

@@ -7,6 +7,7 @@
 
 #include "common/Words.h"
 #include "core/GridSearch.h"
+#include "core/TextHelpers.h"
 #include "windows/Form1.h"
 
 #include <QApplication>
@@ -46,11 +47,16 @@ Form1& windowWith(int n)
         g.setRows(n);
         std::vector<std::string> cells(8);
         for (int r = 0; r < n; ++r) {
-            cells[0] = word(rng, 4, 10) + (r % 3 ? "" : " " + word(rng, 4, 8));
-            cells[1] = word(rng, 3, 12) + " " + word(rng, 2, 9) + (r % 2 ? " " + word(rng, 3, 7) : "");
+            cells[0] = word(rng, 4, 10);
+            if (r % 3 == 0)
+                cells[0] += concat({" ", word(rng, 4, 8)});
+            cells[1] = concat({word(rng, 3, 12), " ", word(rng, 2, 9)});
+            if (r % 2)
+                cells[1] += concat({" ", word(rng, 3, 7)});
             cells[2] = word(rng, 6, 10);
-            cells[3] = "Disks\\" + cells[0] + "\\" + word(rng, 4, 8) + ".ssd";
-            cells[4] = cells[5] = "0";
+            cells[3] = concat({"Disks\\", cells[0], "\\", word(rng, 4, 8), ".ssd"});
+            cells[4] = std::to_string(0);
+            cells[5] = cells[4];
             cells[6] = word(rng, 40, 120);
             cells[7] = std::to_string(r);
             g.setRowCells(r, {cells.begin(), cells.end()});

@@ -110,7 +110,7 @@ std::vector<uint8_t> disc(unsigned seed)
             data = basicProgram(rng, 500 + rng() % 6000);
         }
         const std::string name = bench::word(rng, 3, 5) + std::to_string(i);
-        if (image.add(data, InfDescription{'$', name, 0x1900, 0x8023, rng() % 5 == 0}))
+        if (image.add(data, InfDescription{'$', name, 0x1900, 0x8023, rng() % 5 == 0, {}}))
             break; // the disc is full
     }
     std::vector<uint8_t> bytes = image.bytes();

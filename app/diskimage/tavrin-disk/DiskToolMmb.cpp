@@ -2,6 +2,7 @@
 
 #include "DiskTool.h"
 #include "core/Paths.h"
+#include "core/TextHelpers.h"
 #include "diskimage/MmbFile.h"
 
 #include <QJsonArray>
@@ -80,7 +81,7 @@ namespace message
 {
 std::string inQuotes(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    return concat({"\"", text, "\""});
 }
 std::string prefix(std::string_view command)
 {
