@@ -116,7 +116,13 @@ using Manifest = std::map<std::string, std::string>;
 Manifest ReadManifest(const fs::path& file)
 {
     constexpr std::size_t kHashLength = 64;
+    // Far more than every shipped file's line: a larger file is no manifest.
+    constexpr std::uintmax_t kMaxManifestSize = 16u << 20;
     Manifest manifest;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec || size > kMaxManifestSize)
+        return manifest;
     std::ifstream in(file, std::ios::binary);
     for (std::string line; std::getline(in, line);) {
         if (line.size() <= kHashLength + 2 || line.compare(kHashLength, 2, "  ") != 0 ||

@@ -57,14 +57,22 @@ bool isProgram(const fs::path& file)
     return ::access(file.c_str(), batch ? R_OK : X_OK) == 0;
 }
 
-// The programs of a folder, by name.
-std::vector<fs::path> programsIn(const fs::path& folder)
+bool isKnownName(const std::string& name)
+{
+    return std::any_of(std::begin(kKnownNames), std::end(kKnownNames),
+                       [&](const KnownName& k) { return equalsIgnoringAsciiCase(name, k.name); });
+}
+
+// The programs of a folder, by name: every one, or only those of a known
+// name (a folder of PATH such as /usr/bin holds thousands).
+std::vector<fs::path> programsIn(const fs::path& folder, bool every)
 {
     std::vector<fs::path> programs;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.' || name.find(".so") != std::string::npos)
+        if (name.empty() || name.front() == '.' || name.find(".so") != std::string::npos ||
+            (!every && !isKnownName(name)))
             continue;
         if (isProgram(it->path()))
             programs.push_back(it->path());
@@ -228,7 +236,7 @@ std::vector<FoundEmulator> FindEmulators(const EmulatorSearch& search)
     }
     for (const fs::path& folder : EmulatorSearchFolders(search)) {
         inPicked = std::find(picked.begin(), picked.end(), folder) != picked.end();
-        for (const fs::path& program : programsIn(folder)) {
+        for (const fs::path& program : programsIn(folder, inPicked)) {
             const std::string name = program.filename().string();
             bool recognised = false;
             for (const KnownName& k : kKnownNames) {
