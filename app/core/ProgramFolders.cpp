@@ -192,7 +192,8 @@ void Replace(const fs::path& from, const fs::path& to)
         fs::remove(part, ignored);
         Fail("The file " + from.string() + " cannot be copied to " + to.string(), ec);
     }
-    fs::permissions(part, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::permissions(part, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    ec);
     fs::rename(part, to, ec);
     if (ec) {
         std::error_code ignored;

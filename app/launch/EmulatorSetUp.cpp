@@ -53,7 +53,8 @@ bool isProgram(const fs::path& file)
     if (!fs::is_regular_file(file, ec))
         return false;
     const std::string name = file.filename().string();
-    const bool batch = name.size() > 4 && equalsIgnoringAsciiCase(name.substr(name.size() - 4), ".bat");
+    const bool batch =
+        name.size() > 4 && equalsIgnoringAsciiCase(name.substr(name.size() - 4), ".bat");
     return ::access(file.c_str(), batch ? R_OK : X_OK) == 0;
 }
 
@@ -183,7 +184,8 @@ std::vector<fs::path> EmulatorSearchFolders(const EmulatorSearch& search)
 {
     std::vector<fs::path> folders;
     for (std::size_t at = 0; at <= search.pathVariable.size();) {
-        const std::size_t end = std::min(search.pathVariable.find(':', at), search.pathVariable.size());
+        const std::size_t end =
+            std::min(search.pathVariable.find(':', at), search.pathVariable.size());
         addFolder(folders, search.pathVariable.substr(at, end - at));
         at = end + 1;
     }

@@ -195,7 +195,8 @@ void FrmSetUpEmulators::showChoice(Slot& slot)
                                     : storedSetting(stored_, slot.emulator);
     QString text;
     if (s.exec.empty())
-        text = slot.found.empty() ? QStringLiteral("Nothing found.") : QStringLiteral("Not set up.");
+        text = slot.found.empty() ? QStringLiteral("Nothing found.")
+                                  : QStringLiteral("Not set up.");
     else
         text = QStringLiteral("exec/batch file: %1").arg(QString::fromStdString(s.exec));
     if (!s.dest.empty())

@@ -187,7 +187,8 @@ public:
         QProcessEnvironment env = x.environment();
         if (!options.pathFirst.isEmpty())
             env.insert(QStringLiteral("PATH"), options.pathFirst.join(QLatin1Char(':')) +
-                                                   QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+                                                   QLatin1Char(':') +
+                                                   env.value(QStringLiteral("PATH")));
         if (!options.offerSetUp) {
             std::ifstream in(app / "bbc.ini", std::ios::binary);
             const std::string ini(std::istreambuf_iterator<char>(in), {});

@@ -101,7 +101,9 @@ TEST(EmulatorSetUp, TheSlotsCommandLineAndTheScriptThatGivesItTheNewestDisk)
          "mame electron -skip_gameinfo -cass", ""},
         {{Emulator::BeebEm, EmulatorProgramKind::Generic, "/home/ann/My Emus/beeb", false},
          "'" + script + "' '/home/ann/My Emus/beeb'", disk},
-        {{Emulator::ElectrEm, EmulatorProgramKind::Generic, "/usr/bin/elk", false}, "/usr/bin/elk", ""},
+        {{Emulator::ElectrEm, EmulatorProgramKind::Generic, "/usr/bin/elk", false},
+         "/usr/bin/elk",
+         ""},
     };
     for (const Case& c : cases) {
         const SlotSetting s = SlotSettingFor(c.found, app);
@@ -120,17 +122,18 @@ TEST(EmulatorSetUp, TheSlotsCommandLineAndTheScriptThatGivesItTheNewestDisk)
     EXPECT_EQ(handedOver(), disk);
     dir.write("my app/Emulator/BeebEm/Disk0.ssd", "ssd");
     dir.write("my app/Emulator/BeebEm/Disk0.img", "img");
+    const fs::path img = app / "Emulator/BeebEm/Disk0.img";
     fs::last_write_time(app / "Emulator/BeebEm/Disk0.ssd",
-                        fs::last_write_time(app / "Emulator/BeebEm/Disk0.img") - std::chrono::seconds(5));
-    EXPECT_EQ(handedOver(), (app / "Emulator/BeebEm/Disk0.img").string());
+                        fs::last_write_time(img) - std::chrono::seconds(5));
+    EXPECT_EQ(handedOver(), img.string());
 }
 
 TEST(EmulatorSetUp, TryItRunsRowZeroOrTheFirstTitleTheSlotTakes)
 {
     FlexGrid grid;
     grid.setCols(8);
-    const std::vector<std::string> paths = {"Files\\Atlas.SSD", "Files\\pack.zip", "Files\\game.dsd",
-                                            "Files\\tape.uef"};
+    const std::vector<std::string> paths = {"Files\\Atlas.SSD", "Files\\pack.zip",
+                                            "Files\\game.dsd", "Files\\tape.uef"};
     grid.setRows(static_cast<int>(paths.size()));
     for (int row = 0; row < grid.Rows(); ++row)
         grid.setTextMatrix(row, 3, paths[row]);
