@@ -55,13 +55,20 @@ dpkg-deb -e "$deb" "$work/control"
 ! grep -rl ldconfig "$work/control" >/dev/null || fail "a maintainer script calls ldconfig"
 # The long description: every line after the first starts with a blank and
 # fits in 80 columns.
-dpkg-deb -f "$deb" Description | tail -n +2 | awk 'length > 80 || !/^ / { bad = 1 } END { exit bad }' ||
-  fail "the long description is not wrapped"
+dpkg-deb -f "$deb" Description | tail -n +2 |
+  awk 'length > 80 || !/^ / { bad = 1 } END { exit bad }' || fail "the long description is not wrapped"
 [ ! -e "$usr/share/tavrin/tools" ] && [ ! -e "$usr/share/tavrin/linux" ] ||
   fail "the package ships the data's build tools"
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml" >"$work/as.log" 2>&1 ||
     { cat "$work/as.log" >&2; fail "the AppStream metadata does not validate"; }
+fi
+# The manual pages read without a warning from man.
+if command -v man >/dev/null; then
+  for page in tavrin tavrin-disk; do
+    ! man --warnings -E UTF-8 -l "$usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null | grep . >&2 ||
+      fail "man warns about the manual page of $page"
+  done
 fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$usr/share/applications/org.tavrin.Tavrin.desktop" >&2 ||

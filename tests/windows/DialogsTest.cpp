@@ -77,7 +77,8 @@ TEST_F(PropertiesDialogTest, AnIncompleteDialogIsRefusedAndStaysOpen)
     QTest::mouseClick(d.cmdUpdateEdits, Qt::LeftButton);
     unloadClosedWindows();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "Appropriate fields must hold data\nPcBBC: data destination is empty");
+    EXPECT_EQ(prompt.shown[0].text,
+              "Appropriate fields must hold data\nPcBBC: data destination is empty");
     EXPECT_EQ(prompt.shown[0].title, "Tavrin");
     EXPECT_EQ(prompt.shown[0].buttons, PromptButtons::Ok);
     ASSERT_TRUE(form->frmFormIni);

@@ -422,7 +422,8 @@ class DiskTool
                     out_ << lead << "tavrin-disk " << blocks.substr(at, end - at) << '\n';
                 at = end + 1;
             }
-        out_ << "       tavrin-disk --help\n       tavrin-disk --version\n\n" << kIntroHelp << "\nCommands:\n";
+        out_ << "       tavrin-disk --help\n       tavrin-disk --version\n\n"
+             << kIntroHelp << "\nCommands:\n";
         for (std::string_view help : kCommandHelp)
             out_ << help;
         out_ << files << "\nTape images:\n" << DiskToolUefHelp();
