@@ -26,7 +26,7 @@ QComboBox* slotChoice(const char* name, const char* label)
     box->setObjectName(QString::fromUtf8(name));
     box->setAccessibleName(QString::fromUtf8(label));
     box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(56);
+    box->setMinimumContentsLength(68);
     return box;
 }
 
@@ -118,7 +118,6 @@ FrmSetUpEmulators::FrmSetUpEmulators(Form1& form1, EmulatorSearch search)
     cmdCancel = new QPushButton(QStringLiteral("Cancel"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     auto* buttons = new QDialogButtonBox;
-    buttons->addButton(cmdFolder, QDialogButtonBox::ActionRole);
     buttons->addButton(cmdTryIt, QDialogButtonBox::ActionRole);
     buttons->addButton(cmdSave, QDialogButtonBox::AcceptRole);
     buttons->addButton(cmdCancel, QDialogButtonBox::RejectRole);
@@ -130,7 +129,19 @@ FrmSetUpEmulators::FrmSetUpEmulators(Form1& form1, EmulatorSearch search)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    // The search on the left, away from the buttons that close the window.
+    auto* row = new QHBoxLayout;
+    row->addWidget(cmdFolder);
+    row->addStretch();
+    row->addWidget(buttons);
+    layout->addLayout(row);
+
+    // The keyboard goes through the window as it reads, from the first slot.
+    QWidget* order[] = {cmbB_Em, cmbBeebEm, cmbElectrEm, cmbEmu, cmdFolder, cmdSave, cmdTryIt,
+                        cmdCancel};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    cmbB_Em->setFocus();
 
     stored_ = ReadIniValues(form1_.f);
     lookAgain();

@@ -8,6 +8,7 @@
 #include "windows/FrmDialog.h"
 #include "windows/FrmFormIni.h"
 #include "windows/FrmHelp.h"
+#include "windows/FrmSetUpEmulators.h"
 #include "windows/FrmUnpackProgress.h"
 
 #include <QAction>
@@ -166,6 +167,45 @@ TEST_F(PropertiesDialogTest, ShowingItAgainBringsTheOpenDialogForward)
     FrmFormIni& same = open();
     EXPECT_EQ(&same, &d);
     EXPECT_EQ(same.txtBeebEmDest->text(), "typed, not saved") << "its load did not run again";
+}
+
+using SetUpEmulatorsTest = WindowTest;
+
+TEST_F(SetUpEmulatorsTest, AFolderLookedInFillsTheEmptySlotsAndSaveKeepsTheRestOfTheFile)
+{
+    const std::string before = "; mine\n[BBC EMU]\nForm1.sBeebEmu=BeebEm\n[BeebEm]\n"
+                               "Form1.sBeebEmDest=/beeb/Disk0.ssd\nForm1.sBeebEmExec=beebem\n";
+    dir.write("bbc.ini", before);
+    for (const char* name : {"emus/b-em", "emus/elk"})
+        std::filesystem::permissions(dir.write(name, "#!/bin/sh\n"),
+                                     std::filesystem::perms::owner_all);
+    loadForm();
+    auto* d = new FrmSetUpEmulators(*form, {"", "", dir / "nothing here", {}});
+    EXPECT_EQ(d->cmbB_Em->currentText(), "Leave it as it is (not set up)");
+    d->lookInFolder(QString::fromStdString((dir / "emus").string()));
+    EXPECT_EQ(d->cmbB_Em->currentText().toStdString(), "B-Em: " + (dir / "emus/b-em").string());
+    EXPECT_EQ(d->cmbBeebEm->currentText(), "Keep: beebem");
+    // A program of no known name is listed, for the user to choose.
+    ASSERT_EQ(d->cmbElectrEm->count(), 2);
+    EXPECT_EQ(d->cmbElectrEm->currentIndex(), 0);
+    d->cmbElectrEm->setCurrentIndex(1);
+    EXPECT_EQ(d->cmbEmu->currentText(), "B-Em");
+    QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+    unloadClosedWindows();
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_FALSE(form->frmSetUpEmulators);
+    EXPECT_TRUE(form->mnuB_Em->isChecked());
+    const std::string disk = (dir / "Emulator/B-Em/Disk0.ssd").string();
+    EXPECT_EQ(form->f.sEmuApp, (dir / "emus/b-em").string() + " -disc " + disk + " -autoboot");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Emulator/B-Em"));
+    // Only the lines of the keys change: the comment and BeebEm stay.
+    std::string kept = before;
+    kept.replace(kept.find("=BeebEm"), 7, "=B-Em");
+    std::ifstream in(dir / "bbc.ini", std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(after.substr(0, kept.size()), kept);
+    EXPECT_EQ(GetPrivateProfileString("ElectrEm", "Form1.sElectrEmExec", "", dir / "bbc.ini"),
+              (dir / "emus/elk").string());
 }
 
 using AboutBoxTest = WindowTest;
