@@ -5,6 +5,7 @@
 
 #include "TempDir.h"
 #include "core/FlexGrid.h"
+#include "launch/CommandLine.h"
 #include "launch/EmulatorSetUp.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +127,39 @@ TEST(EmulatorSetUp, TheSlotsCommandLineAndTheScriptThatGivesItTheNewestDisk)
     fs::last_write_time(app / "Emulator/BeebEm/Disk0.ssd",
                         fs::last_write_time(img) - std::chrono::seconds(5));
     EXPECT_EQ(handedOver(), img.string());
+}
+
+// Each option of a MAME command line is one the installed MAME prints in its
+// -showusage, or a medium its machine lists with -listmedia.
+TEST(EmulatorSetUp, TheMameOptionsAreOnesTheInstalledMameKnows)
+{
+    fs::path mame = FindProgram("mame");
+    if (mame.empty() && fs::exists("/usr/games/mame"))
+        mame = "/usr/games/mame";
+    if (mame.empty())
+        GTEST_SKIP() << "MAME is not installed";
+    auto output = [&](const std::string& arguments) {
+        std::string text;
+        FILE* out = ::popen((QuoteForShell(mame.string()) + " " + arguments).c_str(), "r");
+        for (char buffer[4096]; const size_t n = std::fread(buffer, 1, sizeof buffer, out);)
+            text.append(buffer, n);
+        ::pclose(out);
+        return text;
+    };
+    const std::string usage = output("-showusage 2>&1");
+    for (const auto& [kind, machine] : {std::pair(EmulatorProgramKind::MameBbcB, "bbcb"),
+                                        {EmulatorProgramKind::MameElectron, "electron"}}) {
+        const std::string media = output(std::string(machine) + " -listmedia 2>&1");
+        const SlotSetting s = SlotSettingFor({Emulator::BeebEm, kind, mame, false}, "/app");
+        const std::vector<std::string> words = SplitCommandLine(s.exec).value();
+        for (const std::string& word : words) {
+            if (word.front() != '-')
+                continue;
+            EXPECT_TRUE(usage.find("\n" + word + " ") != std::string::npos ||
+                        media.find("(" + word.substr(1) + ")") != std::string::npos)
+                << machine << " " << word;
+        }
+    }
 }
 
 TEST(EmulatorSetUp, TryItRunsRowZeroOrTheFirstTitleTheSlotTakes)
