@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 namespace tavrin::test {
 namespace {
@@ -60,16 +61,10 @@ TEST(EmulatorSetUp, FindsTheKnownProgramsOnPathInTheUsualPlacesAndInAPickedFolde
         root / "snap/bin", dir / "picked", dir / "picked/bin"};
     EXPECT_EQ(folders, expected);
 
-    struct Found {
-        Emulator slot;
-        EmulatorProgramKind kind;
-        fs::path program;
-        bool onPath;
-        bool operator==(const Found&) const = default;
-    };
+    using Found = std::tuple<Emulator, EmulatorProgramKind, fs::path, bool>;
     std::vector<Found> found;
     for (const FoundEmulator& f : FindEmulators(search))
-        found.push_back({f.slot, f.kind, f.program, f.onPath});
+        found.emplace_back(f.slot, f.kind, f.program, f.onPath);
     const std::vector<Found> want = {
         {Emulator::BeebEm, EmulatorProgramKind::MameBbcB, dir / "bin/mame", true},
         {Emulator::ElectrEm, EmulatorProgramKind::MameElectron, dir / "bin/mame", true},
@@ -78,9 +73,7 @@ TEST(EmulatorSetUp, FindsTheKnownProgramsOnPathInTheUsualPlacesAndInAPickedFolde
         {Emulator::BeebEm, EmulatorProgramKind::Generic, mine, false},
         {Emulator::ElectrEm, EmulatorProgramKind::Generic, mine, false},
     };
-    ASSERT_EQ(found.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i)
-        EXPECT_TRUE(found[i] == want[i]) << i << ": " << found[i].program;
+    EXPECT_EQ(found, want);
 }
 
 TEST(EmulatorSetUp, TheSlotsCommandLineAndTheScriptThatGivesItTheNewestDisk)
@@ -133,9 +126,7 @@ TEST(EmulatorSetUp, TheSlotsCommandLineAndTheScriptThatGivesItTheNewestDisk)
 // -showusage, or a medium its machine lists with -listmedia.
 TEST(EmulatorSetUp, TheMameOptionsAreOnesTheInstalledMameKnows)
 {
-    fs::path mame = FindProgram("mame");
-    if (mame.empty() && fs::exists("/usr/games/mame"))
-        mame = "/usr/games/mame";
+    const fs::path mame = fs::exists("/usr/games/mame") ? "/usr/games/mame" : FindProgram("mame");
     if (mame.empty())
         GTEST_SKIP() << "MAME is not installed";
     auto output = [&](const std::string& arguments) {
