@@ -37,6 +37,9 @@ int main(int argc, char* argv[])
     tavrin::Form1 form1;
     form1.f.sAppPath = appFolder.string();
     tavrin::FrmSplash frmSplash(form1);
+    // Once the main window shows, a first start is offered the emulator set-up.
+    QObject::connect(&frmSplash, &tavrin::FrmSplash::mainWindowShown, &form1,
+                     &tavrin::Form1::offerEmulatorSetUp, Qt::QueuedConnection);
     if (!frmSplash.load())
         return 1;
     return app.exec();

@@ -4,6 +4,8 @@
 #include "IniFile.h"
 #include "Paths.h"
 
+#include <vector>
+
 namespace tavrin {
 
 std::optional<Emulator> EmulatorByName(std::string_view name)
@@ -24,6 +26,14 @@ std::string IniFilePath(const Form1State& f)
 
 FormIniValues ReadIni(Form1State& f, std::string* problem)
 {
+    const FormIniValues v = ReadIniValues(f, problem);
+    f.sBeebEmu = v.cmbEmu;
+    SetupEmulatorByName(f, v);
+    return v;
+}
+
+FormIniValues ReadIniValues(const Form1State& f, std::string* problem)
+{
     FormIniValues v;
     IniFile ini(OsPath(IniFilePath(f)));
     std::string why;
@@ -39,8 +49,6 @@ FormIniValues ReadIni(Form1State& f, std::string* problem)
     }
     for (const IniKey& k : kIniKeys)
         v.*k.control = ini.GetString(k.section, k.key, k.defaultValue);
-    f.sBeebEmu = v.cmbEmu;
-    SetupEmulatorByName(f, v);
     return v;
 }
 
@@ -122,16 +130,56 @@ void ChooseEmulatorForRun(Form1State& f, Emulator e)
     SetupEmulator(f, v, e);
 }
 
+namespace {
+
+// The boxes of the named emulator that are needed and empty, by the words
+// of their labels after the emulator's name.
+std::vector<const char*> emptyNeededBoxes(const FormIniValues& v)
+{
+    std::vector<const char*> empty;
+    auto need = [&](const std::string& box, const char* words) {
+        if (box.empty())
+            empty.push_back(words);
+    };
+    if (v.cmbEmu == "PcBBC") {
+        need(v.txtPcBBCExec, "exec/batch file");
+        need(v.txtPcBBCDest, "data destination");
+    }
+    if (v.cmbEmu == "BeebEm") {
+        need(v.txtBeebEmExec, "exec/batch file");
+        need(v.txtBeebEmDest, "data destination");
+    }
+    // B-Em too: a B-Em saved without its program and destination fails at
+    // every launch, so the dialog says so now.
+    if (v.cmbEmu == "B-Em") {
+        need(v.txtB_EmExec, "exec/batch file");
+        need(v.txtB_EmDest, "data destination");
+    }
+    if (v.cmbEmu == "ElectrEm")
+        need(v.txtElectrEmExec, "exec file");
+    return empty;
+}
+
+} // namespace
+
 bool InputIsComplete(const FormIniValues& v)
 {
-    bool complete = !v.cmbEmu.empty();
-    if (v.cmbEmu == "PcBBC" && (v.txtPcBBCDest.empty() || v.txtPcBBCExec.empty()))
-        complete = false;
-    if (v.cmbEmu == "BeebEm" && (v.txtBeebEmDest.empty() || v.txtBeebEmExec.empty()))
-        complete = false;
-    if (v.cmbEmu == "ElectrEm" && v.txtElectrEmExec.empty())
-        complete = false;
-    return complete;
+    return !v.cmbEmu.empty() && emptyNeededBoxes(v).empty();
+}
+
+std::string IncompleteMessage(const FormIniValues& v)
+{
+    if (InputIsComplete(v))
+        return {};
+    std::string line;
+    if (v.cmbEmu.empty()) {
+        line = "Default emulator is empty";
+    } else {
+        const std::vector<const char*> empty = emptyNeededBoxes(v);
+        line = v.cmbEmu + ": " + empty[0];
+        line += empty.size() > 1 ? std::string(" and ") + empty[1] + " are empty" : " is empty";
+    }
+    return std::string(kIncompleteMessage) + "\n" + line;
 }
 
 bool WriteIni(const Form1State& f, const FormIniValues& v, std::string* error)
@@ -145,6 +193,27 @@ bool WriteIni(const Form1State& f, const FormIniValues& v, std::string* error)
             return false;
     }
     return ini.save(error);
+}
+
+bool ShouldOfferEmulatorSetUp(const Form1State& f)
+{
+    IniFile ini(OsPath(IniFilePath(f)));
+    if (!ini.load())
+        return false;
+    for (const IniKey& k : kIniKeys) {
+        const std::string_view key(k.key);
+        const bool program = key.size() > 4 && key.substr(key.size() - 4) == "Exec";
+        if (program && !ini.GetString(k.section, k.key, "").empty())
+            return false;
+    }
+    return ini.GetString(kSetUpSection, kSetUpOfferedKey, "").empty();
+}
+
+bool RememberEmulatorSetUpOffered(const Form1State& f, std::string* error)
+{
+    IniFile ini(OsPath(IniFilePath(f)));
+    return ini.load(error) && ini.SetString(kSetUpSection, kSetUpOfferedKey, "1", error) &&
+           ini.save(error);
 }
 
 } // namespace tavrin

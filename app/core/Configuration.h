@@ -68,6 +68,9 @@ std::string IniFilePath(const Form1State& f);
 // it. Bytes that are no text (NUL, binary junk) in lines that are none of
 // these keys do not stop the keys being read.
 FormIniValues ReadIni(Form1State& f, std::string* problem = nullptr);
+// The values of the file as ReadIni reads them, without making the stored
+// emulator current.
+FormIniValues ReadIniValues(const Form1State& f, std::string* problem = nullptr);
 
 // Make one emulator current: its destination (not for ElectrEm, which has
 // none) and its program from the dialog's values, and its menu check mark.
@@ -93,9 +96,26 @@ void ChooseEmulatorForRun(Form1State& f, Emulator e);
 // the named emulator needs are empty (B-Em needs none).
 bool InputIsComplete(const FormIniValues& v);
 
+// The refusal of incomplete input: kIncompleteMessage and, on a second line,
+// what made it incomplete in the dialog's own words ("PcBBC: exec/batch file
+// and data destination are empty", "Default emulator is empty"). Empty when
+// the input is complete.
+std::string IncompleteMessage(const FormIniValues& v);
+
 // Writes every key, in order, in one replacement of the file; only the lines
 // of these keys change or are added. False with `error` when the file cannot
 // be read or written, or a value holds a line break.
 bool WriteIni(const Form1State& f, const FormIniValues& v, std::string* error = nullptr);
+
+// The emulator set-up is offered once, at a start where no emulator has a
+// program; that it was offered is kept in a section of Tavrin's own.
+inline constexpr const char* kSetUpSection = "Set up emulators";
+inline constexpr const char* kSetUpOfferedKey = "Offered";
+
+// True when no emulator has a program and the offer was never made. False
+// too when the file cannot be read: the offer could not be remembered.
+bool ShouldOfferEmulatorSetUp(const Form1State& f);
+// Notes in the file that the offer was made; every other byte stays.
+bool RememberEmulatorSetUpOffered(const Form1State& f, std::string* error = nullptr);
 
 } // namespace tavrin

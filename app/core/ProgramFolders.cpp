@@ -1,10 +1,13 @@
 #include "ProgramFolders.h"
 
+#include <QCryptographicHash>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -89,20 +92,53 @@ bool CopyWhenMissing(const fs::path& from, const fs::path& to)
     return false;
 }
 
-std::string ReadStamp(const fs::path& file)
+// The SHA-256 of a file in hexadecimal; empty when it cannot be read.
+std::string FileHash(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    return line;
+    if (!in)
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    std::vector<char> buffer(1 << 16);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        hash.addData(QByteArrayView(buffer.data(), in.gcount()));
+    }
+    if (in.bad())
+        return {};
+    return hash.result().toHex().toStdString();
 }
 
-void WriteStamp(const fs::path& file, const std::string& version)
+// The manifest: each shipped file's name and the hash of the bytes it was
+// put there with. Lines that are not "HASH  NAME" are skipped.
+using Manifest = std::map<std::string, std::string>;
+
+Manifest ReadManifest(const fs::path& file)
+{
+    constexpr std::size_t kHashLength = 64;
+    // Far more than every shipped file's line: a larger file is no manifest.
+    constexpr std::uintmax_t kMaxManifestSize = 16u << 20;
+    Manifest manifest;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(file, ec);
+    if (ec || size > kMaxManifestSize)
+        return manifest;
+    std::ifstream in(file, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        if (line.size() <= kHashLength + 2 || line.compare(kHashLength, 2, "  ") != 0 ||
+            line.find_first_not_of("0123456789abcdef") < kHashLength)
+            continue;
+        manifest[line.substr(kHashLength + 2)] = line.substr(0, kHashLength);
+    }
+    return manifest;
+}
+
+void WriteWhole(const fs::path& file, const std::string& text)
 {
     const fs::path part = file.string() + ".tavrin-part";
     {
         std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out << version << '\n';
+        out << text;
         out.close();
         if (!out) {
             std::error_code ignored;
@@ -114,6 +150,109 @@ void WriteStamp(const fs::path& file, const std::string& version)
     fs::rename(part, file, ec);
     if (ec)
         Fail("The file " + file.string() + " cannot be written", ec);
+}
+
+void WriteManifest(const fs::path& file, const Manifest& manifest)
+{
+    std::string text = "# The shipped files as Tavrin put them here: SHA-256, then the name.\n";
+    for (const auto& [name, hash] : manifest)
+        text += hash + "  " + name + "\n";
+    WriteWhole(file, text);
+}
+
+// The user's own files: never replaced, whatever they hold.
+bool IsUsersFile(const fs::path& relative)
+{
+    return !relative.has_parent_path() &&
+           (relative == "bbc.mdb" || relative == "bbc.ini");
+}
+
+// True when no folder between `target` and the file is a link: a file
+// reached through a link may be anywhere and is not replaced.
+bool NoLinkOnTheWay(const fs::path& target, const fs::path& relative)
+{
+    fs::path at = target;
+    std::error_code ec;
+    for (const fs::path& part : relative.parent_path()) {
+        at /= part;
+        if (fs::is_symlink(fs::symlink_status(at, ec)))
+            return false;
+    }
+    return true;
+}
+
+// Replaces a file the user never changed by the shipped one.
+void Replace(const fs::path& from, const fs::path& to)
+{
+    const fs::path part = to.string() + ".tavrin-part";
+    std::error_code ec;
+    fs::remove(part, ec);
+    if (!fs::copy_file(from, part, ec) || ec) {
+        std::error_code ignored;
+        fs::remove(part, ignored);
+        Fail("The file " + from.string() + " cannot be copied to " + to.string(), ec);
+    }
+    fs::permissions(part, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    ec);
+    fs::rename(part, to, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(part, ignored);
+        Fail("The file " + to.string() + " cannot be written", ec);
+    }
+}
+
+std::string ReadStamp(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+void WriteStamp(const fs::path& file, const std::string& version)
+{
+    WriteWhole(file, version + "\n");
+}
+
+// Brings one shipped file into the per-user folder and records in `after`
+// the bytes it was put there with; 1 when the file was copied or replaced.
+int Bring(const fs::path& from, const fs::path& target, const fs::path& relative,
+          const Manifest& before, Manifest& after)
+{
+    const std::string name = relative.generic_string();
+    // A name the manifest cannot hold is never recorded, so never replaced.
+    const bool recordable = name.find_first_of("\r\n") == std::string::npos;
+    const fs::path to = target / relative;
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(to, ec);
+    const auto known = before.find(name);
+    if (!fs::exists(status)) {
+        if (!CopyWhenMissing(from, to))
+            return 0;
+        if (recordable)
+            after[name] = FileHash(from);
+        return 1;
+    }
+    const std::string shippedHash = FileHash(from);
+    const std::string hash = fs::is_regular_file(status) ? FileHash(to) : std::string();
+    if (!recordable)
+        return 0;
+    if (!hash.empty() && hash == shippedHash) {
+        after[name] = hash;
+        return 0;
+    }
+    if (!hash.empty() && !shippedHash.empty() && known != before.end() && known->second == hash &&
+        !IsUsersFile(relative) && NoLinkOnTheWay(target, relative)) {
+        Replace(from, to);
+        after[name] = shippedHash;
+        return 1;
+    }
+    // Changed by the user (or not known to be unchanged): kept, and still
+    // counted as changed at the next upgrade.
+    if (known != before.end())
+        after[name] = known->second;
+    return 0;
 }
 
 } // namespace
@@ -204,6 +343,8 @@ int FillPerUserFolder(const fs::path& shipped, const fs::path& target, const std
     if (ReadStamp(stamp) == version)
         return 0;
 
+    const Manifest before = ReadManifest(target / kShippedManifestFile);
+    Manifest after;
     int copied = 0;
     fs::recursive_directory_iterator it(shipped, fs::directory_options::none, ec);
     if (ec)
@@ -221,13 +362,14 @@ int FillPerUserFolder(const fs::path& shipped, const fs::path& target, const std
                                                  : ": a file of that name is in the way."));
             }
         } else if (fs::is_regular_file(status) && !IsProgramFile(relative) &&
-                   relative.filename() != kFilledStampFile) {
-            if (CopyWhenMissing(it->path(), to))
-                ++copied;
+                   relative.filename() != kFilledStampFile &&
+                   relative.filename() != kShippedManifestFile) {
+            copied += Bring(it->path(), target, relative, before, after);
         }
     }
     if (ec)
         Fail("The shipped data folder " + shipped.string() + " cannot be read", ec);
+    WriteManifest(target / kShippedManifestFile, after);
     WriteStamp(stamp, version);
     return copied;
 }

@@ -67,16 +67,24 @@ ProgramFolders ChooseProgramFolders(const std::filesystem::path& programFolder, 
 // The file in a per-user folder that records which version's data has been
 // copied into it.
 inline constexpr const char* kFilledStampFile = ".tavrin-data";
+// The file in a per-user folder that records each shipped file as it was
+// put there: its SHA-256 and its name, one per line.
+inline constexpr const char* kShippedManifestFile = ".tavrin-shipped";
 
 // Creates `target` when missing and, unless its stamp already names
-// `version`, copies into it every shipped file and folder that it lacks.
-// A file the folder already holds (the user's catalogue, bbc.ini, pictures)
-// is never replaced. Each file is written beside its place and renamed
-// into it, so an interrupted copy never leaves a cut file behind. The
-// program's own executables and libraries (in a read-only portable folder)
-// are not copied. Throws std::runtime_error naming the file on a failure;
-// the stamp is then not written, so the next start tries again.
-// Returns the number of files copied.
+// `version`, brings it up to the shipped data: a file it lacks is copied; a
+// file that still holds the bytes of the shipped file put there before (the
+// manifest says which) is replaced by the shipped one; a file the user
+// changed, or one the manifest does not name (a folder filled before there
+// was a manifest), is kept, and so is anything that is a link or lies in a
+// linked folder. The catalogue and bbc.ini are the user's and are never
+// replaced. Each file is written beside its place and renamed into it, so an
+// interrupted copy never leaves a cut file behind. The program's own
+// executables and libraries (in a read-only portable folder) are not copied.
+// A manifest that is missing or damaged names fewer files and nothing more.
+// Throws std::runtime_error naming the file on a failure; the stamp is then
+// not written, so the next start tries again.
+// Returns the number of files copied or replaced.
 int FillPerUserFolder(const std::filesystem::path& shipped, const std::filesystem::path& target,
                       const std::string& version);
 

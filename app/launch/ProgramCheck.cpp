@@ -34,7 +34,11 @@ ProgramCheck CheckEmulatorProgram(std::string_view commandLine)
             return {ProgramState::BadCommandLine, program};
         std::error_code ec;
         const bool exists = !program.empty() && std::filesystem::exists(program, ec);
-        return {exists ? ProgramState::NotRunnable : ProgramState::Missing, program};
+        if (exists)
+            return {ProgramState::NotRunnable, program};
+        // A bare name is looked for on PATH.
+        const bool bare = program.find('/') == std::string::npos;
+        return {bare ? ProgramState::NotOnPath : ProgramState::Missing, program};
     }
     // Found: a batch file is read by /bin/sh, anything else is executed.
     const std::filesystem::path file(program);
@@ -51,6 +55,8 @@ std::string ProgramStateText(ProgramState state)
         return {};
     case ProgramState::Missing:
         return "does not exist";
+    case ProgramState::NotOnPath:
+        return "not found on PATH";
     case ProgramState::NotRunnable:
         return "cannot be run";
     case ProgramState::BadCommandLine:

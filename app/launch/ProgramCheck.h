@@ -12,6 +12,7 @@ enum class ProgramState {
     Empty,          // nothing configured
     Runnable,       // an executable file, or a ".bat" file that can be read
     Missing,        // no such program
+    NotOnPath,      // a bare name that PATH does not hold
     NotRunnable,    // a folder, or a file without the right to run it
     BadCommandLine, // an unclosed quote
 };

@@ -7,6 +7,7 @@
 #include "FrmDialog.h"
 #include "FrmEditDatabase.h"
 #include "FrmFormIni.h"
+#include "FrmSetUpEmulators.h"
 #include "FrmHelp.h"
 #include "FrmNewRecord.h"
 #include "FrmUnpackProgress.h"
@@ -149,8 +150,8 @@ Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
 Form1::~Form1()
 {
     // The windows opened from here go with the main window.
-    for (QWidget* w : std::initializer_list<QWidget*>{frmFormIni, frmAbout, frmDialog,
-                                                      frmHelpContents, frmHelpKeywords})
+    for (QWidget* w : std::initializer_list<QWidget*>{frmFormIni, frmSetUpEmulators, frmAbout,
+                                                      frmDialog, frmHelpContents, frmHelpKeywords})
         delete w;
 }
 
@@ -395,6 +396,9 @@ void Form1::buildMenus()
     item(mnuOptions, mnuSaveDiskImages, "mnuSaveDiskImages", "&Save downloaded disk images",
          &Form1::mnuSaveDiskImages_Click);
     mnuSaveDiskImages->setCheckable(true);
+    separator(mnuOptions, mnuOptionsSep3, "mnuOptionsSep3");
+    item(mnuOptions, mnuSetUpEmulators, "mnuSetUpEmulators", "Set &up emulators...",
+         &Form1::mnuSetUpEmulators_Click);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
@@ -758,9 +762,10 @@ void Form1::followLaunch(bool underWay)
     // Another launch, another emulator or other settings wait for this one,
     // and so does the Internet switch with its update, which empties "Temp".
     for (QAction* a : {mnuRunFile, mnuBeebEm, mnuB_Em, mnuElectrEm, mnuPcBBC, mnuProperties,
-                       mnuDownloadInternetDatabase})
+                       mnuSetUpEmulators, mnuDownloadInternetDatabase})
         a->setEnabled(!underWay);
-    for (QWidget* w : std::initializer_list<QWidget*>{picCmdRun, picCmdSource, frmFormIni})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{picCmdRun, picCmdSource, frmFormIni, frmSetUpEmulators})
         if (w)
             w->setEnabled(!underWay);
     if (underWay)
@@ -965,6 +970,24 @@ void Form1::mnuSortExit_Click()
 void Form1::mnuProperties_Click()
 {
     showSingleWindow(frmFormIni, [this] { return new FrmFormIni(*this); });
+}
+
+void Form1::mnuSetUpEmulators_Click()
+{
+    showSingleWindow(frmSetUpEmulators, [this] { return new FrmSetUpEmulators(*this); });
+}
+
+void Form1::offerEmulatorSetUp()
+{
+    if (!ShouldOfferEmulatorSetUp(f))
+        return;
+    // Offered once: a file that cannot be written offers it again next time.
+    RememberEmulatorSetUpOffered(f);
+    if (prompt_->messageBox("No emulator is set up yet. Shall Tavrin look for BBC Micro and "
+                            "Electron emulators on this computer?\n\nYou can also do this later "
+                            "with Options, Set up emulators...",
+                            PromptButtons::YesNo, PromptIcon::Question) == PromptAnswer::Yes)
+        mnuSetUpEmulators_Click();
 }
 
 void Form1::readSettingsAtStartUp()

@@ -33,6 +33,7 @@ class FrmCreateImg;
 class FrmDialog;
 class FrmEditDatabase;
 class FrmFormIni;
+class FrmSetUpEmulators;
 class FrmHelp;
 class FrmNewRecord;
 class Keyboard;
@@ -123,6 +124,10 @@ public:
     void mnuElectrEm_Click();
     void mnuPcBBC_Click();
     void mnuSaveDiskImages_Click();
+    void mnuSetUpEmulators_Click();
+    // At a start where no emulator has a program, offers the emulator set-up
+    // once (bbc.ini remembers the offer).
+    void offerEmulatorSetUp();
     void mnuHelp1_Click();
     void mnuHelp2_Click();
     void mnuAbout_Click();
@@ -165,6 +170,8 @@ public:
     QAction* mnuPcBBC = nullptr;
     QAction* mnuOptionsSep2 = nullptr;
     QAction* mnuSaveDiskImages = nullptr;
+    QAction* mnuOptionsSep3 = nullptr;
+    QAction* mnuSetUpEmulators = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelp1 = nullptr;
     QAction* mnuHelp2 = nullptr;
@@ -172,6 +179,7 @@ public:
 
     // The windows opened from here, while they are open.
     QPointer<FrmFormIni> frmFormIni;
+    QPointer<FrmSetUpEmulators> frmSetUpEmulators;
     QPointer<FrmAbout> frmAbout;
     QPointer<FrmDialog> frmDialog;
     QPointer<FrmHelp> frmHelpContents;

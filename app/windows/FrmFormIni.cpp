@@ -263,7 +263,7 @@ void FrmFormIni::cmdUpdateEdits_Click()
 {
     const FormIniValues v = values();
     if (!InputIsComplete(v)) {
-        form1_.prompt().messageBox(kIncompleteMessage, PromptButtons::Ok);
+        form1_.prompt().messageBox(IncompleteMessage(v), PromptButtons::Ok);
         return;
     }
     SetupEmulatorByName(form1_.f, v);

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
+#include <vector>
 #include <sstream>
 
 namespace tavrin {
@@ -305,26 +307,28 @@ TEST(ConfigurationValidation, FieldsTheNamedEmulatorNeeds)
 {
     struct Row {
         const char* emulator;
-        const char* blank; // the one box left empty, or "" for none
-        bool complete;
+        std::vector<std::string> blank; // the boxes left empty
+        const char* refusal;            // the second line of the refusal; "" when complete
     };
     const Row rows[] = {
-        {"", "", false},
-        {"BeebEm", "", true},
-        {"BeebEm", "txtBeebEmDest", false},
-        {"BeebEm", "txtBeebEmExec", false},
-        {"BeebEm", "txtB_EmExec", true},
-        {"PcBBC", "txtPcBBCDest", false},
-        {"PcBBC", "txtPcBBCExec", false},
-        {"PcBBC", "txtBeebEmExec", true},
-        {"ElectrEm", "txtElectrEmExec", false},
-        {"ElectrEm", "txtPcBBCExec", true},
-        {"B-Em", "txtB_EmDest", true},
-        {"B-Em", "txtB_EmExec", true},
-        {"Other", "txtBeebEmDest", true},
+        {"", {}, "Default emulator is empty"},
+        {"BeebEm", {}, ""},
+        {"BeebEm", {"txtBeebEmDest"}, "BeebEm: data destination is empty"},
+        {"BeebEm", {"txtBeebEmExec"}, "BeebEm: exec/batch file is empty"},
+        {"BeebEm", {"txtB_EmExec"}, ""},
+        {"PcBBC", {"txtPcBBCDest", "txtPcBBCExec"},
+         "PcBBC: exec/batch file and data destination are empty"},
+        {"PcBBC", {"txtPcBBCExec"}, "PcBBC: exec/batch file is empty"},
+        {"PcBBC", {"txtBeebEmExec"}, ""},
+        {"ElectrEm", {"txtElectrEmExec", "txtPcBBCDest"}, "ElectrEm: exec file is empty"},
+        {"ElectrEm", {"txtPcBBCExec"}, ""},
+        {"B-Em", {"txtB_EmDest", "txtB_EmExec"},
+         "B-Em: exec/batch file and data destination are empty"},
+        {"B-Em", {"txtB_EmDest"}, "B-Em: data destination is empty"},
+        {"Other", {"txtBeebEmDest"}, ""},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.emulator) + " without " + row.blank);
+        SCOPED_TRACE(std::string(row.emulator) + " without " + std::to_string(row.blank.size()));
         FormIniValues v{row.emulator, "a", "b", "c", "d", "e", "f", "g"};
         const std::pair<const char*, std::string FormIniValues::*> boxes[] = {
             {"txtPcBBCDest", &FormIniValues::txtPcBBCDest},
@@ -336,10 +340,25 @@ TEST(ConfigurationValidation, FieldsTheNamedEmulatorNeeds)
             {"txtElectrEmExec", &FormIniValues::txtElectrEmExec},
         };
         for (const auto& [name, member] : boxes)
-            if (std::string(row.blank) == name)
+            if (std::find(row.blank.begin(), row.blank.end(), name) != row.blank.end())
                 v.*member = "";
-        EXPECT_EQ(InputIsComplete(v), row.complete);
+        EXPECT_EQ(InputIsComplete(v), *row.refusal == '\0');
+        EXPECT_EQ(IncompleteMessage(v),
+                  *row.refusal ? std::string(kIncompleteMessage) + "\n" + row.refusal : "");
     }
+}
+
+TEST_F(ConfigurationTest, TheSetUpIsOfferedOnceWhileNoEmulatorHasAProgram)
+{
+    EXPECT_TRUE(ShouldOfferEmulatorSetUp(f)); // no file yet
+    const std::string kept = "; mine\r\n[BeebEm]\r\nForm1.sBeebEmDest=/beeb/Disk0.ssd\r\n";
+    writeIni(kept);
+    EXPECT_TRUE(ShouldOfferEmulatorSetUp(f)); // a destination is no program
+    ASSERT_TRUE(RememberEmulatorSetUpOffered(f));
+    EXPECT_EQ(readIniText(), kept + "\r\n[Set up emulators]\r\nOffered=1\r\n");
+    EXPECT_FALSE(ShouldOfferEmulatorSetUp(f));
+    writeIni("[b-em]\nform1.sb_emexec=b-em\n");
+    EXPECT_FALSE(ShouldOfferEmulatorSetUp(f));
 }
 
 TEST_F(ConfigurationTest, AFileThatCannotBeWrittenIsReported)

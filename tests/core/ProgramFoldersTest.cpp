@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -131,13 +133,46 @@ TEST(FillPerUserFolder, CopiesWhatIsMissingOncePerVersionAndNeverReplaces)
     EXPECT_EQ(FillPerUserFolder(shipped, user, "1.0.0"), 0);
     EXPECT_FALSE(fs::exists(user / "Files/Game/game.ssd"));
 
-    // A new version brings the files that are missing, never replaces one.
+    // A new version brings the files that are missing and replaces those
+    // the user never changed; a changed one, the catalogue and bbc.ini stay.
+    tmp.write("home/.local/share/tavrin/help.hlp", "my notes");
+    tmp.write("share/help.hlp", "new help");
+    tmp.write("share/bbc.mdb", "new catalogue");
     tmp.write("share/Images/background.jpg", "new picture");
     tmp.write("share/Data/internet.mdb", "sources");
-    EXPECT_EQ(FillPerUserFolder(shipped, user, "1.1.0"), 2);
-    EXPECT_EQ(readFile(user / "Images/background.jpg"), "picture");
+    EXPECT_EQ(FillPerUserFolder(shipped, user, "1.1.0"), 3);
+    EXPECT_EQ(readFile(user / "Images/background.jpg"), "new picture");
     EXPECT_EQ(readFile(user / "Data/internet.mdb"), "sources");
+    EXPECT_EQ(readFile(user / "Files/Game/game.ssd"), "disk");
+    EXPECT_EQ(readFile(user / "help.hlp"), "my notes");
     EXPECT_EQ(readFile(user / "bbc.mdb"), "my catalogue");
+}
+
+TEST(FillPerUserFolder, WithoutAManifestOnlyTheFilesAsShippedAreKnownAndLinksAreKept)
+{
+    TempDir tmp;
+    const fs::path user = tmp / "user";
+    tmp.write("share/a.txt", "A1");
+    tmp.write("share/b.txt", "B1");
+    tmp.write("share/Images/c.jpg", "C1");
+    // Filled by a version that kept no manifest; the pictures are a link to
+    // a folder of the user's.
+    tmp.write("user/a.txt", "A1");
+    tmp.write("user/b.txt", "B0");
+    tmp.write("mine/c.jpg", "C1");
+    tmp.write("user/.tavrin-data", "0.9\n");
+    fs::create_directory_symlink(tmp / "mine", user / "Images");
+    EXPECT_EQ(FillPerUserFolder(tmp / "share", user, "1.0"), 0);
+
+    // A damaged line names nothing.
+    std::ofstream(user / kShippedManifestFile, std::ios::app) << "zz  b.txt\nno hash\n";
+    tmp.write("share/a.txt", "A2");
+    tmp.write("share/b.txt", "B2");
+    tmp.write("share/Images/c.jpg", "C2");
+    EXPECT_EQ(FillPerUserFolder(tmp / "share", user, "1.1"), 1);
+    EXPECT_EQ(readFile(user / "a.txt"), "A2");
+    EXPECT_EQ(readFile(user / "b.txt"), "B0");
+    EXPECT_EQ(readFile(tmp / "mine/c.jpg"), "C1");
 }
 
 TEST(FillPerUserFolder, ReportsWhatIsInTheWayAndTriesAgainNextTime)

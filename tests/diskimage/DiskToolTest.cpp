@@ -120,6 +120,10 @@ TEST(DiskToolHelp, ExplainsEachCommand)
           "\n    3  build wrote its image but left some files out"})
         EXPECT_NE(run.out.find(text), std::string::npos) << text;
 
+    const ToolRun version = runTool({"--version"});
+    EXPECT_EQ(version.out, "tavrin-disk " TAVRIN_VERSION "\n");
+    EXPECT_EQ(version.status, 0);
+
     for (const char* command : {"cat", "set", "blank"}) {
         const ToolRun help = runTool({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;

@@ -12,6 +12,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -169,12 +171,33 @@ private:
     test::TempDir dir_;
 };
 
+// How the real tavrin is started.
+struct StartOptions {
+    // Folders put before the others on PATH.
+    QStringList pathFirst;
+    // Whether a start without emulators offers their set-up; when not,
+    // "bbc.ini" notes that it was offered already.
+    bool offerSetUp = false;
+};
+
 // The real tavrin started in `app` on `x`, from another current folder.
 class Tavrin {
 public:
-    Tavrin(const Xvfb& x, const AppFolder& app)
+    Tavrin(const Xvfb& x, const AppFolder& app, const StartOptions& options = {})
     {
-        process_.setProcessEnvironment(x.environment());
+        QProcessEnvironment env = x.environment();
+        if (!options.pathFirst.isEmpty())
+            env.insert(QStringLiteral("PATH"), options.pathFirst.join(QLatin1Char(':')) +
+                                                   QLatin1Char(':') +
+                                                   env.value(QStringLiteral("PATH")));
+        if (!options.offerSetUp) {
+            std::ifstream in(app / "bbc.ini", std::ios::binary);
+            const std::string ini(std::istreambuf_iterator<char>(in), {});
+            if (ini.find("[Set up emulators]") == std::string::npos)
+                std::ofstream(app / "bbc.ini", std::ios::binary | std::ios::app)
+                    << "\n[Set up emulators]\nOffered=1\n";
+        }
+        process_.setProcessEnvironment(env);
         process_.setWorkingDirectory(QString::fromStdString(fs::temp_directory_path().string()));
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
         process_.start(QString::fromStdString((app / "tavrin").string()), {});

@@ -172,3 +172,49 @@ TEST(LaunchE2E, EachEmulatorAndAZippedRow)
 }
 
 } // namespace
+
+namespace {
+
+TEST(LaunchE2E, TheSetUpOfferedAtTheFirstStartFindsBEmOnPathAndTriesTheFirstTitle)
+{
+    Xvfb x;
+    AppFolder app;
+    for (const char* name : {"bbc.mdb", "Images", "Files"})
+        app.copyFromBuild(name);
+    const fs::path dir = app.path();
+    writeStandIn(dir / "stand-ins/b-em", dir / "record");
+
+    Tavrin tavrin(x, app, {{QString::fromStdString((dir / "stand-ins").string())}, true});
+    const auto window = x.waitForWindow("Tavrin", 60s);
+    ASSERT_TRUE(window);
+    // The offer is a question of the same title over the main window.
+    std::optional<std::string> offer;
+    for (int i = 0; i < 50 && !offer; ++i, std::this_thread::sleep_for(200ms)) {
+        std::istringstream ids(x.run(QStringLiteral("xdotool"),
+                                     {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                      QStringLiteral("--name"), QStringLiteral("^Tavrin$")})
+                                   .value_or(""));
+        for (std::string id; std::getline(ids, id);)
+            if (id != *window)
+                offer = id;
+    }
+    ASSERT_TRUE(offer) << "no set-up was offered";
+    ASSERT_TRUE(x.typeKeys(*offer, {QStringLiteral("Return")})); // Yes
+    const auto setUp = x.waitForWindow("Set up emulators", 10s);
+    ASSERT_TRUE(setUp);
+    ASSERT_TRUE(x.typeKeys(*setUp, {QStringLiteral("alt+t")}));
+
+    ASSERT_TRUE(waitFor(dir / "record/done", 10s));
+    const fs::path disk = dir / "Emulator/B-Em/Disk0.ssd";
+    EXPECT_EQ(readAll(dir / "record/args"), "-disc\n" + disk.string() + "\n-autoboot\n");
+    // Row 0 of the sorted sample catalogue.
+    EXPECT_TRUE(readAll(disk) == readAll(dir / "Files/Brackenwood/atlas.ssd"));
+    const std::string ini = readAll(dir / "bbc.ini");
+    for (const std::string& line : std::vector<std::string>{"Offered=1", "Form1.sBeebEmu=B-Em",
+                                   "Form1.sB_EmExec=b-em -disc " + disk.string() + " -autoboot",
+                                   "Form1.sB_EmDest=" + disk.string()})
+        EXPECT_NE(ini.find(line + "\n"), std::string::npos) << line << "\n" << ini;
+    EXPECT_TRUE(tavrin.running());
+}
+
+} // namespace

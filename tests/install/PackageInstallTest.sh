@@ -43,14 +43,32 @@ usr="$work/root/usr"
 for f in bin/tavrin bin/tavrin-disk lib/tavrin/libvarnock.so lib/tavrin/libvarnockunzip.so \
          lib/tavrin/libvarnockzip.so share/tavrin/bbc.mdb share/tavrin/Images/background.jpg \
          share/applications/org.tavrin.Tavrin.desktop share/metainfo/org.tavrin.Tavrin.metainfo.xml \
-         share/icons/hicolor/48x48/apps/tavrin.png share/man/man1/tavrin-disk.1.gz; do
+         share/icons/hicolor/48x48/apps/tavrin.png share/man/man1/tavrin-disk.1.gz \
+         share/man/man1/tavrin.1.gz share/doc/tavrin/copyright share/doc/tavrin/changelog.gz; do
   [ -f "$usr/$f" ] || fail "the package lacks /usr/$f"
 done
+head -n 1 "$usr/share/doc/tavrin/copyright" |
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in Debian's machine-readable format"
+# No maintainer script runs ldconfig: the libraries are outside its path.
+dpkg-deb -e "$deb" "$work/control"
+! grep -rl ldconfig "$work/control" >/dev/null || fail "a maintainer script calls ldconfig"
+# The long description: every line after the first starts with a blank and
+# fits in 80 columns.
+dpkg-deb -f "$deb" Description | tail -n +2 |
+  awk 'length > 80 || !/^ / { bad = 1 } END { exit bad }' || fail "the long description is not wrapped"
 [ ! -e "$usr/share/tavrin/tools" ] && [ ! -e "$usr/share/tavrin/linux" ] ||
   fail "the package ships the data's build tools"
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$usr/share/metainfo/org.tavrin.Tavrin.metainfo.xml" >"$work/as.log" 2>&1 ||
     { cat "$work/as.log" >&2; fail "the AppStream metadata does not validate"; }
+fi
+# The manual pages read without a warning from man.
+if command -v man >/dev/null; then
+  for page in tavrin tavrin-disk; do
+    ! man --warnings -E UTF-8 -l "$usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null | grep . >&2 ||
+      fail "man warns about the manual page of $page"
+  done
 fi
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$usr/share/applications/org.tavrin.Tavrin.desktop" >&2 ||
@@ -97,6 +115,8 @@ for d in Temp Data Transfer; do
 done
 [ "$(cat "$data/.tavrin-data")" = "$(dpkg-deb -f "$deb" Version)" ] ||
   fail "the per-user folder does not record the version its data came from"
+grep -q '  bbc.mdb$' "$data/.tavrin-shipped" ||
+  fail "the per-user folder does not record the shipped files"
 
 # Varnock and its engines load from the installed library folder.
 cp "$unzip_check" "$usr/bin/"

@@ -53,7 +53,8 @@ TEST(ProgramCheck, NamesTheStateOfTheProgramPart)
         {"emus/dangling", ProgramState::Missing},
         {"emus/none -x", ProgramState::Missing},
         {"onpath --help", ProgramState::Runnable},
-        {"beebem", ProgramState::Missing},
+        {"beebem", ProgramState::NotOnPath},
+        {"beebem -disc 'emus/beebem'", ProgramState::NotOnPath},
         {"'emus/beebem", ProgramState::BadCommandLine},
     };
     for (const Case& c : cases) {
@@ -70,6 +71,7 @@ TEST(ProgramCheck, MarkTexts)
         {ProgramState::Empty, ""},
         {ProgramState::Runnable, ""},
         {ProgramState::Missing, "does not exist"},
+        {ProgramState::NotOnPath, "not found on PATH"},
         {ProgramState::NotRunnable, "cannot be run"},
         {ProgramState::BadCommandLine, "has an unclosed quote"},
     };

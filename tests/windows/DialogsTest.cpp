@@ -8,6 +8,7 @@
 #include "windows/FrmDialog.h"
 #include "windows/FrmFormIni.h"
 #include "windows/FrmHelp.h"
+#include "windows/FrmSetUpEmulators.h"
 #include "windows/FrmUnpackProgress.h"
 
 #include <QAction>
@@ -77,7 +78,8 @@ TEST_F(PropertiesDialogTest, AnIncompleteDialogIsRefusedAndStaysOpen)
     QTest::mouseClick(d.cmdUpdateEdits, Qt::LeftButton);
     unloadClosedWindows();
     ASSERT_EQ(prompt.shown.size(), 1u);
-    EXPECT_EQ(prompt.shown[0].text, "Appropriate fields must hold data");
+    EXPECT_EQ(prompt.shown[0].text,
+              "Appropriate fields must hold data\nPcBBC: data destination is empty");
     EXPECT_EQ(prompt.shown[0].title, "Tavrin");
     EXPECT_EQ(prompt.shown[0].buttons, PromptButtons::Ok);
     ASSERT_TRUE(form->frmFormIni);
@@ -145,6 +147,7 @@ TEST_F(PropertiesDialogTest, AFileThatCannotBeWrittenKeepsTheDialogOpenWithAMess
     FrmFormIni& d = open();
     d.cmbEmu->setEditText("B-Em");
     d.txtB_EmExec->setText("b-em");
+    d.txtB_EmDest->setText("/bbc/Disk0.ssd");
     QTest::mouseClick(d.cmdUpdateEdits, Qt::LeftButton);
     unloadClosedWindows();
     ASSERT_EQ(prompt.shown.size(), 1u);
@@ -165,6 +168,40 @@ TEST_F(PropertiesDialogTest, ShowingItAgainBringsTheOpenDialogForward)
     FrmFormIni& same = open();
     EXPECT_EQ(&same, &d);
     EXPECT_EQ(same.txtBeebEmDest->text(), "typed, not saved") << "its load did not run again";
+}
+
+using SetUpEmulatorsTest = WindowTest;
+
+TEST_F(SetUpEmulatorsTest, AFolderLookedInFillsTheEmptySlotsAndSaveKeepsTheRestOfTheFile)
+{
+    const std::string before = "; mine\n[BBC EMU]\nForm1.sBeebEmu=BeebEm\n[BeebEm]\n"
+                               "Form1.sBeebEmDest=/beeb/Disk0.ssd\nForm1.sBeebEmExec=beebem\n";
+    dir.write("bbc.ini", before);
+    for (const char* name : {"emus/b-em", "emus/elk"})
+        std::filesystem::permissions(dir.write(name, "#!/bin/sh\n"),
+                                     std::filesystem::perms::owner_all);
+    loadForm();
+    auto* d = new FrmSetUpEmulators(*form, {"", "", dir / "nothing here", {}});
+    d->lookInFolder(QString::fromStdString((dir / "emus").string()));
+    EXPECT_EQ(d->cmbB_Em->currentText().toStdString(), "B-Em: " + (dir / "emus/b-em").string());
+    EXPECT_EQ(d->cmbBeebEm->currentText(), "Keep: beebem");
+    d->cmbElectrEm->setCurrentIndex(1); // elk, listed for the user to choose
+    EXPECT_EQ(d->cmbEmu->currentText(), "B-Em");
+    QTest::mouseClick(d->cmdSave, Qt::LeftButton);
+    unloadClosedWindows();
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_FALSE(form->frmSetUpEmulators);
+    EXPECT_TRUE(form->mnuB_Em->isChecked());
+    const std::string disk = (dir / "Emulator/B-Em/Disk0.ssd").string();
+    EXPECT_EQ(form->f.sEmuApp, (dir / "emus/b-em").string() + " -disc " + disk + " -autoboot");
+    // Only the lines of the keys change: the comment and BeebEm stay.
+    std::string kept = before;
+    kept.replace(kept.find("=BeebEm"), 7, "=B-Em");
+    std::ifstream in(dir / "bbc.ini", std::ios::binary);
+    const std::string after((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(after.substr(0, kept.size()), kept);
+    EXPECT_EQ(GetPrivateProfileString("ElectrEm", "Form1.sElectrEmExec", "", dir / "bbc.ini"),
+              (dir / "emus/elk").string());
 }
 
 using AboutBoxTest = WindowTest;

@@ -125,6 +125,8 @@ TEST_F(MainWindowTest, MenuCaptionsInOrder)
                          "&PcBBC mnuPcBBC",
                          "- mnuOptionsSep2",
                          "&Save downloaded disk images mnuSaveDiskImages",
+                         "- mnuOptionsSep3",
+                         "Set &up emulators... mnuSetUpEmulators",
                          "&Contents mnuHelp1",
                          "&Basic keywords reference mnuHelp2",
                          "&About mnuAbout",

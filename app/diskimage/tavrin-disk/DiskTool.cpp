@@ -20,6 +20,10 @@ namespace
 
 constexpr std::string_view kProgram = "tavrin-disk";
 
+#ifndef TAVRIN_VERSION
+#define TAVRIN_VERSION "unknown"
+#endif
+
 constexpr std::string_view kIntroHelp =
     "Reads and writes the catalogue of Acorn DFS disk images (.ssd, .dsd, .img,\n"
     ".bbc) as the catalogue panel of Tavrin does, and creates blank images.\n"
@@ -279,6 +283,10 @@ class DiskTool
             printHelp();
             return finish(kDiskToolOk);
         }
+        if (command == "--version") {
+            out_ << kProgram << ' ' << TAVRIN_VERSION << '\n';
+            return finish(kDiskToolOk);
+        }
         if (command == "cat")
             return cat(args);
         if (command == "set")
@@ -419,7 +427,8 @@ class DiskTool
             }
         for (std::string_view usage : DiskToolMmbUsages())
             out_ << lead << "tavrin-disk " << usage << '\n';
-        out_ << "       tavrin-disk --help\n\n" << kIntroHelp << "\nCommands:\n";
+        out_ << "       tavrin-disk --help\n       tavrin-disk --version\n\n"
+             << kIntroHelp << "\nCommands:\n";
         for (std::string_view help : kCommandHelp)
             out_ << help;
         out_ << files << "\nTape images:\n" << DiskToolUefHelp();

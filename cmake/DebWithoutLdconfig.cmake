@@ -1,0 +1,35 @@
+# Run by cpack after it built the Debian package (CPACK_POST_BUILD_SCRIPTS):
+# CPack adds a postinst and a postrm that run ldconfig whenever a shared
+# library lies below /usr/lib, even in a folder of the program's own that
+# the linker never searches. Each such script is taken out and the package
+# built again from the same files with dpkg-deb.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT deb MATCHES "\\.deb$")
+    continue()
+  endif()
+  set(tree "${deb}.tree")
+  file(REMOVE_RECURSE "${tree}")
+  execute_process(COMMAND dpkg-deb -R "${deb}" "${tree}" RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "dpkg-deb could not unpack ${deb}")
+  endif()
+  set(changed FALSE)
+  foreach(script postinst postrm)
+    set(file "${tree}/DEBIAN/${script}")
+    if(EXISTS "${file}")
+      file(READ "${file}" text)
+      if(text MATCHES "ldconfig")
+        file(REMOVE "${file}")
+        set(changed TRUE)
+      endif()
+    endif()
+  endforeach()
+  if(changed)
+    execute_process(COMMAND dpkg-deb --root-owner-group -b "${tree}" "${deb}"
+                    RESULT_VARIABLE status OUTPUT_QUIET)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "dpkg-deb could not build ${deb} again")
+    endif()
+  endif()
+  file(REMOVE_RECURSE "${tree}")
+endforeach()
