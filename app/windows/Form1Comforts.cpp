@@ -22,6 +22,7 @@
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -46,6 +47,9 @@ void Form1::buildSearch()
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     txtSearch->setPlaceholderText(QStringLiteral("Publisher, title or genre"));
     txtSearch->setClearButtonEnabled(true);
+    txtSearch->setAccessibleName(QStringLiteral("Search"));
+    for (QToolButton* clear : txtSearch->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Clear the search"));
     txtSearch->setGeometry(twipsRect(2520, 1335, 4620, 330, this));
     txtSearch->hide();
     txtSearch->installEventFilter(this);

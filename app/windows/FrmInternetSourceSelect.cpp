@@ -1,5 +1,6 @@
 #include "FrmInternetSourceSelect.h"
 
+#include "Accessibility.h"
 #include "BusyCursor.h"
 #include "Form1.h"
 #include "PictureButton.h"
@@ -47,6 +48,7 @@ FrmInternetSourceSelect::FrmInternetSourceSelect(Form1& form) : QDialog(&form), 
     Picture1->setScaledContents(true);
     Picture1->setFixedSize(96, 96);
     showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
+    markDecoration(Picture1);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

@@ -1,5 +1,6 @@
 #include "FrmUpdateImg.h"
 
+#include "Accessibility.h"
 #include "PictureButton.h"
 #include "Twips.h"
 #include "launch/Launcher.h"
@@ -24,6 +25,7 @@ FrmUpdateImg::FrmUpdateImg(Launcher& launcher, QWidget* parent)
     Image1->setScaledContents(true);
     Image1->setGeometry(twipsRect(120, 120, 960, 960, this));
     showStoredPicture(Image1, QStringLiteral(":/windows/owl.png"));
+    markDecoration(Image1);
 
     Label2 = new QLabel(
         QStringLiteral("The last disk image used was of the type .IMG and is updateable."), this);

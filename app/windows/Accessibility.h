@@ -1,0 +1,20 @@
+#pragma once
+// What screen readers (through AT-SPI) are told of the windows' own kinds of
+// control: a picture button is a push button that can be pressed, and a
+// picture that only decorates is no control at all but a filler, the role of
+// space in a window.
+
+class QWidget;
+
+namespace tavrin
+{
+
+// Marks a picture that only decorates (a background, a corner, an owl), or
+// a label that repeats the name of the control beside it.
+void markDecoration(QWidget* picture);
+
+// Makes the interfaces above known to Qt's accessibility; the controls that
+// need them call it before anything asks.
+void installAccessibleInterfaces();
+
+} // namespace tavrin
