@@ -9,8 +9,10 @@ class QWidget;
 namespace tavrin
 {
 
-// Marks a picture that only decorates (a background, a corner, an owl), or
-// a label that repeats the name of the control beside it.
+// Marks a picture that only decorates (a background, a corner, an owl), a
+// frame that only groups, or a label that repeats the name of the control
+// beside it. Called before it is given its picture or text: a screen reader
+// listening then already knows it.
 void markDecoration(QWidget* picture);
 
 // Makes the interfaces above known to Qt's accessibility; the controls that

@@ -64,14 +64,14 @@ QLineEdit* labelBox(QWidget* parent, const QString& name, const QString& text,
                     const QRect& geometry)
 {
     QLineEdit* box = textBox(parent, name, geometry);
+    // The option button beside it carries the same name.
+    markDecoration(box);
     box->setText(text);
     box->setReadOnly(true);
     box->setFrame(false);
     box->setFocusPolicy(Qt::NoFocus);
     box->setAttribute(Qt::WA_TransparentForMouseEvents);
     box->setProperty("labelBox", true);
-    // The option button beside it carries the same name.
-    markDecoration(box);
     return box;
 }
 

@@ -325,8 +325,8 @@ void Form1::buildOwl()
     imgOwl->setObjectName(QStringLiteral("imgOwl"));
     imgOwl->setScaledContents(true);
     imgOwl->setGeometry(twipsRect(14220, 9480, 960, 960, this));
-    showStoredPicture(imgOwl, QStringLiteral(":/windows/owl.png"));
     markDecoration(imgOwl);
+    showStoredPicture(imgOwl, QStringLiteral(":/windows/owl.png"));
 }
 
 // The disk catalogue panel stands over Frame3 in place of the two pictures;
@@ -343,15 +343,15 @@ void Form1::buildCataloguePanelFrame()
     PicCornerOuter->setObjectName(QStringLiteral("PicCornerOuter"));
     PicCornerOuter->setScaledContents(true);
     PicCornerOuter->setGeometry(twipsRect(0, 0, 375, 255, this));
-    showStoredPicture(PicCornerOuter, QStringLiteral(":/windows/corner-outer.gif"));
     markDecoration(PicCornerOuter);
+    showStoredPicture(PicCornerOuter, QStringLiteral(":/windows/corner-outer.gif"));
 
     PicCornerInner = new QLabel(Frame3);
     PicCornerInner->setObjectName(QStringLiteral("PicCornerInner"));
     PicCornerInner->setScaledContents(true);
     PicCornerInner->setGeometry(twipsRect(720, 120, 375, 135, this));
-    showStoredPicture(PicCornerInner, QStringLiteral(":/windows/corner-inner.gif"));
     markDecoration(PicCornerInner);
+    showStoredPicture(PicCornerInner, QStringLiteral(":/windows/corner-inner.gif"));
 
     Frame3->hide();
 }

@@ -32,8 +32,8 @@ FrmAbout::FrmAbout(const QString& version)
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(twipsToPixels(240, this), twipsToPixels(240, this), 32, 32);
-    showStoredPicture(picIcon, QStringLiteral(":/windows/about-icon.png"));
     markDecoration(picIcon);
+    showStoredPicture(picIcon, QStringLiteral(":/windows/about-icon.png"));
 
     QFont titleFont = font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.6);

@@ -102,6 +102,8 @@ void FrmFormIni::nameBoxesByLabels(QFormLayout* form)
             if (auto* inRow = field->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly))
                 box = inRow;
         box->setAccessibleName(label->text());
+        if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+            combo->lineEdit()->setAccessibleName(label->text());
         for (QToolButton* browse : field->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
             browse->setAccessibleName(QStringLiteral("Choose the ") + label->text());
     }

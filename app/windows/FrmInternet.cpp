@@ -24,8 +24,8 @@ FrmInternet::FrmInternet(Form1State& f, Prompt& prompt, QWidget* parent)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setScaledContents(true);
     Picture1->setFixedSize(64, 64);
-    showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
     markDecoration(Picture1);
+    showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
     Label2 = new QLabel(QStringLiteral("Connecting with"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     txtText1 = new QLineEdit(QStringLiteral("Downloading:"), this);

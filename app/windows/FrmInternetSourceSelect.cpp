@@ -47,8 +47,8 @@ FrmInternetSourceSelect::FrmInternetSourceSelect(Form1& form) : QDialog(&form), 
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setScaledContents(true);
     Picture1->setFixedSize(96, 96);
-    showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
     markDecoration(Picture1);
+    showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

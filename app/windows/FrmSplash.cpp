@@ -52,14 +52,15 @@ FrmSplash::FrmSplash(Form1& form1, QWidget* parent)
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::NoFrame);
+    markDecoration(Frame1);
     Frame1->setGeometry(twipsRect(5160, 4200, 4680, 2610, this));
 
     Image1 = new QLabel(Frame1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twipsRect(120, 360, 1920, 1920, this));
     Image1->setScaledContents(true);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/windows/splash.png")));
     markDecoration(Image1);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/windows/splash.png")));
 
     lblProductName = splashLabel(Frame1, "lblProductName", 1800, true, twipsRect(2160, 360, 1980, 435, this));
     lblVersion = splashLabel(Frame1, "lblVersion", 1200, true, twipsRect(2160, 1200, 885, 285, this));

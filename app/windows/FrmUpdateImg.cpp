@@ -24,8 +24,8 @@ FrmUpdateImg::FrmUpdateImg(Launcher& launcher, QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setScaledContents(true);
     Image1->setGeometry(twipsRect(120, 120, 960, 960, this));
-    showStoredPicture(Image1, QStringLiteral(":/windows/owl.png"));
     markDecoration(Image1);
+    showStoredPicture(Image1, QStringLiteral(":/windows/owl.png"));
 
     Label2 = new QLabel(
         QStringLiteral("The last disk image used was of the type .IMG and is updateable."), this);

@@ -1,0 +1,155 @@
+#!/usr/bin/python3
+"""dbus-run-session -- atspi_walk.py PROGRAM: tavrin's windows as a screen reader meets them.
+
+Starts PROGRAM with Qt's accessibility on, skips the splash with a click, opens
+each window by its button or menu item (their AT-SPI "Press"), prints the tree
+it walks and closes the window by its own button. Fails (exit 1) on a showing
+control without a name; containers (filler, panel), scroll bars, separators,
+labels (named by their text) and the items of tables, trees and lists are none.
+"""
+import os
+import subprocess
+import sys
+import time
+
+import pyatspi as A
+
+UNNAMED = {A.ROLE_APPLICATION, A.ROLE_FILLER, A.ROLE_PANEL, A.ROLE_SCROLL_BAR, A.ROLE_SEPARATOR,
+           A.ROLE_LABEL}
+CONTENT = {A.ROLE_TABLE, A.ROLE_TREE_TABLE, A.ROLE_TREE, A.ROLE_LIST}
+problems, totals = [], [0, 0, 0]
+
+
+def wait_for(get, what, seconds=10):
+    until = time.monotonic() + seconds
+    while time.monotonic() < until:
+        if (found := get()) is not None:
+            return found
+        time.sleep(0.1)
+    problems.append("never came: " + what)
+
+
+def showing(o):
+    return o is not None and o.getState().contains(A.STATE_SHOWING)
+
+
+def kids(o):
+    return [c for c in (o.getChildAtIndex(i) for i in range(o.childCount)) if c is not None]
+
+
+def window(app, name):
+    return next((w for w in kids(app) if w.name == name and showing(w)), None)
+
+
+def find(o, name, role):
+    if o.name == name and o.getRole() == role:
+        return o
+    return next((f for f in (find(c, name, role) for c in kids(o)) if f is not None), None)
+
+
+def press(o, what):
+    action = o.queryAction() if o is not None else None
+    names = [action.getName(i) for i in range(action.nActions)] if action else []
+    if "Press" in names:
+        action.doAction(names.index("Press"))
+    else:
+        problems.append("cannot press " + what)
+
+
+def walk(o, depth, counts):
+    if not showing(o):
+        return
+    role, line = o.getRole(), "%s%s '%s'" % ("  " * depth, o.getRoleName(), o.name)
+    line += " (%s)" % o.description if o.description else ""
+    counts[0] += role not in UNNAMED or (role == A.ROLE_LABEL and bool(o.name))
+    if not o.name and role not in UNNAMED:
+        counts[1] += 1
+        line += "   <-- no name"
+    if role in CONTENT:
+        try:
+            table = o.queryTable()
+            columns = [table.getColumnDescription(c) for c in range(table.nColumns)]
+            line += " %d rows, columns %s" % (table.nRows, columns)
+            counts[1] += "" in columns
+        except NotImplementedError:
+            line += " %d items" % o.childCount
+    print(line)
+    for c in [] if role in CONTENT else kids(o):
+        walk(c, depth + 1, counts)
+
+
+def check(w, title):
+    counts = [0, 0]
+    print("== " + title)
+    walk(w, 1, counts)
+    print("== %s: %d controls, %d without a name\n" % (title, counts[0], counts[1]))
+    totals[:] = [totals[0] + 1, totals[1] + counts[0], totals[2] + counts[1]]
+    if counts[1]:
+        problems.append("%s: %d controls without a name" % (title, counts[1]))
+
+
+def visit(app, title, opener, closer, label=None):
+    opener()
+    if (w := wait_for(lambda: window(app, title), title)) is not None:
+        time.sleep(0.3)
+        check(w, label or title)
+        if closer:
+            press(find(w, closer, A.ROLE_PUSH_BUTTON), closer + " in " + title)
+            wait_for(lambda: None if window(app, title) else True, title + " closing")
+
+
+def run(app):
+    if (splash := wait_for(lambda: window(app, "Tavrin is starting"), "the splash", 30)):
+        check(splash, "Splash")
+        box = splash.queryComponent().getExtents(A.DESKTOP_COORDS)
+        clicked = time.monotonic()
+        subprocess.run(["xdotool", "mousemove", str(box.x + box.width // 2),
+                        str(box.y + box.height // 2), "click", "1"], check=False)
+        if wait_for(lambda: window(app, "Tavrin"), "the main window", 3) is None:
+            problems.append("a click on the splash did not show the main window at once")
+    if (main := wait_for(lambda: window(app, "Tavrin"), "the main window", 30)) is None:
+        return
+    time.sleep(0.5)
+    check(main, "Main window")
+    button = lambda name: find(main, name, A.ROLE_PUSH_BUTTON)
+    item = lambda name: (lambda: press(find(main, name, A.ROLE_MENU_ITEM), name))
+    for name in ("New", "Edit", "Sort", "Run", "Catalogue", "Internet"):
+        if not showing(button(name)):
+            problems.append("the picture button %s is no push button" % name)
+    press(button("Catalogue"), "Catalogue")
+    wait_for(lambda: True if showing(find(main, "Disk title", A.ROLE_TEXT)) else None, "panel")
+    check(main, "Main window, catalogue view")
+    press(button("Catalogue"), "Catalogue")
+    visit(app, "New record", lambda: press(button("New"), "New"), "Cancel")
+    visit(app, "Edit record", lambda: press(button("Edit"), "Edit"), "Cancel")
+    visit(app, "Create an .IMG file", item("Create .img file"), "Cancel")
+    visit(app, "Creat new database", item("New database"), "Cancel")
+    visit(app, "Tavrin Properties", item("Properties"), "Cancel")
+    visit(app, "About Tavrin", item("About"), "OK")
+    visit(app, "Tavrin Help", item("Contents"), None)
+    # The first switch to the Internet asks about updates, then offers the sources.
+    visit(app, "MsgBox Do you want to check for Internet updates?",
+          lambda: press(button("Internet"), "Internet"), "No", "Update question")
+    visit(app, "Internet Source Select", lambda: None, "Cancel")
+
+
+def main():
+    desktop = A.Registry.getDesktop(0)  # starts the accessibility bus first
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
+    tavrin = subprocess.Popen([sys.argv[1]], cwd="/", env=env)
+    try:
+        app = wait_for(lambda: next((a for a in kids(desktop) if a.name == "Tavrin"), None),
+                       "tavrin on the accessibility bus", 60)
+        if app is not None:
+            run(app)
+    finally:
+        tavrin.kill()
+        tavrin.wait()
+    print("%d windows, %d controls, %d without a name" % tuple(totals))
+    for p in problems:
+        print("FAILED: " + p)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
