@@ -148,10 +148,16 @@ void ScaledLayout::apply()
     surface_->setUpdatesEnabled(true);
 }
 
+// The design window, scaled, is centred on the window, and the surface stands
+// at its top left under the menu bar, as the client area does in the design
+// window: at the design size nothing moves.
 void ScaledLayout::centre()
 {
-    surface_->move(std::max(0, (stage_->width() - surface_->width()) / 2),
-                   std::max(0, (stage_->height() - surface_->height()) / 2));
+    const int menu = stage_->window()->height() - stage_->height();
+    const int left = (stage_->width() - edge(designWindow_.width(), scale_)) / 2;
+    const int top = (stage_->height() + menu - edge(designWindow_.height(), scale_)) / 2;
+    surface_->move(std::clamp(left, 0, std::max(0, stage_->width() - surface_->width())),
+                   std::clamp(top, 0, std::max(0, stage_->height() - surface_->height())));
 }
 
 // The window's scale, but never so large that the surface leaves the stage

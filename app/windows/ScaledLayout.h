@@ -4,8 +4,8 @@
 // at the design size (the window's twips at the screen's dpi: "design
 // pixels"); when the window is another size, the surface and every box and
 // font on it are scaled by the smaller of the window's width and height over
-// the design's, and the surface is centred on its stage, whose own
-// background fills the rest. Pictures stretched to their boxes are drawn
+// the design's; the design window so scaled is centred on the window and
+// the stage's own background fills the rest. Pictures stretched to their boxes are drawn
 // from their source at the box's size in device pixels, so they stay crisp.
 //
 // The boxes are taken from the controls when the scaling first applies;

@@ -92,13 +92,13 @@ TEST(MainWindowE2E, TheSampleCatalogueInAMaximisedWindowWithItsPictureButtons)
     ASSERT_TRUE(x.screenshot(shot));
     if (const fs::path folder = screenshotFolder(); !folder.empty())
         fs::copy_file(shot, folder / "main-window.png", fs::copy_options::overwrite_existing);
-    // The client area (1012 by 696 pixels) scaled as one picture by the
-    // smaller of 1600/1024 and 1000/768 and centred under the menu bar:
-    // black beyond it, and the New button's yellow plus sign at 270, 6900
-    // twips scaled.
+    // The window of 1024 by 768 pixels scaled as one picture by the smaller
+    // of 1600/1024 and 1000/768 and centred, its client area (1012 by 696)
+    // under the menu bar: black beyond it, and the New button's yellow plus
+    // sign at 270, 6900 twips scaled.
     const double scale = std::min(1600 / 1024.0, 1000 / 768.0);
-    const int left = static_cast<int>((1600 - 1012 * scale) / 2);
-    const int top = static_cast<int>((1000 - 696 * scale) / 2);
+    const int left = static_cast<int>((1600 - 1024 * scale) / 2);
+    const int top = 20;
     const auto beyond = pixels(x, shot, left + static_cast<int>(1012 * scale) + 5, 800, 20, 20);
     ASSERT_EQ(beyond.size(), 400u);
     for (const auto& rgb : beyond)
