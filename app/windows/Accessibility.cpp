@@ -4,6 +4,8 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QVariant>
 
@@ -70,6 +72,12 @@ void markDecoration(QWidget* picture)
     installAccessibleInterfaces();
     picture->setProperty(kDecoration, true);
     picture->setFocusPolicy(Qt::NoFocus);
+}
+
+void nameProgressBar(QProgressDialog& dialog, const QString& name)
+{
+    if (auto* bar = dialog.findChild<QProgressBar*>())
+        bar->setAccessibleName(name);
 }
 
 } // namespace tavrin

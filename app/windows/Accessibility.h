@@ -4,6 +4,8 @@
 // picture that only decorates is no control at all but a filler, the role of
 // space in a window.
 
+class QProgressDialog;
+class QString;
 class QWidget;
 
 namespace tavrin
@@ -14,6 +16,9 @@ namespace tavrin
 // beside it. Called before it is given its picture or text: a screen reader
 // listening then already knows it.
 void markDecoration(QWidget* picture);
+
+// Names a progress window's bar, which screen readers otherwise find nameless.
+void nameProgressBar(QProgressDialog& dialog, const QString& name);
 
 // Makes the interfaces above known to Qt's accessibility; the controls that
 // need them call it before anything asks.

@@ -2,6 +2,7 @@
 // type-ahead), the progress of "&Sort database and exit", and running an
 // image file that is not in the catalogue.
 
+#include "Accessibility.h"
 #include "BusyCursor.h"
 #include "Form1.h"
 #include "Twips.h"
@@ -223,6 +224,7 @@ void Form1::writeBackWithProgress()
         bar = std::make_unique<QProgressDialog>(QStringLiteral("Writing the catalogue..."), QString(),
                                                 0, f.iProgRange, this);
         bar->setObjectName(QStringLiteral("prgSortExit"));
+        nameProgressBar(*bar, QStringLiteral("Records written"));
         bar->setWindowTitle(windowTitle());
         bar->setWindowModality(Qt::WindowModal);
         bar->setMinimumDuration(0);

@@ -4,7 +4,10 @@
 
 #include "WindowFixture.h"
 #include "diskimage/DiskCatalogue.h"
+#include "windows/FrmInternet.h"
 #include "windows/FrmSplash.h"
+#include "windows/FrmUnpackProgress.h"
+#include "windows/FrmUpdateImg.h"
 #include "windows/GridView.h"
 #include "windows/PictureButton.h"
 #include "windows/ScaledLayout.h"
@@ -48,8 +51,8 @@ TEST_F(FitAndReachTest, TheClientAreaScalesAsOnePictureByTheSmallerRatio)
             << "a placeholder's pixels scale too";
         EXPECT_EQ(w.MSFlexGridView->columnWidth(1), at(QRect(0, 0, twipsToPixels(3000, &w), 1)).width());
         EXPECT_DOUBLE_EQ(w.txtInfo->font().pointSizeF(), 8.25 * r.scale);
-        EXPECT_LE(std::abs(w.client->geometry().center().x() - w.centralWidget()->width() / 2), 1)
-            << "centred";
+        EXPECT_EQ(w.client->x(), qRound(design.width() * (r.across - r.scale) / 2)) << "centred";
+        EXPECT_TRUE(r.scale != 1 || w.client->pos() == QPoint(0, 0)) << "nothing moves";
     }
     EXPECT_EQ(w.txtInfo->toolTip(),
               "The extensions of the disk images found in the archives unpacked in this run");
@@ -123,6 +126,19 @@ TEST_F(FitAndReachTest, TabGoesFromTheInformationLineThroughThePanelToTheButtons
     EXPECT_EQ(reached.mid(0, 4), (QStringList{"MSFlexGrid", "txtTitle", "TextExt", "txtFile1_1"}));
     EXPECT_EQ(reached.mid(reached.size() - 4),
               (QStringList{"txtFile1_62", "Option1", "cmdUpdateEdits", "picCmdNew"}));
+}
+
+TEST_F(FitAndReachTest, TheWindowsOfARunNameEveryControl)
+{
+    Form1& w = loadForm();
+    FrmInternet download(w.f, prompt);
+    FrmUpdateImg update(w.launcher());
+    FrmUnpackProgress unpack("Files/acorn/elite.zip", &w);
+    for (QWidget* window : std::initializer_list<QWidget*>{&download, &update, &unpack}) {
+        window->show();
+        EXPECT_EQ(unnamedControls(QAccessible::queryAccessibleInterface(window)), QStringList())
+            << window->metaObject()->className();
+    }
 }
 
 } // namespace

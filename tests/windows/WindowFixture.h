@@ -8,6 +8,7 @@
 #include "core/Prompt.h"
 #include "windows/Form1.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
 
@@ -48,6 +49,24 @@ inline std::vector<Record> sampleRecords()
         rec("Acorn", "Welcome", "Utility", "Files\\acorn\\welcome.ssd", 1, "The welcome disc"),
         rec("Acorn", "Elite", "Arcade", "Files\\acorn\\elite.ssd", 2, ""),
     };
+}
+
+// The showing controls of a window without a name, as screen readers find
+// them (containers, labels, scroll bars and the items of lists are none).
+inline QStringList unnamedControls(QAccessibleInterface* a)
+{
+    using R = QAccessible::Role;
+    static const QList<R> none = {R::Client, R::Pane, R::Grouping, R::StaticText,
+                                  R::ScrollBar, R::Separator, R::Whitespace};
+    if (!a || a->state().invisible)
+        return {};
+    QStringList found;
+    if (a->text(QAccessible::Name).isEmpty() && !none.contains(a->role()))
+        found << a->object()->objectName();
+    if (!QList<R>{R::Table, R::Tree, R::List}.contains(a->role()))
+        for (int i = 0; i < a->childCount(); ++i)
+            found << unnamedControls(a->child(i));
+    return found;
 }
 
 class WindowTest : public ::testing::Test {
