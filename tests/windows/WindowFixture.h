@@ -51,21 +51,16 @@ inline std::vector<Record> sampleRecords()
     };
 }
 
-// The showing controls of a window without a name, as screen readers find
-// them (containers, labels, scroll bars and the items of lists are none).
+// The showing controls of a window that a screen reader finds without a name.
 inline QStringList unnamedControls(QAccessibleInterface* a)
 {
     using R = QAccessible::Role;
-    static const QList<R> none = {R::Client, R::Pane, R::Grouping, R::StaticText,
-                                  R::ScrollBar, R::Separator, R::Whitespace};
-    if (!a || a->state().invisible)
-        return {};
+    const QList<R> none = {R::Client, R::Pane, R::Grouping, R::StaticText, R::ScrollBar, R::Separator};
     QStringList found;
-    if (a->text(QAccessible::Name).isEmpty() && !none.contains(a->role()))
+    if (a && !a->state().invisible && a->text(QAccessible::Name).isEmpty() && !none.contains(a->role()))
         found << a->object()->objectName();
-    if (!QList<R>{R::Table, R::Tree, R::List}.contains(a->role()))
-        for (int i = 0; i < a->childCount(); ++i)
-            found << unnamedControls(a->child(i));
+    for (int i = 0; a && !a->state().invisible && i < a->childCount(); ++i)
+        found << unnamedControls(a->child(i));
     return found;
 }
 
