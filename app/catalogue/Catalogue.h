@@ -27,6 +27,10 @@ enum CatalogueColumn {
     colIndex = 7,
 };
 
+// What the columns are called where a user hears or reads of them.
+inline constexpr std::array<const char*, 8> kColumnNames = {
+    "Publisher", "Title", "Genre", "File", "Data 1", "Data 2", "Description", "Index"};
+
 // A field of the catalogue table: its name, engine type code and size, the
 // grid column that shows it, and what that cell shows when the field is
 // empty or Null (an empty stand-in: the cell stays empty).

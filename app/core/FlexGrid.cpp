@@ -462,6 +462,14 @@ int FlexGrid::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : cols_;
 }
 
+QVariant FlexGrid::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < static_cast<int>(columnNames_.size()))
+        return QString::fromStdString(columnNames_[static_cast<size_t>(section)]);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
 QVariant FlexGrid::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= Rows() || index.column() >= cols_)

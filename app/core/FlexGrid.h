@@ -107,6 +107,10 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // The column names (the grid shows no header; screen readers tell them).
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    void setColumnNames(std::vector<std::string> names) { columnNames_ = std::move(names); }
 
 signals:
     // The current cell changed through code (sort, load), or the rows under
@@ -127,6 +131,7 @@ private:
     int colSel_ = 0;
     std::vector<int> widths_;
     std::vector<int> alignments_;
+    std::vector<std::string> columnNames_;
     int batchDepth_ = 0;
     int holdDepth_ = 0;
     bool pendingCurrent_ = false;

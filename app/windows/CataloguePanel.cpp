@@ -1,5 +1,6 @@
 #include "CataloguePanel.h"
 
+#include "Accessibility.h"
 #include "Twips.h"
 #include "catalogue/CatalogueGrid.h"
 #include "core/Form1State.h"
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavrin
 {
@@ -62,6 +64,8 @@ QLineEdit* labelBox(QWidget* parent, const QString& name, const QString& text,
                     const QRect& geometry)
 {
     QLineEdit* box = textBox(parent, name, geometry);
+    // The option button beside it carries the same name.
+    markDecoration(box);
     box->setText(text);
     box->setReadOnly(true);
     box->setFrame(false);
@@ -73,21 +77,24 @@ QLineEdit* labelBox(QWidget* parent, const QString& name, const QString& text,
 
 // The panel's look: yellow on black as the rest of the window, the boxes and
 // frames outlined in the purple of the grid's lines so that each of the 62
-// boxes shows, and option buttons that show on black.
-QString panelStyle()
+// boxes shows, and option buttons that show on black, sized for the scale.
+QString panelStyle(double scale)
 {
     const QString yellow = colorFromBgr(kYellow).name();
     const QString purple = colorFromBgr(kPurple).name();
+    const int mark = std::max(5, static_cast<int>(std::lround(9 * scale)));
     return QStringLiteral(
                "QLineEdit { color: %1; background: black; border: 1px solid %2; padding: 0px; }"
                "QLineEdit[labelBox=\"true\"] { border: none; background: transparent; }"
                "QGroupBox { border: 1px solid %2; margin: 0px; }"
-               "QRadioButton::indicator { width: 9px; height: 9px; border: 1px solid %1;"
-               " border-radius: 5px; background: black; }"
+               "QRadioButton::indicator { width: %3px; height: %3px; border: 1px solid %1;"
+               " border-radius: %4px; background: black; }"
                "QRadioButton::indicator:checked { background: qradialgradient(cx:0.5, cy:0.5,"
                " radius:0.5, fx:0.5, fy:0.5, stop:0 %1, stop:0.5 %1, stop:0.6 black,"
                " stop:1 black); }")
-        .arg(yellow, purple);
+        .arg(yellow, purple)
+        .arg(mark)
+        .arg((mark + 1) / 2);
 }
 
 } // namespace
@@ -118,6 +125,9 @@ void CataloguePanel::build()
     TextExt = textBox(w, QStringLiteral("TextExt"),
                       twipsRect(kExtLeft, kTitleTop, kExtWidth, kBoxHeight, w));
     TextExt->setReadOnly(true);
+    txtTitle->setAccessibleName(QStringLiteral("Disk title"));
+    TextExt->setAccessibleName(QStringLiteral("File extension"));
+    Frame3->setAccessibleName(QStringLiteral("Disk catalogue"));
     // Twelve characters are what the catalogue holds.
     txtTitle->setMaxLength(static_cast<int>(dfs::kTitleLength));
     lblUpdateOff = new QLabel(w);
@@ -129,6 +139,7 @@ void CataloguePanel::build()
 
     Frame1 = new QGroupBox(w);
     Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setAccessibleName(QStringLiteral("Files on the disk"));
     Frame1->setGeometry(twipsRect(kFrame1Left, kFrame1Top, kFrame1Width, kFrame1Height, w));
     const QFont entryFont = terminalFont();
     for (int n = 1; n <= dfs::kMaxEntries; ++n) {
@@ -142,11 +153,13 @@ void CataloguePanel::build()
         box->setTextMargins(1, 0, 0, 0);
         // The entries are shown only; title and boot option are what "Update" writes.
         box->setReadOnly(true);
+        box->setAccessibleName(QStringLiteral("Entry %1").arg(n));
         txtFile1[static_cast<size_t>(n)] = box;
     }
 
     Frame2 = new QGroupBox(w);
     Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setAccessibleName(QStringLiteral("Boot option"));
     Frame2->setGeometry(twipsRect(kFrame2Left, kFrame2Top, kFrame2Width, kFrame2Height, w));
     optionGroup_ = new QButtonGroup(this);
     QRadioButton** optionSlots[] = {&Option1, &Option2, &Option3, &Option4};
@@ -158,6 +171,9 @@ void CataloguePanel::build()
         option->setGeometry(twipsRect(left, kOptionTop, kOptionSize, kOptionSize, w));
         optionGroup_->addButton(option, i);
         *optionSlots[i] = option;
+        option->setAccessibleName(QString::fromUtf8(
+            kBootOptionLabels[static_cast<size_t>(i)].data(),
+            static_cast<qsizetype>(kBootOptionLabels[static_cast<size_t>(i)].size())));
         *labelSlots[i] = labelBox(
             Frame2, QStringLiteral("Text%1").arg(i + 1),
             QString::fromUtf8(kBootOptionLabels[static_cast<size_t>(i)].data(),
@@ -173,14 +189,20 @@ void CataloguePanel::build()
     cmdUpdateEdits->setGeometry(twipsRect(kUpdateLeft, kUpdateTop, kUpdateWidth, kUpdateHeight, w));
     connect(cmdUpdateEdits, &QPushButton::clicked, this, &CataloguePanel::WriteDiskCatalogue);
 
-    const QString style = panelStyle();
-    for (QWidget* control : std::initializer_list<QWidget*>{txtTitle, TextExt, Frame1, Frame2})
-        control->setStyleSheet(style);
+    setScale(1.0);
     lblUpdateOff->setStyleSheet(QStringLiteral("QLabel { color: %1; background: transparent; }")
                                     .arg(colorFromBgr(kYellow).name()));
     QFont small = lblUpdateOff->font();
     small.setPointSizeF(7);
     lblUpdateOff->setFont(small);
+}
+
+void CataloguePanel::setScale(double scale)
+{
+    const QString style = panelStyle(scale);
+    for (QWidget* control : std::initializer_list<QWidget*>{txtTitle, TextExt, Frame1, Frame2})
+        if (control->styleSheet() != style)
+            control->setStyleSheet(style);
 }
 
 std::array<QRadioButton*, 4> CataloguePanel::options() const

@@ -62,6 +62,10 @@ class CataloguePanel : public QObject
     void followSelection();
     void followSelectionOf(QItemSelectionModel* selection);
 
+    // The option buttons' marks at the window's scale (the boxes and fonts
+    // are scaled with the window).
+    void setScale(double scale);
+
     // The boot option checked in the panel, none when no option is.
     std::optional<int> checkedBootOption() const;
 

@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Accessibility.h"
 #include "CataloguePanel.h"
 #include "FrmAbout.h"
 #include "FrmAddFolder.h"
@@ -15,8 +16,10 @@
 #include "FrmInternet.h"
 #include "FrmInternetSourceSelect.h"
 #include "BusyCursor.h"
+#include "GridView.h"
 #include "PictureButton.h"
 #include "QtPrompt.h"
+#include "ScaledLayout.h"
 #include "Twips.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/Dao.h"
@@ -39,10 +42,11 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScopedValueRollback>
-#include <QScrollArea>
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <tuple>
@@ -69,9 +73,15 @@ QFont arialFont(double points)
 }
 
 // The design size of the client area: a maximised window on a screen of
-// 1024 by 768 pixels.
+// 1024 by 768 pixels (15 twips a pixel at 96 dpi).
 constexpr int kClientWidthTwips = 15180;
 constexpr int kClientHeightTwips = 10440;
+constexpr int kWindowWidthTwips = 1024 * 15;
+constexpr int kWindowHeightTwips = 768 * 15;
+
+// The information line's tool tip: what it collects.
+constexpr const char* kInfoToolTip =
+    "The extensions of the disk images found in the archives unpacked in this run";
 
 // The pictures the buttons load inside their clicks.
 constexpr const char* kNewDown = "images\\button-new-down.gif";
@@ -170,20 +180,22 @@ void Form1::buildControls()
     buildOwl();
 }
 
-// The client area has the designed size; a smaller screen scrolls it, a
-// larger one shows black around it.
+// The client area has the designed size and is shown scaled to the window,
+// centred on a black stage.
 void Form1::buildClientArea()
 {
-    auto* scroll = new QScrollArea(this);
-    scroll->setObjectName(QStringLiteral("Form1Scroll"));
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setCentralWidget(scroll);
-    client = new QWidget;
+    auto* stage = new QWidget(this);
+    stage->setObjectName(QStringLiteral("Form1Stage"));
+    setCentralWidget(stage);
+    client = new QWidget(stage);
     client->setObjectName(QStringLiteral("Form1Client"));
-    client->setFixedSize(twipsToPixels(kClientWidthTwips, this),
-                         twipsToPixels(kClientHeightTwips, this));
-    scroll->setWidget(client);
+    client->resize(twipsToPixels(kClientWidthTwips, this), twipsToPixels(kClientHeightTwips, this));
+    const QSize designWindow(twipsToPixels(kWindowWidthTwips, this),
+                             twipsToPixels(kWindowHeightTwips, this));
+    scaling_ = new ScaledLayout(stage, client, designWindow);
+    connect(scaling_, &ScaledLayout::scaleChanged, this, &Form1::applyScale);
+    // Shown without a size of its own, the window has the design's.
+    resize(designWindow);
 }
 
 // The background picture and, over it, the information line.
@@ -191,18 +203,26 @@ void Form1::buildInfoLine()
 {
     Image0 = new QLabel(client);
     Image0->setObjectName(QStringLiteral("Image0"));
+    Image0->setScaledContents(true);
     Image0->move(0, 0);
+    markDecoration(Image0);
 
     txtInfo = new QPlainTextEdit(client);
     txtInfo->setObjectName(QStringLiteral("txtInfo"));
     txtInfo->setFont(arialFont(8.25));
     txtInfo->setGeometry(twipsRect(1800, 180, 3675, 675, this));
+    txtInfo->setAccessibleName(QStringLiteral("Information"));
+    txtInfo->setToolTip(QString::fromUtf8(kInfoToolTip));
+    txtInfo->setTabChangesFocus(true);
 }
 
 void Form1::buildGrid()
 {
-    MSFlexGridView = new QTableView(client);
+    auto* view = new GridView(client);
+    MSFlexGridView = view;
     MSFlexGridView->setObjectName(QStringLiteral("MSFlexGrid"));
+    MSFlexGridView->setAccessibleName(QStringLiteral("Catalogue"));
+    f.MSFlexGrid.setColumnNames({kColumnNames.begin(), kColumnNames.end()});
     MSFlexGridView->setModel(&f.MSFlexGrid);
     MSFlexGridView->setGeometry(twipsRect(2520, 1695, 4380, 4935, this));
     MSFlexGridView->horizontalHeader()->hide();
@@ -219,6 +239,13 @@ void Form1::buildGrid()
     rows->setDefaultSectionSize(QFontMetrics(gridFont()).height() + 6);
     MSFlexGridView->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     MSFlexGridView->horizontalHeader()->setMinimumSectionSize(0);
+    // A width the user dragged a column to lasts for the run, at any scale.
+    connect(view, &GridView::columnWidened, this, [this](int column, int width) {
+        const int design = static_cast<int>(std::lround(width / scaling_->scale()));
+        std::erase_if(widenedColumns_, [column](const auto& c) { return c.first == column; });
+        widenedColumns_.emplace_back(column, design);
+        applyGridLayout();
+    });
 }
 
 // The grid's current cell and the view's follow each other, and the window
@@ -269,9 +296,11 @@ void Form1::buildPictureArea()
     Image1 = new QLabel(client);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setScaledContents(true);
+    Image1->setAccessibleName(QStringLiteral("Box art"));
     Image2 = new QLabel(client);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setScaledContents(true);
+    Image2->setAccessibleName(QStringLiteral("Screen shot"));
 
     buildCataloguePanelFrame();
     catalogue = new CataloguePanel(Frame3, f, *prompt_);
@@ -288,6 +317,7 @@ void Form1::buildDescriptionBox()
     txtText1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtText1->setFocusPolicy(Qt::ClickFocus);
     txtText1->setGeometry(twipsRect(2520, 7800, 12555, 1335, this));
+    txtText1->setAccessibleName(QStringLiteral("Description"));
 }
 
 void Form1::buildOwl()
@@ -296,6 +326,7 @@ void Form1::buildOwl()
     imgOwl->setObjectName(QStringLiteral("imgOwl"));
     imgOwl->setScaledContents(true);
     imgOwl->setGeometry(twipsRect(14220, 9480, 960, 960, this));
+    markDecoration(imgOwl);
     showStoredPicture(imgOwl, QStringLiteral(":/windows/owl.png"));
 }
 
@@ -313,12 +344,14 @@ void Form1::buildCataloguePanelFrame()
     PicCornerOuter->setObjectName(QStringLiteral("PicCornerOuter"));
     PicCornerOuter->setScaledContents(true);
     PicCornerOuter->setGeometry(twipsRect(0, 0, 375, 255, this));
+    markDecoration(PicCornerOuter);
     showStoredPicture(PicCornerOuter, QStringLiteral(":/windows/corner-outer.gif"));
 
     PicCornerInner = new QLabel(Frame3);
     PicCornerInner->setObjectName(QStringLiteral("PicCornerInner"));
     PicCornerInner->setScaledContents(true);
     PicCornerInner->setGeometry(twipsRect(720, 120, 375, 135, this));
+    markDecoration(PicCornerInner);
     showStoredPicture(PicCornerInner, QStringLiteral(":/windows/corner-inner.gif"));
 
     Frame3->hide();
@@ -340,9 +373,9 @@ void Form1::buildPictureButtons()
         {&picCmdEdit, "picCmdEdit", "Edit", ":/windows/button-edit.gif", &Form1::picCmdEdit_Click},
         {&picCmdSort, "picCmdSort", "Sort", ":/windows/button-sort.gif", &Form1::picCmdSort_Click},
         {&picCmdRun, "picCmdRun", "Run", ":/windows/button-run.gif", &Form1::picCmdRun_Click},
-        {&picCmdCatImages, "picCmdCatImages", "Catalogue / Images", ":/windows/button-catalogue.gif",
+        {&picCmdCatImages, "picCmdCatImages", "Catalogue", ":/windows/button-catalogue.gif",
          &Form1::picCmdCatImages_Click},
-        {&picCmdSource, "picCmdSource", "Internet / Local", ":/windows/button-internet.gif",
+        {&picCmdSource, "picCmdSource", "Internet", ":/windows/button-internet.gif",
          &Form1::picCmdSource_Click},
     };
     int top = 6900;
@@ -354,6 +387,20 @@ void Form1::buildPictureButtons()
         *s.button = b;
         top += 375 + 45;
     }
+    describeToggles();
+}
+
+void Form1::describeToggles()
+{
+    // The name stays; the description tells what is shown now.
+    picCmdCatImages->setToolTip(QStringLiteral("Catalogue / Images"));
+    picCmdCatImages->setAccessibleDescription(
+        f.iCatalogueView == 2 ? QStringLiteral("Catalogue / Images: the disk catalogue is shown")
+                              : QStringLiteral("Catalogue / Images: the pictures are shown"));
+    picCmdSource->setToolTip(QStringLiteral("Internet / Local"));
+    picCmdSource->setAccessibleDescription(
+        f.boolInternet ? QStringLiteral("Internet / Local: an Internet source is shown")
+                       : QStringLiteral("Internet / Local: the local catalogue is shown"));
 }
 
 void Form1::buildMenus()
@@ -400,6 +447,7 @@ void Form1::buildMenus()
     item(mnuOptions, mnuSetUpEmulators, "mnuSetUpEmulators", "Set &up emulators...",
          &Form1::mnuSetUpEmulators_Click);
 
+    menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     item(mnuHelp, mnuHelp1, "mnuHelp1", "&Contents", &Form1::mnuHelp1_Click);
@@ -439,16 +487,40 @@ void Form1::applyGridLayout()
     MSFlexGridView->setVerticalScrollBarPolicy(
         g.ScrollBars & FlexGrid::flexScrollBarVertical ? Qt::ScrollBarAsNeeded
                                                        : Qt::ScrollBarAlwaysOff);
+    // The grid's widths are the start widths; a column the user widened
+    // keeps its width, and the grid then scrolls sideways when it must.
+    const ScaledLayout& s = *scaling_;
     for (int c = 0; c < g.Cols(); ++c) {
         const int width = g.ColWidth(c);
         if (width < 0)
             continue;
         MSFlexGridView->setColumnHidden(c, width == 0);
-        if (width > 0)
-            MSFlexGridView->setColumnWidth(c, twipsToPixels(width, this));
+        if (width == 0)
+            continue;
+        int design = twipsToPixels(width, this);
+        for (const auto& [column, widened] : widenedColumns_)
+            if (column == c)
+                design = widened;
+        MSFlexGridView->setColumnWidth(c, s.scaled(design));
     }
-    if (g.Width > 0)
-        MSFlexGridView->resize(twipsToPixels(g.Width, this), MSFlexGridView->height());
+    if (!widenedColumns_.empty() && (g.ScrollBars & FlexGrid::flexScrollBarVertical))
+        MSFlexGridView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const int rowHeight = QFontMetrics(s.scaled(gridFont())).height() + s.scaled(6);
+    if (MSFlexGridView->verticalHeader()->defaultSectionSize() != rowHeight)
+        MSFlexGridView->verticalHeader()->setDefaultSectionSize(rowHeight);
+    if (g.Width > 0) {
+        QRect box = s.designBox(MSFlexGridView);
+        box.setWidth(twipsToPixels(g.Width, this));
+        scaling_->place(MSFlexGridView, box);
+    }
+}
+
+// The window took another size: the grid's columns and rows and the
+// catalogue panel's marks follow the scale (boxes and fonts have already).
+void Form1::applyScale()
+{
+    applyGridLayout();
+    catalogue->setScale(scaling_->scale());
 }
 
 void Form1::followGridCurrentCell(int row, int col)
@@ -470,7 +542,7 @@ void Form1::placePicture(QLabel* image, int top, int left, int height, int width
     const int y = twipsToPixels(top, this);
     const int h = pixels ? height : twipsToPixels(height, this);
     const int w = pixels ? width : twipsToPixels(width, this);
-    image->setGeometry(x, y, w, h);
+    scaling_->place(image, QRect(x, y, w, h));
     // In the catalogue view the pictures stay hidden behind the panel.
     if (f.iCatalogueView != 2)
         image->show();
@@ -505,6 +577,7 @@ void Form1::ShowPictureView()
     catalogue->ShowPictureView();
     Image1->show();
     Image2->show();
+    describeToggles();
 }
 
 void Form1::ShowCataloguePanel()
@@ -514,6 +587,7 @@ void Form1::ShowCataloguePanel()
     Frame3->show();
     Frame3->raise();
     catalogue->ShowCataloguePanel();
+    describeToggles();
 }
 
 void Form1::ShowSelectedCatalogue()
@@ -602,7 +676,7 @@ bool Form1::load()
     syncEmulatorMenu();
     InitDisplay();
     showPictureFile(Image0, kBackgroundPicture);
-    Image0->adjustSize();
+    scaling_->place(Image0, QRect(QPoint(0, 0), Image0->pixmap().size()));
     Image0->lower();
 
     try {
@@ -644,6 +718,7 @@ void Form1::showEvent(QShowEvent* event)
 
 void Form1::showButtonPicture(PictureButton* button, const char* picture)
 {
+    describeToggles();
     showPictureFile(button, picture);
     button->repaint();
     if (pictureShown)

@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -42,6 +44,7 @@ class FrmInternet;
 class FrmInternetSourceSelect;
 class PictureButton;
 class Prompt;
+class ScaledLayout;
 
 class Form1 : public QMainWindow {
     Q_OBJECT
@@ -131,6 +134,10 @@ public:
     void mnuHelp1_Click();
     void mnuHelp2_Click();
     void mnuAbout_Click();
+
+    // The client area is designed for a window of 1024 by 768 pixels and is
+    // shown scaled as one picture at any other size (see ScaledLayout).
+    ScaledLayout& scaling() const { return *scaling_; }
 
     // Controls, named as the window names them.
     QWidget* client = nullptr; // the client area, laid out in twips
@@ -266,6 +273,9 @@ private:
     void buildCataloguePanelFrame();
     void buildMenus();
     void applyGridLayout();
+    void applyScale();
+    // The two toggle buttons tell screen readers the view and the source shown.
+    void describeToggles();
     void followGridCurrentCell(int row, int col);
     void placePicture(QLabel* image, int top, int left, int height, int width, bool pixels);
     void loadCatalogue();
@@ -290,6 +300,9 @@ private:
     const CreateUnzipFiles& unzipFilesFactory();
 
     FrmInternet* frmInternet_ = nullptr;
+    ScaledLayout* scaling_ = nullptr;
+    // Widths the user dragged grid columns to, in design pixels, for the run.
+    std::vector<std::pair<int, int>> widenedColumns_;
     CreateUnzipFiles unzipFilesFactory_;
     std::unique_ptr<Prompt> ownPrompt_;
     Prompt* prompt_;

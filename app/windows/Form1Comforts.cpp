@@ -2,6 +2,7 @@
 // type-ahead), the progress of "&Sort database and exit", and running an
 // image file that is not in the catalogue.
 
+#include "Accessibility.h"
 #include "BusyCursor.h"
 #include "Form1.h"
 #include "Twips.h"
@@ -22,6 +23,7 @@
 #include <QProgressDialog>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <algorithm>
@@ -46,6 +48,9 @@ void Form1::buildSearch()
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     txtSearch->setPlaceholderText(QStringLiteral("Publisher, title or genre"));
     txtSearch->setClearButtonEnabled(true);
+    txtSearch->setAccessibleName(QStringLiteral("Search"));
+    for (QToolButton* clear : txtSearch->findChildren<QToolButton*>())
+        clear->setAccessibleName(QStringLiteral("Clear the search"));
     txtSearch->setGeometry(twipsRect(2520, 1335, 4620, 330, this));
     txtSearch->hide();
     txtSearch->installEventFilter(this);
@@ -219,6 +224,7 @@ void Form1::writeBackWithProgress()
         bar = std::make_unique<QProgressDialog>(QStringLiteral("Writing the catalogue..."), QString(),
                                                 0, f.iProgRange, this);
         bar->setObjectName(QStringLiteral("prgSortExit"));
+        nameProgressBar(*bar, QStringLiteral("Records written"));
         bar->setWindowTitle(windowTitle());
         bar->setWindowModality(Qt::WindowModal);
         bar->setMinimumDuration(0);

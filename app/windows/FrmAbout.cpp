@@ -1,5 +1,6 @@
 #include "FrmAbout.h"
 
+#include "Accessibility.h"
 #include "PictureButton.h"
 #include "Twips.h"
 #include "core/Prompt.h"
@@ -31,6 +32,7 @@ FrmAbout::FrmAbout(const QString& version)
     picIcon = new QLabel(this);
     picIcon->setObjectName(QStringLiteral("picIcon"));
     picIcon->setGeometry(twipsToPixels(240, this), twipsToPixels(240, this), 32, 32);
+    markDecoration(picIcon);
     showStoredPicture(picIcon, QStringLiteral(":/windows/about-icon.png"));
 
     QFont titleFont = font();
@@ -57,6 +59,7 @@ FrmAbout::FrmAbout(const QString& version)
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
     Line1->setGeometry(twipsRect(225, 1990, 5280, 30, this));
+    markDecoration(Line1);
 
     lblDisclaimer = new QLabel(this);
     lblDisclaimer->setObjectName(QStringLiteral("lblDisclaimer"));

@@ -1,5 +1,6 @@
 #include "FrmAddFolder.h"
 
+#include "Accessibility.h"
 #include "catalogue/Dao.h"
 #include "catalogue/FolderScan.h"
 #include "core/Prompt.h"
@@ -17,6 +18,7 @@ bool AddFolderWithProgress(QWidget* parent, Prompt& prompt, const std::string& d
         QStringLiteral("Adding the software in \"%1\"...").arg(QString::fromStdString(folder)),
         QStringLiteral("Stop"), 0, 1, parent);
     progress.setObjectName(QStringLiteral("frmAddFolder"));
+    nameProgressBar(progress, QStringLiteral("Files looked at"));
     progress.setWindowTitle(QString::fromUtf8(kProgramTitle));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300);

@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
+#include <QTimer>
 
 namespace tavrin
 {
@@ -37,10 +39,40 @@ DirListBox::DirListBox(QWidget* parent) : QTreeWidget(parent)
     setItemsExpandable(false);
     setIndentation(12);
     setUniformRowHeights(true);
+    setAccessibleName(QStringLiteral("Folders"));
+    // Whole names, and a scroll bar when they are wider than the list.
+    header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+        if (item)
+            choose(item->data(0, kPathRole).toString());
+    });
     connect(this, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         if (item)
             setPath(item->data(0, kPathRole).toString());
     });
+}
+
+void DirListBox::choose(const QString& folder)
+{
+    if (folder == path_ || !QDir(folder).exists())
+        return;
+    path_ = folder;
+    emit Change();
+}
+
+// A deep folder's name may lie right of the list's edge: the list scrolls
+// to it once the names have been measured.
+void DirListBox::revealCurrent()
+{
+    QTreeWidgetItem* item = currentItem();
+    if (!item)
+        return;
+    const QRect box = visualItemRect(item);
+    if (box.left() >= 0 && box.left() + box.width() <= viewport()->width())
+        return;
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + box.left() - indentation());
 }
 
 bool DirListBox::setPath(const QString& folder)
@@ -77,6 +109,7 @@ void DirListBox::fill()
         item->setText(0, name);
         item->setIcon(0, open);
         item->setData(0, kPathRole, folder);
+        item->setToolTip(0, QDir::toNativeSeparators(folder));
         parent = item;
     }
     for (const QString& name : entriesOf(path_, QDir::Dirs)) {
@@ -84,13 +117,18 @@ void DirListBox::fill()
         item->setText(0, name);
         item->setIcon(0, closed);
         item->setData(0, kPathRole, QDir(path_).filePath(name));
+        item->setToolTip(0, QDir::toNativeSeparators(QDir(path_).filePath(name)));
     }
     expandAll();
     setCurrentItem(parent);
     scrollToItem(parent);
+    QTimer::singleShot(0, this, &DirListBox::revealCurrent);
 }
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {}
+FileListBox::FileListBox(QWidget* parent) : QListWidget(parent)
+{
+    setAccessibleName(QStringLiteral("Files"));
+}
 
 void FileListBox::setPath(const QString& folder)
 {

@@ -16,9 +16,12 @@ namespace tavrin
 
 class Prompt;
 
-// A folder list: the chain of folders from the root down to the current
-// path, each open inside the one before, and in the current folder its
-// subfolders. Activating one (double click or Enter) makes it the path.
+// A folder list: the chain of folders from the root down to the open
+// folder, each open inside the one before, and in the open folder its
+// subfolders. A click on a folder makes it the path (the file list shows
+// its files); activating one (double click or Enter) also opens it. Names
+// are shown whole: the list scrolls sideways, to the current folder's name
+// when it opens one.
 class DirListBox : public QTreeWidget
 {
     Q_OBJECT
@@ -37,6 +40,8 @@ class DirListBox : public QTreeWidget
 
   private:
     void fill();
+    void choose(const QString& folder);
+    void revealCurrent();
     QString path_;
 };
 

@@ -38,6 +38,7 @@ FrmDialog::FrmDialog(Form1& form1)
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::NoFocus);
+    Text1->setAccessibleName(QStringLiteral("Warning"));
     QFont textFont(QStringLiteral("Sans Serif"));
     textFont.setStyleHint(QFont::SansSerif);
     textFont.setPointSizeF(8.25);

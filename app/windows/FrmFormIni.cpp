@@ -65,6 +65,7 @@ FrmFormIni::FrmFormIni(Form1& form1) : QDialog(nullptr), form1_(form1)
     form->addRow(QStringLiteral("PcBBC data destination"), pathRow(txtPcBBCDest, false));
     form->addRow(QStringLiteral("PcBBC exec/batch file"), pathRow(txtPcBBCExec, true));
     form->addRow(QStringLiteral("ElectrEm exec file"), pathRow(txtElectrEmExec, true));
+    nameBoxesByLabels(form);
 
     cmdUpdateEdits = new QPushButton(QStringLiteral("Save"));
     cmdUpdateEdits->setObjectName(QStringLiteral("cmdUpdateEdits"));
@@ -83,6 +84,29 @@ FrmFormIni::FrmFormIni(Form1& form1) : QDialog(nullptr), form1_(form1)
     layout->addWidget(buttons);
 
     ReadIni();
+}
+
+// Screen readers name each box by its label, and its browse button after it.
+void FrmFormIni::nameBoxesByLabels(QFormLayout* form)
+{
+    for (int row = 0; row < form->rowCount(); ++row) {
+        const QLayoutItem* labelItem = form->itemAt(row, QFormLayout::LabelRole);
+        const QLayoutItem* fieldItem = form->itemAt(row, QFormLayout::FieldRole);
+        const auto* label = labelItem ? qobject_cast<QLabel*>(labelItem->widget()) : nullptr;
+        QWidget* field = fieldItem ? fieldItem->widget() : nullptr;
+        if (!label || !field)
+            continue;
+        // A path row holds its box, a browse button and a mark.
+        QWidget* box = field;
+        if (field->metaObject() == &QWidget::staticMetaObject)
+            if (auto* inRow = field->findChild<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly))
+                box = inRow;
+        box->setAccessibleName(label->text());
+        if (auto* combo = qobject_cast<QComboBox*>(box); combo && combo->lineEdit())
+            combo->lineEdit()->setAccessibleName(label->text());
+        for (QToolButton* browse : field->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+            browse->setAccessibleName(QStringLiteral("Choose the ") + label->text());
+    }
 }
 
 // A box with its browse button and, for a program, the mark beside it that

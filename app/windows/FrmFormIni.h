@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLabel;
+class QFormLayout;
 class QLineEdit;
 class QPushButton;
 class QToolButton;
@@ -71,6 +72,7 @@ public:
 private:
     void setValues(const FormIniValues& v);
     QWidget* pathRow(QLineEdit* box, bool program);
+    void nameBoxesByLabels(QFormLayout* form);
     std::string boxValue(const QLineEdit* box) const;
     QString askForFile(const FileRequest& request);
 

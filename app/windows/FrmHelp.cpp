@@ -21,6 +21,7 @@ FrmHelp::FrmHelp(Prompt& prompt, QWidget* parent) : QWidget(parent, Qt::Window),
 
     browser = new QTextBrowser;
     browser->setObjectName(QStringLiteral("browser"));
+    browser->setAccessibleName(QStringLiteral("Help text"));
     browser->setOpenLinks(true);
     browser->setOpenExternalLinks(false);
 

@@ -1,5 +1,6 @@
 #include "FrmInternet.h"
 
+#include "Accessibility.h"
 #include "PictureButton.h"
 
 #include <QCloseEvent>
@@ -23,17 +24,20 @@ FrmInternet::FrmInternet(Form1State& f, Prompt& prompt, QWidget* parent)
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setScaledContents(true);
     Picture1->setFixedSize(64, 64);
+    markDecoration(Picture1);
     showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
     Label2 = new QLabel(QStringLiteral("Connecting with"), this);
     Label2->setObjectName(QStringLiteral("Label2"));
     txtText1 = new QLineEdit(QStringLiteral("Downloading:"), this);
     txtText1->setObjectName(QStringLiteral("txtText1"));
     txtText1->setReadOnly(true);
+    txtText1->setAccessibleName(QStringLiteral("Download"));
     txtText1->setMinimumWidth(420);
     lblBytes = new QLabel(this);
     lblBytes->setObjectName(QStringLiteral("lblBytes"));
     barProgress = new QProgressBar(this);
     barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setAccessibleName(QStringLiteral("Bytes received"));
     cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCancel->setShortcut(QKeySequence(Qt::Key_Escape));

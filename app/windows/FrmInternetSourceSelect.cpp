@@ -1,5 +1,6 @@
 #include "FrmInternetSourceSelect.h"
 
+#include "Accessibility.h"
 #include "BusyCursor.h"
 #include "Form1.h"
 #include "PictureButton.h"
@@ -46,6 +47,7 @@ FrmInternetSourceSelect::FrmInternetSourceSelect(Form1& form) : QDialog(&form), 
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setScaledContents(true);
     Picture1->setFixedSize(96, 96);
+    markDecoration(Picture1);
     showStoredPicture(Picture1, QStringLiteral(":/windows/owl.png"));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);

@@ -1,11 +1,13 @@
 #include "FrmSplash.h"
 
+#include "Accessibility.h"
 #include "Form1.h"
 #include "Twips.h"
 #include "core/Prompt.h"
 
 #include <QApplication>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 
@@ -39,7 +41,9 @@ FrmSplash::FrmSplash(Form1& form1, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::Tool), form1_(form1)
 {
     setObjectName(QStringLiteral("frmSplash"));
+    setAccessibleName(QStringLiteral("Tavrin is starting"));
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setFocusPolicy(Qt::StrongFocus);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::black);
     setPalette(p);
@@ -48,12 +52,14 @@ FrmSplash::FrmSplash(Form1& form1, QWidget* parent)
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setFrameShape(QFrame::NoFrame);
+    markDecoration(Frame1);
     Frame1->setGeometry(twipsRect(5160, 4200, 4680, 2610, this));
 
     Image1 = new QLabel(Frame1);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(twipsRect(120, 360, 1920, 1920, this));
     Image1->setScaledContents(true);
+    markDecoration(Image1);
     Image1->setPixmap(QPixmap(QStringLiteral(":/windows/splash.png")));
 
     lblProductName = splashLabel(Frame1, "lblProductName", 1800, true, twipsRect(2160, 360, 1980, 435, this));
@@ -76,6 +82,9 @@ bool FrmSplash::load()
         return false;
     tmrTimer1.start();
     CoverWholeScreen(this);
+    // The keys that skip the wait come here.
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
     const QStringList version = QApplication::applicationVersion().split(QLatin1Char('.'));
     lblVersion->setText(versionLabel(version.value(0).toInt(), version.value(1).toInt()));
     lblVersion->adjustSize();
@@ -96,6 +105,32 @@ bool FrmSplash::CoverWholeScreen(QWidget* window)
     window->setGeometry(screen->geometry());
     window->show();
     return window->isVisible();
+}
+
+void FrmSplash::skip()
+{
+    if (!tmrTimer1.isActive())
+        return;
+    tmrTimer1.stop();
+    tmrTimer1_Timer();
+}
+
+void FrmSplash::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    skip();
+}
+
+void FrmSplash::keyPressEvent(QKeyEvent* event)
+{
+    // A modifier alone (the Alt of a window switch) is no key press.
+    if (event->key() == Qt::Key_Shift || event->key() == Qt::Key_Control ||
+        event->key() == Qt::Key_Alt || event->key() == Qt::Key_Meta) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    skip();
 }
 
 void FrmSplash::tmrTimer1_Timer()

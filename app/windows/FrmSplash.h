@@ -1,6 +1,7 @@
 #pragma once
 // The splash window: the start-up window. Its load loads the main window,
-// covers the screen, and 6500 ms later shows the main window and closes.
+// covers the screen, and 6500 ms later shows the main window and closes; a
+// click or a key on it does so at once.
 
 #include <QTimer>
 #include <QWidget>
@@ -40,10 +41,16 @@ public:
     static constexpr int kSplashMilliseconds = 6500;
 
 signals:
-    // The timer has shown the main window.
+    // The timer (or a click or key) has shown the main window.
     void mainWindowShown();
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    // What the timer does, ahead of time.
+    void skip();
     void tmrTimer1_Timer();
 
     Form1& form1_;

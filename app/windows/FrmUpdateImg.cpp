@@ -1,5 +1,6 @@
 #include "FrmUpdateImg.h"
 
+#include "Accessibility.h"
 #include "PictureButton.h"
 #include "Twips.h"
 #include "launch/Launcher.h"
@@ -23,6 +24,7 @@ FrmUpdateImg::FrmUpdateImg(Launcher& launcher, QWidget* parent)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setScaledContents(true);
     Image1->setGeometry(twipsRect(120, 120, 960, 960, this));
+    markDecoration(Image1);
     showStoredPicture(Image1, QStringLiteral(":/windows/owl.png"));
 
     Label2 = new QLabel(

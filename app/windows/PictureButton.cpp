@@ -1,5 +1,6 @@
 #include "PictureButton.h"
 
+#include "Accessibility.h"
 #include "core/Paths.h"
 
 #include <QKeyEvent>
@@ -14,6 +15,7 @@ namespace tavrin {
 PictureButton::PictureButton(const QString& name, const QString& caption, QWidget* parent)
     : QLabel(parent)
 {
+    installAccessibleInterfaces();
     setObjectName(name);
     setScaledContents(true);
     setToolTip(caption);

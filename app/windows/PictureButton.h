@@ -2,7 +2,8 @@
 // A picture that acts as a command button: it shows one picture at a time,
 // stretched to its box, and reports a click of the left mouse button, or
 // Space or Enter while it has the focus (Tab reaches it). The pictures
-// change only inside the click handlers, never on hover.
+// change only inside the click handlers, never on hover. Screen readers know
+// it as a push button named by its caption.
 
 #include <QLabel>
 
@@ -13,6 +14,9 @@ class PictureButton : public QLabel {
 
 public:
     explicit PictureButton(const QString& name, const QString& caption, QWidget* parent = nullptr);
+
+    // What a click does (a screen reader's press).
+    void click() { emit clicked(); }
 
 signals:
     void clicked();

@@ -1,6 +1,7 @@
 #include "QtPrompt.h"
 
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace tavrin {
@@ -19,6 +20,16 @@ QMessageBox::Icon boxIcon(PromptIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// Screen readers hear what the icon means, not a picture without a name.
+void nameIcon(QMessageBox& box)
+{
+    static constexpr const char* kNames[] = {"", "Information", "Warning", "Error", "Question"};
+    auto* icon = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+    const int kind = static_cast<int>(box.icon());
+    if (icon && kind >= 0 && kind < 5)
+        icon->setAccessibleName(QString::fromUtf8(kNames[kind]));
+}
+
 } // namespace
 
 PromptAnswer QtPrompt::questionDefaultNo(const std::string& text, PromptIcon icon,
@@ -31,6 +42,7 @@ PromptAnswer QtPrompt::questionDefaultNo(const std::string& text, PromptIcon ico
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
+    nameIcon(box);
     return box.exec() == QMessageBox::Yes ? PromptAnswer::Yes : PromptAnswer::No;
 }
 
@@ -55,6 +67,7 @@ PromptAnswer QtPrompt::messageBox(const std::string& text, PromptButtons buttons
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
+    nameIcon(box);
     switch (box.exec()) {
     case QMessageBox::Yes: return PromptAnswer::Yes;
     case QMessageBox::No: return PromptAnswer::No;

@@ -99,6 +99,9 @@ void RecordWindow::buildControls()
     Label2->setBuddy(txtPublisher);
     Label3->setBuddy(txtGenre);
     Label4->setBuddy(txtFilepath);
+    Label5->setBuddy(txtData1);
+    Label6->setBuddy(txtData2);
+    Label7->setBuddy(txtDescription1);
 
     button(cmdUpdateEdits, "cmdUpdateEdits", "Update", twipsRect(1200, 5280, 1095, 375, this));
     if (!isNew)

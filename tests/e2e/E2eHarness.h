@@ -67,6 +67,17 @@ public:
 
     const std::string& display() const { return display_; }
 
+    // Sizes a window to the design's 1024 by 768 pixels, where the main
+    // window's controls stand at their unscaled places.
+    bool designSize(const std::string& window) const
+    {
+        const QStringList args{QStringLiteral("windowsize"), QString::fromStdString(window),
+                               QStringLiteral("1024"), QStringLiteral("768")};
+        const bool sized = run(QStringLiteral("xdotool"), args).has_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return sized;
+    }
+
     // Runs a command on this display and returns what it printed; nullopt
     // when it failed.
     std::optional<std::string> run(const QString& program, const QStringList& args,

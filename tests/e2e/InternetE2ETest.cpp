@@ -78,7 +78,7 @@ TEST(InternetE2E, ARowOfASourceIsDownloadedAndRun)
     Tavrin tavrin(x, app);
     const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window);
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(x.designSize(*window));
     // The Internet button, then No to the update question and OK for the
     // first source; then the Run button on the list's first row.
     auto clickAt = [&](int left, int top) {

@@ -106,7 +106,7 @@ TEST(LaunchE2E, EachEmulatorAndAZippedRow)
     Tavrin tavrin(x, app);
     const auto window = x.waitForWindow("Tavrin", 60s);
     ASSERT_TRUE(window);
-    std::this_thread::sleep_for(500ms);
+    ASSERT_TRUE(x.designSize(*window));
 
     // Where the window shows the Run button and the grid's rows, in pixels
     // from its top left corner, with the menu bar above the client area.

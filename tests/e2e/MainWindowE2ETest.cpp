@@ -5,6 +5,7 @@
 
 #include "E2eHarness.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <vector>
@@ -91,16 +92,22 @@ TEST(MainWindowE2E, TheSampleCatalogueInAMaximisedWindowWithItsPictureButtons)
     ASSERT_TRUE(x.screenshot(shot));
     if (const fs::path folder = screenshotFolder(); !folder.empty())
         fs::copy_file(shot, folder / "main-window.png", fs::copy_options::overwrite_existing);
-    // Black beyond the designed area, and the New button's yellow plus sign
-    // at the bottom left (270, 6900 twips, under the menu bar).
-    const auto beyond = pixels(x, shot, 1300, 800, 20, 20);
+    // The window of 1024 by 768 pixels scaled as one picture by the smaller
+    // of 1600/1024 and 1000/768 and centred, its client area (1012 by 696)
+    // under the menu bar: black beyond it, and the New button's yellow plus
+    // sign at 270, 6900 twips scaled.
+    const double scale = std::min(1600 / 1024.0, 1000 / 768.0);
+    const int left = static_cast<int>((1600 - 1024 * scale) / 2);
+    const int top = 20;
+    const auto beyond = pixels(x, shot, left + static_cast<int>(1012 * scale) + 5, 800, 20, 20);
     ASSERT_EQ(beyond.size(), 400u);
     for (const auto& rgb : beyond)
         EXPECT_EQ(rgb, (std::array<int, 3>{0, 0, 0}));
     int yellow = 0;
-    for (const auto& [r, g, b] : pixels(x, shot, 18, 470, 30, 40))
+    for (const auto& [r, g, b] : pixels(x, shot, left + static_cast<int>(18 * scale),
+                                        top + static_cast<int>(460 * scale), 40, 45))
         yellow += r > 200 && g > 200 && b < 120;
-    EXPECT_GT(yellow, 20) << "the New button's picture is not on the screen";
+    EXPECT_GT(yellow, 30) << "the New button's picture is not on the screen at its scaled place";
 
     ASSERT_TRUE(x.typeKeys(*window, {QStringLiteral("alt+f"), QStringLiteral("e"),
                                       QStringLiteral("e"), QStringLiteral("Return")}));

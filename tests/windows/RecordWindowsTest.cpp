@@ -201,5 +201,25 @@ TEST_F(RecordWindowsTest, BothWindowsOpenAtOnceOnTheSameCatalogue)
     EXPECT_EQ(form1.f.MSFlexGrid.Rows(), 4);
 }
 
+TEST_F(RecordWindowsTest, AClickOnAFolderListsItsFilesAndNamesShowWhole)
+{
+    const QString name = "Marsh Harrier Software";
+    dir.write("Files/Marsh Harrier Software/harbour.ssd");
+    QTest::mouseClick(loadForm().picCmdEdit, Qt::LeftButton);
+    RecordWindow& w = *form->frmEditDatabase;
+    w.show();
+    QCoreApplication::processEvents();
+    const auto found = w.dirMain->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(found.size(), 1);
+    const QRect box = w.dirMain->visualItemRect(found[0]);
+    EXPECT_GT(box.width(), w.dirMain->fontMetrics().horizontalAdvance(name)) << "not cut to Ma...";
+    QTest::mouseClick(w.dirMain->viewport(), Qt::LeftButton, {}, box.topLeft() + QPoint(30, 4));
+    EXPECT_TRUE(w.dirMain->path().endsWith(name));
+    EXPECT_EQ(w.dirMain->findItems("Acme", Qt::MatchExactly | Qt::MatchRecursive).size(), 1)
+        << "the list keeps its folders until one is opened";
+    clickFile(w, "harbour.ssd");
+    EXPECT_EQ(w.txtFilepath->text(), "Files\\" + name + "\\harbour.ssd");
+}
+
 } // namespace
 } // namespace tavrin::test

@@ -8,6 +8,7 @@
 #include "core/Prompt.h"
 #include "windows/Form1.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCoreApplication>
 
@@ -48,6 +49,19 @@ inline std::vector<Record> sampleRecords()
         rec("Acorn", "Welcome", "Utility", "Files\\acorn\\welcome.ssd", 1, "The welcome disc"),
         rec("Acorn", "Elite", "Arcade", "Files\\acorn\\elite.ssd", 2, ""),
     };
+}
+
+// The showing controls of a window that a screen reader finds without a name.
+inline QStringList unnamedControls(QAccessibleInterface* a)
+{
+    using R = QAccessible::Role;
+    const QList<R> none = {R::Client, R::Pane, R::Grouping, R::StaticText, R::ScrollBar, R::Separator};
+    QStringList found;
+    if (a && !a->state().invisible && a->text(QAccessible::Name).isEmpty() && !none.contains(a->role()))
+        found << a->object()->objectName();
+    for (int i = 0; a && !a->state().invisible && i < a->childCount(); ++i)
+        found << unnamedControls(a->child(i));
+    return found;
 }
 
 class WindowTest : public ::testing::Test {
