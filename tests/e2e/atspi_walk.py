@@ -85,6 +85,7 @@ def run(app):
     visit(app, "Create an .IMG file", item("Create .img file"), "Cancel")
     visit(app, "Creat new database", item("New database"), "Cancel")
     visit(app, "Tavrin Properties", item("Properties"), "Cancel")
+    visit(app, "Set up emulators", item("Set up emulators..."), "Cancel")
     visit(app, "About Tavrin", item("About"), "OK")
     visit(app, "Tavrin Help", item("Contents"), None)
     # The first switch to the Internet asks about updates, then offers the sources.
