@@ -166,7 +166,7 @@ void Form1::buildGamelistMenus()
     const auto item = [this](QAction*& action, const char* name, const char* caption) {
         action = new QAction(QString::fromUtf8(caption), this);
         action->setObjectName(QString::fromUtf8(name));
-        mnuFile->insertAction(mnuExit, action);
+        mnuFile->insertAction(mnuRunFile, action);
     };
     item(mnuExportEsDe, "mnuExportEsDe", "Export &gamelist for ES-DE...");
     item(mnuExportPegasus, "mnuExportPegasus", "Export metadata for &Pegasus...");
