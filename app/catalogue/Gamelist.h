@@ -39,6 +39,9 @@ std::vector<GamelistTitle> GamelistTitlesOf(const FlexGrid& grid, const std::vec
 // Text a list can carry as it is: UTF-8 without control characters (a tab
 // aside; line breaks too where the value may span lines).
 bool IsGamelistText(std::string_view text, bool multiLine);
+// Text for a message: as it is when a list could carry it, else with its
+// control characters and bytes that are no UTF-8 as "\xNN".
+std::string ShownText(std::string_view text);
 
 // The name a title's pictures take in covers/ and screenshots/: the file's
 // path below `folder` without its extension, or its bare base name when it

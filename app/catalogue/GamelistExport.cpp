@@ -120,11 +120,11 @@ class Exporter
 
     void add(const GamelistTitle& t, const PlayHistory& history)
     {
-        const std::string shown = WithVisibleControlCharacters(t.filepath);
+        const std::string shown = ShownText(t.filepath);
         if (!IsGamelistText(t.filepath, false) || !IsGamelistText(t.software, false) ||
             !IsGamelistText(t.publisher, false) || !IsGamelistText(t.genre, false) ||
             !IsGamelistText(t.description, true)) {
-            report_.notText.push_back(shown + " (" + WithVisibleControlCharacters(t.software) + ")");
+            report_.notText.push_back(shown + " (" + ShownText(t.software) + ")");
             return;
         }
         std::error_code ec;
@@ -250,6 +250,11 @@ std::vector<GamelistTitle> GamelistTitlesOf(const FlexGrid& grid, const std::vec
                           cell(colDescription1)});
     }
     return titles;
+}
+
+std::string ShownText(std::string_view text)
+{
+    return IsGamelistText(text, false) ? std::string(text) : WithVisibleControlCharacters(text);
 }
 
 bool IsGamelistText(std::string_view text, bool multiLine)

@@ -194,7 +194,7 @@ class Importer
     // Whether the game is added; why not, in the report.
     std::optional<Adding> check(const GamelistGame& g, std::unordered_set<std::string>& held)
     {
-        const std::string shown = WithVisibleControlCharacters(g.path.empty() ? g.name : g.path);
+        const std::string shown = ShownText(g.path.empty() ? g.name : g.path);
         const fs::path file = listedFile(g.path, listFolder_);
         std::error_code ec;
         if (g.path.empty() || !IsSoftwareFileName(file.filename().string())) {
@@ -206,7 +206,7 @@ class Importer
             return std::nullopt;
         }
         const std::string stored = CataloguePathFor(file.string(), appFolder_);
-        bool text = IsStorablePath(stored) && IsGamelistText(g.description, true);
+        bool text = IsStorablePath(file.string()) && IsGamelistText(g.description, true);
         for (const std::string* single : {&g.name, &g.publisher, &g.developer, &g.genre})
             text = text && IsGamelistText(*single, false);
         if (!text) {
