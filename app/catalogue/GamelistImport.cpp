@@ -14,11 +14,13 @@
 #include <QByteArray>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -158,6 +160,60 @@ fs::path listedFile(const std::string& path, const fs::path& listFolder)
     return (p.is_absolute() ? p : listFolder / p).lexically_normal();
 }
 
+// Whether a folder may hold a file of a name without regard to case, each
+// folder listed once: a picture that is not there yet would otherwise list
+// its folder on every look, and an import places thousands. A name or a
+// folder with letters beyond ASCII is left to the full lookup.
+class FolderNames
+{
+  public:
+    bool mayHold(const fs::path& folder, const std::string& file)
+    {
+        const Listing& l = listing(folder);
+        const std::string name = fs::path(file).filename().string();
+        return l.beyondAscii || !isAscii(name) || l.names.count(folded(name)) > 0;
+    }
+    void placed(const fs::path& file)
+    {
+        listing(file.parent_path()).names.insert(folded(file.filename().string()));
+    }
+
+  private:
+    struct Listing {
+        std::unordered_set<std::string> names;
+        bool beyondAscii = false;
+    };
+    static bool isAscii(const std::string& name)
+    {
+        return std::all_of(name.begin(), name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    }
+    static std::string folded(std::string name)
+    {
+        for (char& c : name)
+            c = static_cast<char>(foldAsciiCase(static_cast<unsigned char>(c)));
+        return name;
+    }
+    Listing& listing(const fs::path& folder)
+    {
+        const auto [at, fresh] = folders_.try_emplace(folder.string());
+        if (!fresh)
+            return at->second;
+        Listing& l = at->second;
+        std::error_code ec;
+        fs::directory_iterator it(folder, ec);
+        l.beyondAscii = bool(ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            l.beyondAscii = l.beyondAscii || !isAscii(name);
+            l.names.insert(folded(name));
+        }
+        l.beyondAscii = l.beyondAscii || bool(ec);
+        return l;
+    }
+    std::unordered_map<std::string, Listing> folders_;
+};
+
 struct Adding {
     const GamelistGame* game;
     fs::path file;
@@ -257,8 +313,14 @@ class Importer
     // has one of that kind already.
     void placePictures(const Adding& a)
     {
-        const SoftwarePictures present = FindSoftwarePictures(a.file.string());
         const std::string stem = PictureStem(a.file.string());
+        const auto mayHold = [&](const char* suffix) {
+            return folderNames_.mayHold(a.file.parent_path(), stem + suffix + ".jpg") ||
+                   folderNames_.mayHold(a.file.parent_path(), stem + suffix + ".gif");
+        };
+        SoftwarePictures present;
+        if (mayHold("-box") || mayHold(""))
+            present = FindSoftwarePictures(a.file.string());
         if (present.boxPicture.empty())
             place(source(a.game->cover, kCoversFolder, a.file), stem + "-box");
         if (present.secondPicture.empty())
@@ -307,7 +369,8 @@ class Importer
         }
         fs::rename(beside, final, ec);
         if (ec)
-            refuse(ec.message());
+            return refuse(ec.message());
+        folderNames_.placed(final);
     }
 
     std::string appFolder_;
@@ -315,6 +378,7 @@ class Importer
     GamelistImportReport& report_;
     fs::path listFolder_;
     bool esDe_ = false;
+    FolderNames folderNames_;
 };
 
 } // namespace

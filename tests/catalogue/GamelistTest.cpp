@@ -116,6 +116,8 @@ TEST_F(GamelistTest, HandWrittenListsImportAsExpected)
     for (const char* file : {"roms/chuckie.ssd", "roms/citadel.ssd", "roms/exile.ssd", "roms/readme.txt"})
         dir.write(file, "x");
     dir.write("covers/roms/chuckie.jpg", "chuckie box");
+    dir.write("screenshots/roms/citadel.jpg", "listed screen");
+    dir.write("roms/CITADEL.JPG", "own screen"); // the title's own picture stays
     dir.write("media/exile.png", "png");
     dir.write("gamelist.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
 <!-- scraped for the bbcmicro system -->
@@ -157,6 +159,8 @@ TEST_F(GamelistTest, HandWrittenListsImportAsExpected)
     EXPECT_EQ(ReadPlayHistory(db).at("roms\\chuckie.ssd"),
               (PlayHistoryEntry{4, "2026-12-01T09:00:00+00:00", true}));
     EXPECT_EQ(readFile(dir / "roms/chuckie-box.jpg"), "chuckie box");
+    EXPECT_EQ(readFile(dir / "roms/CITADEL.JPG"), "own screen");
+    EXPECT_FALSE(fs::exists(dir / "roms/citadel.jpg"));
     EXPECT_EQ(converted, (std::vector<std::string>{"exile.png"}));
     EXPECT_EQ(readFile(dir / "roms/exile-box.jpg"), "converted");
 }
@@ -182,8 +186,9 @@ TEST_F(GamelistTest, AnExportReadBackAddsNothingAndAFreshCatalogueGetsTheSameTit
                       std::tie(before[i].publisher, before[i].software, before[i].filepath));
             EXPECT_EQ(fresh[i].description.value_or(""), before[i].description.value_or(""));
         }
-        if (format == GamelistFormat::EsDe)
+        if (format == GamelistFormat::EsDe) {
             EXPECT_EQ(ReadPlayHistory((dir / "fresh.mdb").string()), history);
+        }
         fs::remove_all(dir / "out");
         fs::remove(dir / "fresh.mdb");
     }
