@@ -2,11 +2,13 @@
 // emulator up, the feedback on long work and running a file directly.
 
 #include "WindowFixture.h"
+#include "catalogue/PlayHistory.h"
 #include "launch/LaunchFixture.h"
 #include "windows/FrmFormIni.h"
 #include "windows/PictureButton.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,6 +122,53 @@ TEST_F(ComfortsTest, TheFilterNeverChangesWhatSortAndExitWrites)
     for (const Record& r : stored)
         titles << QString::fromStdString(*r.software);
     EXPECT_EQ(titles, (QStringList{"Elite", "Welcome", "Aviator", "Repton", "Alpha Quest"}));
+}
+
+TEST_F(ComfortsTest, FavouritesAndRecentPlaysAreMarkedFilteredAndOrderedInTheViewOnly)
+{
+    const std::string db = (dir / "bbc.mdb").string();
+    RecordPlayStarted(db, "Files\\sup\\repton.ssd", "2026-12-01T10:00:00+00:00");
+    RecordPlayStarted(db, "Files\\zeta\\alpha.ssd", "2026-12-08T18:20:38+00:00");
+    Form1& w = shownForm();
+    const QStringList gridOrder = shownTitles();
+    w.MSFlexGridView->setCurrentIndex(w.f.MSFlexGrid.index(rowOf("Elite"), 1));
+    QTest::keyClick(w.MSFlexGridView, Qt::Key_F9);
+    EXPECT_TRUE(w.playHistory().at("Files\\acorn\\elite.ssd").favourite);
+    EXPECT_TRUE(w.f.MSFlexGrid.index(rowOf("Elite"), 1).data(Qt::DecorationRole).isValid());
+    EXPECT_FALSE(w.f.MSFlexGrid.index(rowOf("Repton"), 1).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(w.MSFlexGridView->actions().contains(w.mnuFavourite)) << "the context menu";
+
+    const auto viewTitles = [&] {
+        QStringList titles;
+        const QHeaderView* header = w.MSFlexGridView->verticalHeader();
+        for (int v = 0; v < header->count(); ++v)
+            if (const int r = header->logicalIndex(v); !w.MSFlexGridView->isRowHidden(r))
+                titles << QString::fromUtf8(w.f.MSFlexGrid.TextMatrix(r, 1));
+        return titles;
+    };
+    w.openSearch();
+    w.chkFavourites->setChecked(true);
+    EXPECT_EQ(viewTitles(), (QStringList{"Elite"}));
+    w.chkFavourites->setChecked(false);
+    w.chkRecentlyPlayed->setChecked(true);
+    EXPECT_EQ(viewTitles(), (QStringList{"Alpha Quest", "Repton"})) << "the last started first";
+    EXPECT_EQ(w.f.MSFlexGrid.Row(), rowOf("Alpha Quest"));
+    QTest::keyClick(w.txtSearch, Qt::Key_Escape);
+    EXPECT_EQ(viewTitles(), gridOrder);
+    EXPECT_EQ(shownTitles(), gridOrder) << "the rows themselves never move";
+    EXPECT_TRUE(prompt.shown.empty());
+
+    dir.write("Files/acorn/elite.ssd", "disc");
+    dir.write("roms/chuckie.ssd", "disc");
+    dir.write("gamelist.xml", "<gameList><game><path>./roms/chuckie.ssd</path><name>Chuckie "
+                              "Egg</name></game><game><path>./Files/acorn/elite.ssd</path></game>"
+                              "</gameList>");
+    w.chooseGamelist = [&] { return QString::fromStdString((dir / "gamelist.xml").string()); };
+    w.mnuImportGamelist->trigger();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text.rfind("1 title was added to the catalogue", 0), 0u);
+    EXPECT_NE(prompt.shown[0].text.find("already in the catalogue: 1"), std::string::npos);
+    EXPECT_NE(rowOf("Chuckie Egg"), -1) << "the catalogue is read again";
 }
 
 TEST_F(ComfortsTest, TypingInTheGridJumpsToTheFirstTitleThenPublisher)
