@@ -5,6 +5,7 @@
 #include "catalogue/PlayHistory.h"
 #include "launch/LaunchFixture.h"
 #include "windows/FrmFormIni.h"
+#include "windows/GamelistCommand.h"
 #include "windows/PictureButton.h"
 
 #include <QAction>
@@ -22,6 +23,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+
+#include <sstream>
 
 namespace tavrin::test {
 namespace {
@@ -169,6 +172,29 @@ TEST_F(ComfortsTest, FavouritesAndRecentPlaysAreMarkedFilteredAndOrderedInTheVie
     EXPECT_EQ(prompt.shown[0].text.rfind("1 title was added to the catalogue", 0), 0u);
     EXPECT_NE(prompt.shown[0].text.find("already in the catalogue: 1"), std::string::npos);
     EXPECT_NE(rowOf("Chuckie Egg"), -1) << "the catalogue is read again";
+}
+
+TEST_F(ComfortsTest, ExportGamelistFromTheCommandLine)
+{
+    dir.write("Files/acorn/elite.ssd", "disc");
+    const std::string out = (dir / "out").string();
+    const struct {
+        std::vector<std::string> words;
+        int code;
+        const char* told;
+    } cases[] = {
+        {{"es-de", out}, 0, "1 title was written to"},
+        {{"pegasus", out}, 0, "metadata.pegasus.txt"},
+        {{"pegasus"}, 2, "usage: tavrin --export-gamelist es-de|pegasus FOLDER"},
+        {{"kodi", out}, 2, "usage:"},
+        {{"es-de", "/proc/no/such"}, 1, "could not be exported"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        EXPECT_EQ(RunExportGamelistCommand(c.words, dir.path().string(), err), c.code) << c.told;
+        EXPECT_NE(err.str().find(c.told), std::string::npos) << err.str();
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "gamelist.xml"));
 }
 
 TEST_F(ComfortsTest, TypingInTheGridJumpsToTheFirstTitleThenPublisher)
