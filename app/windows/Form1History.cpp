@@ -137,6 +137,13 @@ void Form1::buildHistory()
         box = new QCheckBox(QString::fromUtf8(caption), client);
         box->setObjectName(QString::fromUtf8(name));
         box->setGeometry(twipsRect(left, 1335, width, 330, this));
+        // A box that shows on black, filled when ticked.
+        box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; }"
+                                          "QCheckBox::indicator { width: 9px; height: 9px;"
+                                          " border: 1px solid %1; background: black; }"
+                                          "QCheckBox::indicator:checked { width: 5px; height: 5px;"
+                                          " padding: 2px; background: %1; background-clip: content; }")
+                               .arg(colorFromBgr(kYellow).name()));
         box->hide();
         connect(box, &QCheckBox::toggled, this, [this] {
             searchText_.clear(); // other rows: the last result does not narrow
@@ -210,6 +217,9 @@ void Form1::refreshHistory()
                                 e.what(),
                             PromptButtons::Ok, PromptIcon::Exclamation);
     }
+    // The view may have painted the new rows before their history was read.
+    MSFlexGridView->viewport()->update();
+    syncFavouriteAction();
 }
 
 void Form1::syncFavouriteAction()

@@ -164,14 +164,15 @@ TEST_F(ComfortsTest, FavouritesAndRecentPlaysAreMarkedFilteredAndOrderedInTheVie
     dir.write("Files/acorn/elite.ssd", "disc");
     dir.write("roms/chuckie.ssd", "disc");
     dir.write("gamelist.xml", "<gameList><game><path>./roms/chuckie.ssd</path><name>Chuckie "
-                              "Egg</name></game><game><path>./Files/acorn/elite.ssd</path></game>"
+                              "Egg</name><favorite>true</favorite></game><game><path>./Files/acorn/elite.ssd</path></game>"
                               "</gameList>");
     w.chooseGamelist = [&] { return QString::fromStdString((dir / "gamelist.xml").string()); };
     w.mnuImportGamelist->trigger();
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].text.rfind("1 title was added to the catalogue", 0), 0u);
     EXPECT_NE(prompt.shown[0].text.find("already in the catalogue: 1"), std::string::npos);
-    EXPECT_NE(rowOf("Chuckie Egg"), -1) << "the catalogue is read again";
+    ASSERT_NE(rowOf("Chuckie Egg"), -1) << "the catalogue is read again";
+    EXPECT_TRUE(w.f.MSFlexGrid.index(rowOf("Chuckie Egg"), 1).data(Qt::DecorationRole).isValid());
 }
 
 TEST_F(ComfortsTest, ExportGamelistFromTheCommandLine)
