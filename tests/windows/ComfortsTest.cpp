@@ -152,6 +152,12 @@ TEST_F(ComfortsTest, FavouritesAndRecentPlaysAreMarkedFilteredAndOrderedInTheVie
     w.openSearch();
     w.chkFavourites->setChecked(true);
     EXPECT_EQ(viewTitles(), (QStringList{"Elite"}));
+    dir.write("Files/acorn/elite.ssd", "disc");
+    dir.write("Files/zeta/alpha.ssd", "disc");
+    w.exportGamelist(GamelistFormat::EsDe, (dir / "shown").string());
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text.rfind("1 title was written", 0), 0u) << "the rows shown only";
+    prompt.shown.clear();
     w.chkFavourites->setChecked(false);
     w.chkRecentlyPlayed->setChecked(true);
     EXPECT_EQ(viewTitles(), (QStringList{"Alpha Quest", "Repton"})) << "the last started first";
@@ -161,7 +167,6 @@ TEST_F(ComfortsTest, FavouritesAndRecentPlaysAreMarkedFilteredAndOrderedInTheVie
     EXPECT_EQ(shownTitles(), gridOrder) << "the rows themselves never move";
     EXPECT_TRUE(prompt.shown.empty());
 
-    dir.write("Files/acorn/elite.ssd", "disc");
     dir.write("roms/chuckie.ssd", "disc");
     dir.write("gamelist.xml", "<gameList><game><path>./roms/chuckie.ssd</path><name>Chuckie "
                               "Egg</name><favorite>true</favorite></game><game><path>./Files/acorn/elite.ssd</path></game>"
