@@ -2,6 +2,7 @@
 
 #include "CatalogueGrid.h"
 #include "Dao.h"
+#include "PlayHistory.h"
 #include "core/Form1State.h"
 #include "core/Paths.h"
 
@@ -153,6 +154,17 @@ void CreateDatabase(Form1State& f)
         }
     }
 
+    // The play history goes over to the new catalogue. A file that cannot be
+    // read (the reason for a new one, often) has none to give.
+    std::vector<std::pair<std::string, PlayHistoryEntry>> history;
+    if (fs::exists(target, ec)) {
+        try {
+            dao::Database old = dao::DBEngine::Workspaces(0).OpenDatabase(target.string());
+            history = ReadPlayHistoryRecords(old);
+        } catch (const dao::DaoError&) {
+        }
+    }
+
     try {
         dao::Workspace dbWorkspace = dao::DBEngine::Workspaces(0);
         dao::Database dbDatabase = dbWorkspace.CreateDatabase(building.string(), dao::dbLangGeneral);
@@ -169,6 +181,15 @@ void CreateDatabase(Form1State& f)
         dbTable.setField("Index", dao::Value(0));
         dbTable.Update();
         dbTable.Close();
+        if (!history.empty()) {
+            dbDatabase.BeginTrans();
+            {
+                PlayHistoryTable kept(dbDatabase);
+                for (const auto& [path, entry] : history)
+                    kept.put(path, entry);
+            }
+            dbDatabase.CommitTrans();
+        }
         dbDatabase.Close();
     } catch (...) {
         fs::remove(building, ec);

@@ -72,7 +72,8 @@ void TransferFromAccess(Form1State& f, const std::string& databasePath, const st
 void SortAndTransferToAccess(Form1State& f,
                              const std::function<void(int done, int total)>& progress = {});
 
-// Replaces sDatabaseFile with a new catalogue holding one blank record. The
+// Replaces sDatabaseFile with a new catalogue holding one blank record and
+// the play history of the old one (PlayHistory.h), when it can be read. The
 // new file is built beside the old one (beside the target of a symbolic
 // link) and renamed over it with the old file's permissions, so a failure
 // leaves the old catalogue as it was. Throws dao::DaoError.

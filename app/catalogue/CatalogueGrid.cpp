@@ -56,14 +56,15 @@ std::string CurrentDescription(const Form1State& f)
     return text.empty() ? std::string(" ") : std::string(text);
 }
 
-SoftwarePictures ShowSoftwarePicture(Form1State& f, const std::string& path)
+std::string PictureStem(const std::string& path)
 {
-    const std::string folder = GetDirPath(path);
-    f.sFilename = GetFilename(path);
-    const size_t dot = f.sFilename.find('.');
-    f.sFilenameNoExt = dot == std::string::npos ? f.sFilename : f.sFilename.substr(0, dot);
-    const std::string stem = folder + f.sFilenameNoExt;
+    const std::string name = GetFilename(path);
+    return GetDirPath(path) + name.substr(0, name.find('.'));
+}
 
+SoftwarePictures FindSoftwarePictures(const std::string& path)
+{
+    const std::string stem = PictureStem(path);
     auto firstFound = [](const std::string& a, const std::string& b) -> std::string {
         if (FileExists(a))
             return a;
@@ -72,6 +73,15 @@ SoftwarePictures ShowSoftwarePicture(Form1State& f, const std::string& path)
     SoftwarePictures result;
     result.boxPicture = firstFound(stem + "-box.jpg", stem + "-box.gif");
     result.secondPicture = firstFound(stem + ".jpg", stem + ".gif");
+    return result;
+}
+
+SoftwarePictures ShowSoftwarePicture(Form1State& f, const std::string& path)
+{
+    f.sFilename = GetFilename(path);
+    const size_t dot = f.sFilename.find('.');
+    f.sFilenameNoExt = dot == std::string::npos ? f.sFilename : f.sFilename.substr(0, dot);
+    SoftwarePictures result = FindSoftwarePictures(path);
     result.description = CurrentDescription(f);
     return result;
 }

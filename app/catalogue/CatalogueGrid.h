@@ -33,6 +33,13 @@ inline constexpr const char* kBoxPlaceholder = "Images\\logosp.jpg";
 inline constexpr const char* kScreenPlaceholder = "Images\\logosl.jpg";
 inline constexpr const char* kBackgroundPicture = "Images\\background.jpg";
 
+// Where the pictures of the file P are looked for: P's folder and its name
+// up to the first "." ("games\elite.disk.ssd" gives "games\elite").
+std::string PictureStem(const std::string& path);
+// The pictures found beside the file P, in the order below; the
+// description is left empty.
+SoftwarePictures FindSoftwarePictures(const std::string& path);
+
 // Looks for the pictures beside the file P (P-box.jpg, P-box.gif, P.jpg,
 // P.gif, P without its extension), sets sFilename and sFilenameNoExt, and
 // takes the description of the grid's current row.

@@ -33,17 +33,6 @@ bool hasExtension(std::string_view name, std::span<const std::string_view> exten
                        [&](std::string_view e) { return equalsIgnoringAsciiCase(ext, e); });
 }
 
-bool isUtf8(std::string_view text)
-{
-    for (size_t i = 0; i < text.size();) {
-        const size_t n = utf8SequenceLength(text, i);
-        if (n == 0)
-            return false;
-        i += n;
-    }
-    return true;
-}
-
 // A title worth showing: some character other than a space, and no control
 // characters.
 bool isShowableTitle(std::string_view title)
@@ -54,25 +43,7 @@ bool isShowableTitle(std::string_view title)
             return false;
         visible = visible || c != ' ';
     }
-    return visible && isUtf8(title);
-}
-
-// A path a catalogue can store and give back: UTF-8 text without control
-// characters (C0, DEL, C1), and no "\" inside a name, which a stored path
-// would read as a separator.
-bool isStorablePath(const fs::path& path)
-{
-    const std::string text = path.string();
-    if (!isUtf8(text))
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
-                        static_cast<unsigned char>(text[i + 1]) < 0xA0;
-        if (c < 0x20 || c == 0x7F || c1 || c == '\\')
-            return false;
-    }
-    return true;
+    return visible && isUtf8Text(title);
 }
 
 std::string shown(const fs::path& path) { return WithVisibleControlCharacters(path.string()); }
@@ -98,6 +69,20 @@ fs::path absoluteNormal(const std::string& path)
 }
 
 } // namespace
+
+bool IsStorablePath(std::string_view text)
+{
+    if (!isUtf8Text(text))
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7F || c1 || c == '\\')
+            return false;
+    }
+    return true;
+}
 
 std::string CataloguePathKey(std::string_view path)
 {
@@ -160,7 +145,7 @@ std::vector<std::string> FindSoftwareFiles(const std::string& folder,
         } else if (IsSoftwareFileName(path.filename().string())) {
             if (fs::is_symlink(link) && !fs::exists(it->status(kindError)))
                 unreadable.push_back(shown(path) + ": a link to nothing");
-            else if (it->is_regular_file(kindError) && isStorablePath(path))
+            else if (it->is_regular_file(kindError) && IsStorablePath(path.string()))
                 files.push_back(path.string());
             else if (it->is_regular_file(kindError))
                 badNames.push_back(shown(path));

@@ -17,6 +17,11 @@ namespace tavrin
 // letters folded to lower case.
 std::string CataloguePathKey(std::string_view path);
 
+// A path a catalogue can store and give back: UTF-8 text without control
+// characters (C0, DEL, C1), and no "\" inside a name, which a stored path
+// would read as a separator.
+bool IsStorablePath(std::string_view path);
+
 // One record the scan would add.
 struct ScannedSoftware {
     std::string Publisher;

@@ -2,6 +2,7 @@
 
 #include "Catalogue.h"
 #include "CatalogueGrid.h"
+#include "PlayHistory.h"
 #include "core/Form1State.h"
 #include "core/Paths.h"
 #include "core/Prompt.h"
@@ -350,13 +351,20 @@ bool RecordEditor::ValidateRecord(const RecordBoxes& boxes)
         fail(refused, "The file has been removed or replaced since this window opened.");
         return false;
     }
+    // The record and the history of its file change together or not at all.
     try {
+        dbDatabase_->BeginTrans();
         dao::Recordset table = dbDatabase_->OpenRecordset(kCatalogueTable, dao::dbOpenTable);
         table.setBookmark(*current_);
         table.Edit();
         writeFields(table, boxes);
         table.Update();
+        if (kind_ == RecordWindowKind::Edit)
+            MovePlayHistory(*dbDatabase_, stored_[boxFilepath], table.Fields("Filepath").text());
+        table.Close();
+        dbDatabase_->CommitTrans();
     } catch (const dao::DaoError& e) {
+        rollBack();
         fail(refused, reasonOf(e));
         return false;
     }
@@ -427,7 +435,9 @@ void RecordEditor::deleteAndRenumber()
         {
             dao::Recordset table = db.OpenRecordset(kCatalogueTable, dao::dbOpenTable);
             table.setBookmark(*current_);
+            const std::string filepath = table.Fields("Filepath").text();
             table.Delete();
+            DropPlayHistoryOfDeleted(db, filepath);
         }
         dao::Recordset table = db.OpenRecordset(kCatalogueTable, dao::dbOpenTable);
         int64_t d = 0;
@@ -441,11 +451,17 @@ void RecordEditor::deleteAndRenumber()
         table.Close();
         db.CommitTrans();
     } catch (const dao::DaoError&) {
-        try {
-            db.Rollback();
-        } catch (const dao::DaoError&) {
-        }
+        rollBack();
         throw;
+    }
+}
+
+void RecordEditor::rollBack()
+{
+    try {
+        dbDatabase_->Rollback();
+    } catch (const dao::DaoError&) {
+        // No transaction was open: nothing to undo.
     }
 }
 

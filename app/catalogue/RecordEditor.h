@@ -141,6 +141,7 @@ class RecordEditor
     void UpdateRecord();
     void writeFields(dao::Recordset& table, const RecordBoxes& boxes) const;
     void deleteAndRenumber();
+    void rollBack();
     void reloadGrid(int col, int row, int sortMode);
     void fail(const std::string& what, const std::string& reason);
     static std::optional<FileIdentity> identityOf(const std::string& path);

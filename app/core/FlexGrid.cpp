@@ -487,7 +487,7 @@ QVariant FlexGrid::data(const QModelIndex& index, int role) const
         return QVariant::fromValue(Qt::AlignLeft | vertical);
     }
     default:
-        return {};
+        return roleData ? roleData(index.row(), index.column(), role) : QVariant();
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,11 @@ public:
 
     // Empties every cell; the shape stays.
     void Clear();
+
+    // What the view shows beside a cell's text (a mark on a row): asked for
+    // every role but the text and its alignment; nothing when unset. The
+    // grid's cells stay the eight fields of a record.
+    std::function<QVariant(int row, int col, int role)> roleData;
 
     // Properties that the view shows; colours are blue-green-red values.
     int FixedRows = 0;

@@ -90,6 +90,18 @@ constexpr std::size_t utf8SequenceLength(std::string_view text, std::size_t i)
     return n;
 }
 
+// True when the whole text is well-formed UTF-8.
+constexpr bool isUtf8Text(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8SequenceLength(text, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
 // The number of characters of the text: one for each UTF-8 sequence, and one
 // for each byte that is no UTF-8.
 constexpr std::size_t utf8CharacterCount(std::string_view text)

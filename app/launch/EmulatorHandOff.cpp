@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 namespace tavrin {
 namespace fs = std::filesystem;
@@ -119,6 +120,12 @@ std::string Launcher::emulatorName() const
     return e ? kEmulatorNames[static_cast<size_t>(*e)] : "the current emulator";
 }
 
+void Launcher::tellStarted()
+{
+    if (!std::exchange(startedTold_, true) && hooks_.emulatorStarted)
+        hooks_.emulatorStarted(launchFile_);
+}
+
 bool Launcher::checkProgram(const ResolvedCommandLine& resolved, const std::string& commandLine)
 {
     if (resolved.error.empty())
@@ -145,6 +152,7 @@ bool Launcher::startEmuApp(WindowStyle style)
                 " cannot be started: " + started.error + ".");
         return false;
     }
+    tellStarted();
     return true;
 }
 
@@ -177,6 +185,7 @@ bool Launcher::ShellandWait(const std::string& ExeFullPath, int32_t TimeOutValue
                 " cannot be started: " + started.error + ".");
         return false;
     }
+    tellStarted();
     waiting_ = true;
     OnExit waited([&] { waiting_ = false; });
     WaitForProgramEnd(started.pid, deadline, [this] {
@@ -325,6 +334,8 @@ void Launcher::SendFileToElectrEm()
     if (!started.started())
         message("The program " + inQuotes(bat.string()) + " of ElectrEm cannot be started: " +
                 started.error + ".");
+    else
+        tellStarted();
 }
 
 bool Launcher::CapsLockOn() { return tavrin::CapsLockOn(keyboard_); }

@@ -50,6 +50,7 @@ public:
             return;
         l_.stopWaiting_ = false;
         l_.offersUpdate_ = false;
+        l_.startedTold_ = false;
         l_.launchFile_.clear();
         l_.workingCopy_.clear();
         if (l_.hooks_.launchUnderWay)

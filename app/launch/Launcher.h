@@ -39,6 +39,11 @@ struct LaunchHooks {
     std::function<void(bool underWay)> launchUnderWay;
     // The window with Cancel while a zip is unpacked.
     ShowUnpackProgress showUnpackProgress;
+    // Told once a launch has started its emulator, with the file the launch
+    // began with (a row's stored path, a file run directly, a download), so
+    // that the play can be counted. A launch refused or failed before the
+    // emulator started tells nothing.
+    std::function<void(const std::string& file)> emulatorStarted;
 };
 
 // The four bytes after "Disk0" in "Emulator.cfg" for an extension; none for
@@ -106,6 +111,7 @@ private:
     bool startEmuApp(WindowStyle style);
     bool checkProgram(const ResolvedCommandLine& resolved, const std::string& commandLine);
     std::string emulatorName() const;
+    void tellStarted();
     void message(const std::string& text);
 
     Form1State& f_;
@@ -122,6 +128,7 @@ private:
     std::string launchFile_;
     std::string workingCopy_;
     bool offersUpdate_ = false;
+    bool startedTold_ = false;
 };
 
 } // namespace tavrin

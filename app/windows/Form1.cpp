@@ -155,6 +155,7 @@ Form1::Form1(Prompt* prompt, QWidget* parent) : QMainWindow(parent)
     buildMenus();
     connectGridDoubleClick();
     buildSearch();
+    buildHistory();
 }
 
 Form1::~Form1()
@@ -825,6 +826,7 @@ Launcher& Form1::launcher()
         };
         hooks.launchUnderWay = [this](bool underWay) { followLaunch(underWay); };
         hooks.showUnpackProgress = FrmUnpackProgress::opener(this);
+        hooks.emulatorStarted = [this](const std::string& file) { emulatorStarted(file); };
         launcher_ = std::make_unique<Launcher>(f, *prompt_, *keyboard_, std::move(hooks));
     }
     return *launcher_;

@@ -4,6 +4,7 @@
 // lives in `f`; the other windows read and write it there.
 
 #include "catalogue/CatalogueGrid.h"
+#include "catalogue/Gamelist.h"
 #include "core/Form1State.h"
 #include "core/GridSearch.h"
 
@@ -20,6 +21,7 @@
 #include <vector>
 
 class QAction;
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -249,6 +251,32 @@ public:
     // total records); tests follow the bar with it.
     std::function<void(int done, int total)> sortExitProgressShown;
 
+    // Favourites and play history (Form1History.cpp). F9 and the grid's
+    // context menu mark or unmark the current title as a favourite, shown
+    // as a star beside its title. Beside the search box, "Favourites" shows
+    // only those, and "Recently played" only titles started before, the last
+    // started first: an order of the view alone, the rows and iSort stay.
+    // A launch that started the emulator counts a play of a catalogue title.
+    QAction* mnuFavourite = nullptr;
+    QCheckBox* chkFavourites = nullptr;
+    QCheckBox* chkRecentlyPlayed = nullptr;
+    void mnuFavourite_Click();
+    const PlayHistory& playHistory() const { return history_; }
+    void emulatorStarted(const std::string& file);
+
+    // The catalogue (or the rows the search shows) for other front-ends,
+    // and back: "Export gamelist for ES-DE...", "Export metadata for
+    // Pegasus..." and "Import gamelist...".
+    QAction* mnuExportEsDe = nullptr;
+    QAction* mnuExportPegasus = nullptr;
+    QAction* mnuImportGamelist = nullptr;
+    void exportGamelist(GamelistFormat format, const std::string& folder);
+    void importGamelist(const std::string& listFile);
+    // Ask for the export folder and for the list to import; file dialogs
+    // when unset (tests set them).
+    std::function<QString()> chooseExportFolder;
+    std::function<QString()> chooseGamelist;
+
 protected:
     void showEvent(QShowEvent* event) override;
     // During a launch the window closes only once the launch has ended; while
@@ -328,6 +356,22 @@ private:
     std::string searchText_;
     bool searchPending_ = false;
     TypeAhead typeAhead_;
+
+    void buildHistory();
+    void buildGamelistMenus();
+    void refreshHistory();
+    void syncFavouriteAction();
+    void showHistoryFilters(bool shown);
+    bool historyFiltersOn() const;
+    void filterByHistory(RowsShown& shown) const;
+    std::vector<int> recentlyPlayedOrder(const RowsShown& shown) const;
+    void orderViewRows(const std::vector<int>& order);
+    std::vector<int> exportedRows() const;
+    void exportGamelistTo(GamelistFormat format);
+    void mnuImportGamelist_Click();
+    std::string appFolder() const;
+    PlayHistory history_;
+    std::string historyStamp_; // the catalogue file as history_ was read from it
 };
 
 } // namespace tavrin

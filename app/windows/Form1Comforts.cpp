@@ -81,6 +81,7 @@ void Form1::openSearch()
 {
     txtSearch->show();
     txtSearch->raise();
+    showHistoryFilters(true);
     txtSearch->setFocus(Qt::ShortcutFocusReason);
     txtSearch->selectAll();
 }
@@ -92,6 +93,7 @@ void Form1::closeSearch()
         txtSearch->clear();
     }
     txtSearch->hide();
+    showHistoryFilters(false);
     applySearch();
     // The selected row stays selected, now among all rows.
     const QModelIndex current = f.MSFlexGrid.index(f.MSFlexGrid.Row(), f.MSFlexGrid.Col());
@@ -102,7 +104,7 @@ void Form1::closeSearch()
 
 void Form1::searchLater()
 {
-    if (searchPending_ || !txtSearch || txtSearch->text().isEmpty())
+    if (searchPending_ || !txtSearch || (txtSearch->text().isEmpty() && !historyFiltersOn()))
         return;
     searchPending_ = true;
     QTimer::singleShot(0, this, [this] {
@@ -125,7 +127,10 @@ void Form1::applySearch()
         shown = GridSearchRows(f.MSFlexGrid, text, narrowing ? &rowsShown_ : nullptr);
     }
     searchText_ = text;
+    filterByHistory(shown);
     showRows(shown);
+    const std::vector<int> order = recentlyPlayedOrder(shown);
+    orderViewRows(order);
     if (shown.empty())
         return;
     // The current row hidden: the first shown row becomes the current
@@ -138,7 +143,7 @@ void Form1::applySearch()
     const auto first = std::find(shown.begin(), shown.end(), 1);
     if (first == shown.end())
         return;
-    f.MSFlexGrid.setRow(static_cast<int>(first - shown.begin()));
+    f.MSFlexGrid.setRow(order.empty() ? static_cast<int>(first - shown.begin()) : order.front());
 }
 
 // Hides and shows rows of the view, only those that change. The header

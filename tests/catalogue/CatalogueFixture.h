@@ -18,6 +18,7 @@ namespace tavrin::test {
 struct Record {
     std::optional<std::string> publisher, software, genre, filepath, data1, data2, description;
     std::optional<int64_t> index;
+    bool operator==(const Record&) const = default;
 };
 
 // A new catalogue with the BBCSoftware table, holding `records` in order.

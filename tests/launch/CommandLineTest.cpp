@@ -5,6 +5,7 @@
 #include "LaunchFixture.h"
 
 #include "launch/CommandLine.h"
+#include "launch/FrontEndLaunch.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,24 @@ TEST(CommandLine, SplitLikeAShell)
     };
     for (const Case& c : cases)
         EXPECT_EQ(SplitCommandLine(c.text), c.words) << c.text;
+}
+
+TEST(CommandLine, FrontEndLaunchLinePutsTheFileWhereTheDestinationStands)
+{
+    const struct {
+        const char* commandLine;
+        const char* destination;
+        const char* line;
+    } cases[] = {
+        {"b-em -disc /home/ann/bbc/Disk0.ssd -autoboot", "/home/ann/bbc/Disk0.ssd",
+         "b-em -disc {file.path} -autoboot"},
+        {"/usr/local/bin/electrem", "", "/usr/local/bin/electrem {file.path}"},
+        {"'/opt/My Emulators/beebem' -title 'Say \"hi\"'", "/bbc/Disk0.ssd",
+         "\"/opt/My Emulators/beebem\" -title \"Say \"\"\"hi\"\"\"\" {file.path}"},
+        {"", "/bbc/Disk0.ssd", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FrontEndLaunchLine(c.commandLine, c.destination, "{file.path}"), c.line) << c.commandLine;
 }
 
 TEST(CommandLine, ResolveProgramPathsWithBlanks)

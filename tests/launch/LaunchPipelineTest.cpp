@@ -2,7 +2,8 @@
 // RunSelection on a real catalogue against stand-in emulators: the messages
 // in their order, what was started with which arguments in which folder,
 // the bytes found at the destination, the wait, "Emulator.cfg" during and
-// after the run, the update prompt, Caps Lock and the emptied "Temp".
+// after the run, the update prompt, Caps Lock, the emptied "Temp" and the
+// play counted.
 
 #include "LaunchFixture.h"
 
@@ -157,8 +158,11 @@ TEST(LaunchPipeline, DecisionByEmulatorAndExtension)
         hooks.createUnzipFiles = UnzipFilesFactory(app->prompt, TAVRIN_APP_DIR);
         hooks.appendInfo = [](const std::string&) {};
         hooks.showUpdateImg = [&] { ++prompts; };
+        std::vector<std::string> told; // plays counted: once, for a started emulator only
+        hooks.emulatorStarted = [&](const std::string& file) { told.push_back(file); };
         Launcher launcher = app->launcher(hooks);
         launcher.RunSelection();
+        EXPECT_EQ(told, row.started ? std::vector<std::string>{row.file} : std::vector<std::string>{});
 
         std::vector<std::string> shown;
         for (const auto& s : app->prompt.shown) {

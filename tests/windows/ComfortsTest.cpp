@@ -2,12 +2,15 @@
 // emulator up, the feedback on long work and running a file directly.
 
 #include "WindowFixture.h"
+#include "catalogue/PlayHistory.h"
 #include "core/TextHelpers.h"
 #include "launch/LaunchFixture.h"
 #include "windows/FrmFormIni.h"
+#include "windows/GamelistCommand.h"
 #include "windows/PictureButton.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +24,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+
+#include <sstream>
 
 namespace tavrin::test {
 namespace {
@@ -121,6 +126,82 @@ TEST_F(ComfortsTest, TheFilterNeverChangesWhatSortAndExitWrites)
     for (const Record& r : stored)
         titles << QString::fromStdString(*r.software);
     EXPECT_EQ(titles, (QStringList{"Elite", "Welcome", "Aviator", "Repton", "Alpha Quest"}));
+}
+
+TEST_F(ComfortsTest, FavouritesAndRecentPlaysAreMarkedFilteredAndOrderedInTheViewOnly)
+{
+    const std::string db = (dir / "bbc.mdb").string();
+    RecordPlayStarted(db, "Files\\sup\\repton.ssd", "2026-12-01T10:00:00+00:00");
+    RecordPlayStarted(db, "Files\\zeta\\alpha.ssd", "2026-12-08T18:20:38+00:00");
+    Form1& w = shownForm();
+    const QStringList gridOrder = shownTitles();
+    w.MSFlexGridView->setCurrentIndex(w.f.MSFlexGrid.index(rowOf("Elite"), 1));
+    QTest::keyClick(w.MSFlexGridView, Qt::Key_F9);
+    EXPECT_TRUE(w.playHistory().at("Files\\acorn\\elite.ssd").favourite);
+    EXPECT_TRUE(w.f.MSFlexGrid.index(rowOf("Elite"), 1).data(Qt::DecorationRole).isValid());
+    EXPECT_FALSE(w.f.MSFlexGrid.index(rowOf("Repton"), 1).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(w.MSFlexGridView->actions().contains(w.mnuFavourite)) << "the context menu";
+
+    const auto viewTitles = [&] {
+        QStringList titles;
+        const QHeaderView* header = w.MSFlexGridView->verticalHeader();
+        for (int v = 0; v < header->count(); ++v)
+            if (const int r = header->logicalIndex(v); !w.MSFlexGridView->isRowHidden(r))
+                titles << QString::fromUtf8(w.f.MSFlexGrid.TextMatrix(r, 1));
+        return titles;
+    };
+    w.openSearch();
+    w.chkFavourites->setChecked(true);
+    EXPECT_EQ(viewTitles(), (QStringList{"Elite"}));
+    dir.write("Files/acorn/elite.ssd", "disc");
+    dir.write("Files/zeta/alpha.ssd", "disc");
+    w.exportGamelist(GamelistFormat::EsDe, (dir / "shown").string());
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text.rfind("1 title was written", 0), 0u) << "the rows shown only";
+    prompt.shown.clear();
+    w.chkFavourites->setChecked(false);
+    w.chkRecentlyPlayed->setChecked(true);
+    EXPECT_EQ(viewTitles(), (QStringList{"Alpha Quest", "Repton"})) << "the last started first";
+    EXPECT_EQ(w.f.MSFlexGrid.Row(), rowOf("Alpha Quest"));
+    QTest::keyClick(w.txtSearch, Qt::Key_Escape);
+    EXPECT_EQ(viewTitles(), gridOrder);
+    EXPECT_EQ(shownTitles(), gridOrder) << "the rows themselves never move";
+    EXPECT_TRUE(prompt.shown.empty());
+
+    dir.write("roms/chuckie.ssd", "disc");
+    dir.write("gamelist.xml", "<gameList><game><path>./roms/chuckie.ssd</path><name>Chuckie "
+                              "Egg</name><favorite>true</favorite></game><game><path>./Files/acorn/elite.ssd</path></game>"
+                              "</gameList>");
+    w.chooseGamelist = [&] { return QString::fromStdString((dir / "gamelist.xml").string()); };
+    w.mnuImportGamelist->trigger();
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text.rfind("1 title was added to the catalogue", 0), 0u);
+    EXPECT_NE(prompt.shown[0].text.find("already in the catalogue: 1"), std::string::npos);
+    ASSERT_NE(rowOf("Chuckie Egg"), -1) << "the catalogue is read again";
+    EXPECT_TRUE(w.f.MSFlexGrid.index(rowOf("Chuckie Egg"), 1).data(Qt::DecorationRole).isValid());
+}
+
+TEST_F(ComfortsTest, ExportGamelistFromTheCommandLine)
+{
+    dir.write("Files/acorn/elite.ssd", "disc");
+    const std::string out = (dir / "out").string();
+    const struct {
+        std::vector<std::string> words;
+        int code;
+        const char* told;
+    } cases[] = {
+        {{"es-de", out}, 0, "1 title was written to"},
+        {{"pegasus", out}, 0, "metadata.pegasus.txt"},
+        {{"pegasus"}, 2, "usage: tavrin --export-gamelist es-de|pegasus FOLDER"},
+        {{"kodi", out}, 2, "usage:"},
+        {{"es-de", "/proc/no/such"}, 1, "could not be exported"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        EXPECT_EQ(RunExportGamelistCommand(c.words, dir.path().string(), err), c.code) << c.told;
+        EXPECT_NE(err.str().find(c.told), std::string::npos) << err.str();
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "gamelist.xml"));
 }
 
 TEST_F(ComfortsTest, TypingInTheGridJumpsToTheFirstTitleThenPublisher)
