@@ -267,16 +267,6 @@ std::string FolderScanSummary(const FolderScanReport& report)
 {
     if (report.cancelled)
         return "The folder scan was stopped; nothing was added to the catalogue.";
-    // A list of names, the first few in full.
-    auto listed = [](const std::vector<std::string>& items) {
-        constexpr size_t kShown = 10;
-        std::string text;
-        for (size_t i = 0; i < items.size() && i < kShown; ++i)
-            text += "\n  " + items[i];
-        if (items.size() > kShown)
-            text += "\n  ... and " + std::to_string(items.size() - kShown) + " more";
-        return text;
-    };
     std::string text = std::to_string(report.added) +
                        (report.added == 1 ? " title was" : " titles were") +
                        " added to the catalogue.";
@@ -291,7 +281,7 @@ std::string FolderScanSummary(const FolderScanReport& report)
     for (const auto& [what, items] : groups)
         if (!items->empty())
             text += std::string("\n\nSkipped, ") + what + ": " + std::to_string(items->size()) +
-                    listed(*items);
+                    ListedLines(*items);
     return text;
 }
 

@@ -216,17 +216,6 @@ class Exporter
     std::set<std::string> taken_;
 };
 
-std::string listed(const std::vector<std::string>& items)
-{
-    constexpr size_t kShown = 10;
-    std::string text;
-    for (size_t i = 0; i < items.size() && i < kShown; ++i)
-        text += "\n  " + items[i];
-    if (items.size() > kShown)
-        text += "\n  ... and " + std::to_string(items.size() - kShown) + " more";
-    return text;
-}
-
 } // namespace
 
 std::string SkippedGroups(
@@ -236,7 +225,7 @@ std::string SkippedGroups(
     for (const auto& [what, items] : groups)
         if (!items->empty())
             text += std::string("\n\nSkipped, ") + what + ": " + std::to_string(items->size()) +
-                    listed(*items);
+                    ListedLines(*items);
     return text;
 }
 

@@ -206,15 +206,6 @@ std::string MmbExportSummary(const MmbExportReport& report, const std::string& m
         return "The export was stopped; \"" + mmbPath + "\" was not written.";
     if (!report.error.empty())
         return report.error + "\n\nNothing was exported.";
-    auto listed = [](const std::vector<std::string>& items) {
-        constexpr size_t kShown = 10;
-        std::string text;
-        for (size_t i = 0; i < items.size() && i < kShown; ++i)
-            text += "\n  " + items[i];
-        if (items.size() > kShown)
-            text += "\n  ... and " + std::to_string(items.size() - kShown) + " more";
-        return text;
-    };
     std::string text;
     if (report.written == 0)
         text = "No title is a single-sided DFS disc (.ssd, or a zip holding one), so no MMB file "
@@ -227,10 +218,10 @@ std::string MmbExportSummary(const MmbExportReport& report, const std::string& m
     if (!report.notDiscs.empty())
         text +=
             "\n\nLeft out, not a single-sided DFS disc: " + std::to_string(report.notDiscs.size()) +
-            listed(report.notDiscs);
+            ListedLines(report.notDiscs);
     if (!report.didNotFit.empty())
         text += "\n\nLeft out, past the last of the 8,176 slots of 16 zones: " +
-                std::to_string(report.didNotFit.size()) + listed(report.didNotFit);
+                std::to_string(report.didNotFit.size()) + ListedLines(report.didNotFit);
     if (report.otherKinds > 0)
         text += "\n\nLeft out, neither .ssd images nor zip archives: " +
                 std::to_string(report.otherKinds);

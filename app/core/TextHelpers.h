@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavrin {
 
@@ -30,6 +31,19 @@ inline std::string concat(std::initializer_list<std::string_view> parts)
     for (std::string_view part : parts)
         out.append(part);
     return out;
+}
+
+// The lines of a summary's list: each item on its own indented line, the
+// first ten in full and then how many more there are.
+inline std::string ListedLines(const std::vector<std::string>& items)
+{
+    constexpr std::size_t kShown = 10;
+    std::string text;
+    for (std::size_t i = 0; i < items.size() && i < kShown; ++i)
+        text += concat({"\n  ", items[i]});
+    if (items.size() > kShown)
+        text += concat({"\n  ... and ", std::to_string(items.size() - kShown), " more"});
+    return text;
 }
 
 // -1, 0 or 1: the two texts compared byte by byte with ASCII letters folded.

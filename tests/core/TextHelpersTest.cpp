@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using namespace tavrin;
 
@@ -40,4 +41,16 @@ TEST(TextHelpers, OnlyAsciiLettersFoldCase)
     EXPECT_EQ(compareIgnoringAsciiCase("abc", "ABD"), -1);
     EXPECT_EQ(compareIgnoringAsciiCase("ab", "AB"), 0);
     EXPECT_EQ(compareIgnoringAsciiCase("ab", "A"), 1);
+}
+
+TEST(TextHelpers, ASummaryListsTenNamesAndCountsTheRest)
+{
+    std::vector<std::string> names;
+    EXPECT_EQ(ListedLines(names), "");
+    for (int i = 1; i <= 12; ++i)
+        names.push_back("Disc " + std::to_string(i) + ".ssd");
+    const std::string text = ListedLines(names);
+    EXPECT_EQ(text.rfind("\n  Disc 1.ssd\n  Disc 2.ssd", 0), 0u) << text;
+    EXPECT_NE(text.find("\n  Disc 10.ssd\n  ... and 2 more"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Disc 11"), std::string::npos) << text;
 }
