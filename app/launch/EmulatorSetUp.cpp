@@ -131,7 +131,7 @@ bool writeWhole(const fs::path& file, const std::string& text, std::string* erro
     if (!out || ec || (fs::rename(beside, file, ec), ec)) {
         fs::remove(beside, ec);
         if (error)
-            *error = "\"" + file.string() + "\" cannot be written";
+            *error = concat({"\"", file.string(), "\" cannot be written"});
         return false;
     }
     return true;

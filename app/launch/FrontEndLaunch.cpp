@@ -1,6 +1,7 @@
 #include "FrontEndLaunch.h"
 
 #include "CommandLine.h"
+#include "core/TextHelpers.h"
 
 namespace tavrin {
 namespace {
@@ -27,11 +28,12 @@ std::string FrontEndLaunchLine(std::string_view commandLine, std::string_view de
     bool placed = false;
     for (const std::string& argument : command.arguments) {
         const bool isDestination = !destination.empty() && argument == destination;
-        line += " " + (isDestination ? std::string(placeholder) : quotedWord(argument));
+        line += ' ';
+        line += isDestination ? std::string(placeholder) : quotedWord(argument);
         placed = placed || isDestination;
     }
     if (!placed)
-        line += " " + std::string(placeholder);
+        line += concat({" ", placeholder});
     return line;
 }
 
