@@ -1,5 +1,7 @@
 #include "DiskImageFile.h"
 
+#include "PosixFile.h"
+
 #include "core/Paths.h"
 #include "core/TextHelpers.h"
 
@@ -84,38 +86,6 @@ std::string createIsFolder()
 
 } // namespace message
 
-// An open file descriptor, closed on every way out.
-class FileDescriptor
-{
-  public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    FileDescriptor& operator=(FileDescriptor&&) = delete;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and tells whether the close succeeded (a failed close can
-    // mean lost data on some file systems). Returns 0 or the error number.
-    int close()
-    {
-        int error = 0;
-        if (fd_ >= 0 && ::close(fd_) != 0)
-            error = errno;
-        fd_ = -1;
-        return error;
-    }
-
-  private:
-    int fd_;
-};
-
 // A temporary file that is removed unless it was renamed into place.
 class TemporaryFile
 {
@@ -172,38 +142,9 @@ int readHead(int fd, size_t length, std::vector<uint8_t>& bytes)
 {
     bytes.assign(length, 0);
     size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, bytes.data() + done, length - done, static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
+    const int error = ReadUpTo(fd, bytes.data(), length, 0, done);
     bytes.resize(done);
-    return 0;
-}
-
-// Writes all `count` bytes at `offset`; 0 or the error number.
-int writeAll(int fd, const uint8_t* data, size_t count, off_t offset)
-{
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n =
-            ::pwrite(fd, data + done, count - done, offset + static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
+    return error;
 }
 
 // A name beside `target` that no file has yet, created for writing.
@@ -309,14 +250,14 @@ DiskWriteResult WriteDiskCatalogue(std::string_view path, std::optional<std::str
     int error = 0;
     if (title) {
         WriteCatalogueTitle(catalogue, *title);
-        error = writeAll(fd.get(), catalogue.data(), dfs::kTitleHeadLength, 0);
+        error = WriteAt(fd.get(), catalogue.data(), dfs::kTitleHeadLength, 0);
         if (!error)
-            error = writeAll(fd.get(), catalogue.data() + dfs::kTitleTailOffset,
+            error = WriteAt(fd.get(), catalogue.data() + dfs::kTitleTailOffset,
                              dfs::kTitleLength - dfs::kTitleHeadLength, dfs::kTitleTailOffset);
     }
     if (!error && bootOption) {
         WriteBootOption(catalogue, *bootOption);
-        error = writeAll(fd.get(), catalogue.data() + dfs::kBootOptionOffset, 1,
+        error = WriteAt(fd.get(), catalogue.data() + dfs::kBootOptionOffset, 1,
                          dfs::kBootOptionOffset);
     }
     if (int closeError = fd.close(); !error)
@@ -375,7 +316,7 @@ DiskWriteResult CreateBlankImage(std::string_view path)
     if (exists)
         ::fchmod(fd.get(), existing.st_mode & 07777);
     const std::vector<uint8_t> image = MakeBlankImage();
-    error = writeAll(fd.get(), image.data(), image.size(), 0);
+    error = WriteAt(fd.get(), image.data(), image.size(), 0);
     if (!error && ::fsync(fd.get()) != 0)
         error = errno;
     if (int closeError = fd.close(); !error)

@@ -1,6 +1,7 @@
 #include "InfImageBuilder.h"
 
 #include "CodePage1252.h"
+#include "PosixFile.h"
 #include "core/Paths.h"
 #include "core/TextHelpers.h"
 
@@ -49,23 +50,6 @@ bool endsWithInf(std::string_view name)
            foldCase(name.substr(name.size() - kInfExtension.size())) == kInfExtension;
 }
 
-// Owns an open file descriptor.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 struct FileRead {
     std::vector<uint8_t> bytes;
     uint64_t size = 0; // of the whole file
@@ -90,40 +74,15 @@ FileRead readFile(const fs::path& path, size_t limit)
     r.size = static_cast<uint64_t>(info.st_size);
     r.bytes.resize(static_cast<size_t>(std::min<uint64_t>(r.size, limit)));
     size_t done = 0;
-    while (done < r.bytes.size()) {
-        const ssize_t n = ::read(fd.get(), r.bytes.data() + done, r.bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            r.error = std::strerror(errno);
-            return r;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
+    if (const int error = ReadUpTo(fd.get(), r.bytes.data(), r.bytes.size(), 0, done)) {
+        r.error = std::strerror(error);
+        return r;
     }
     r.bytes.resize(done);
     return r;
 }
 
 std::string fileName(const fs::path& path) { return path.filename().string(); }
-
-// Writes all bytes; 0 or the error number.
-int writeAll(int fd, const std::vector<uint8_t>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
 
 // Writes the image beside `path` and renames it into place, so that an old
 // image of that name is replaced whole and a failed write leaves it as it
@@ -147,7 +106,7 @@ std::string writeImage(const std::string& path, const std::vector<uint8_t>& imag
     }
     if (fd < 0)
         return std::strerror(EEXIST);
-    int error = writeAll(fd, image);
+    int error = WriteAt(fd, image.data(), image.size(), 0);
     if (!error && ::fsync(fd) != 0)
         error = errno;
     if (::close(fd) != 0 && !error)

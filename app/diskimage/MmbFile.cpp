@@ -1,5 +1,7 @@
 #include "MmbFile.h"
 
+#include "PosixFile.h"
+
 #include "core/Paths.h"
 #include "core/TextHelpers.h"
 
@@ -114,40 +116,6 @@ void openForReading(std::string_view path, OpenedForReading& opened)
     }
 }
 
-// Reads `count` bytes at `offset`; 0 or the error number (EIO for a file
-// that ends before them).
-int readAt(int fd, uint8_t* data, size_t count, uint64_t offset)
-{
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, data + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        done += size_t(n);
-    }
-    return 0;
-}
-
-int writeAt(int fd, const uint8_t* data, size_t count, uint64_t offset)
-{
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(fd, data + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO;
-        done += size_t(n);
-    }
-    return 0;
-}
-
 // Copies the bytes from `from` to `to` (same offsets in both files): in the
 // kernel where it can, else through a buffer.
 int copyRange(int in, int out, uint64_t from, uint64_t to)
@@ -167,9 +135,9 @@ int copyRange(int in, int out, uint64_t from, uint64_t to)
         std::vector<uint8_t> buffer(1 << 20);
         for (uint64_t at = uint64_t(inAt); at < to;) {
             const size_t count = size_t(std::min<uint64_t>(buffer.size(), to - at));
-            if (int error = readAt(in, buffer.data(), count, at))
+            if (int error = ReadAt(in, buffer.data(), count, at))
                 return error;
-            if (int error = writeAt(out, buffer.data(), count, at))
+            if (int error = WriteAt(out, buffer.data(), count, at))
                 return error;
             at += count;
         }
@@ -209,7 +177,7 @@ MmbFileRead ReadMmbFile(std::string_view path)
     std::vector<uint8_t> indexes(kHeaderSize);
     int zones = 1;
     if (opened.size >= kIndexSize) {
-        if (int error = readAt(fd, indexes.data(), kHeaderSize, 0)) {
+        if (int error = ReadAt(fd, indexes.data(), kHeaderSize, 0)) {
             read.error = message::cannotRead(path, error);
             return read;
         }
@@ -219,7 +187,7 @@ MmbFileRead ReadMmbFile(std::string_view path)
             zones = 1;
         indexes.assign(size_t(zones) * kIndexSize, 0);
         for (int zone = 0; zone < zones; ++zone)
-            if (int error = readAt(fd, indexes.data() + size_t(zone) * kIndexSize, kIndexSize,
+            if (int error = ReadAt(fd, indexes.data() + size_t(zone) * kIndexSize, kIndexSize,
                                    uint64_t(zone) * kZoneSize)) {
                 read.error = message::cannotRead(path, error);
                 return read;
@@ -247,7 +215,7 @@ MmbDiscRead ReadMmbDisc(std::string_view path, const MmbIndex& index, int slot)
     }
     read.disc.assign(kDiscSize, 0);
     if (int error =
-            readAt(opened.file.handle(), read.disc.data(), kDiscSize, MmbDiscOffset(slot))) {
+            ReadAt(opened.file.handle(), read.disc.data(), kDiscSize, MmbDiscOffset(slot))) {
         read.disc.clear();
         read.error = message::cannotRead(path, error);
     }
@@ -272,7 +240,7 @@ MmbImageRead ReadImageForMmb(std::string_view path, bool bothSides)
     const uint64_t size = opened.size;
     std::vector<uint8_t> bytes(
         size_t(std::min<uint64_t>(size, doubleSided ? kDoubleSidedSize : kDiscSize)));
-    if (int error = readAt(opened.file.handle(), bytes.data(), bytes.size(), 0)) {
+    if (int error = ReadAt(opened.file.handle(), bytes.data(), bytes.size(), 0)) {
         read.error = message::cannotRead(path, error);
         return read;
     }
@@ -397,13 +365,13 @@ bool MmbWriter::writeDisc(int slot, std::span<const uint8_t> disc)
     if (slot < 0 || slot >= kMaxSlots || disc.size() > kDiscSize)
         return fail(EINVAL);
     const int fd = file_->handle();
-    if (int error = writeAt(fd, disc.data(), disc.size(), MmbDiscOffset(slot)))
+    if (int error = WriteAt(fd, disc.data(), disc.size(), MmbDiscOffset(slot)))
         return fail(error);
     // A slot carried over from the old file still holds its old bytes past
     // the new disc's end.
     if (!fresh_[size_t(slot)] && disc.size() < kDiscSize) {
         const std::vector<uint8_t> zeros(kDiscSize - disc.size(), 0);
-        if (int error = writeAt(fd, zeros.data(), zeros.size(), MmbDiscOffset(slot) + disc.size()))
+        if (int error = WriteAt(fd, zeros.data(), zeros.size(), MmbDiscOffset(slot) + disc.size()))
             return fail(error);
     }
     return true;
@@ -419,7 +387,7 @@ bool MmbWriter::commit(const MmbIndex& index)
     if (::ftruncate(fd, off_t(index.fileSize)) != 0)
         return fail(errno);
     for (int zone = 0; zone < index.zones; ++zone)
-        if (int error = writeAt(fd, index.bytes.data() + size_t(zone) * kIndexSize, kIndexSize,
+        if (int error = WriteAt(fd, index.bytes.data() + size_t(zone) * kIndexSize, kIndexSize,
                                 uint64_t(zone) * kZoneSize))
             return fail(error);
     // commit() syncs the file to the disk before it renames it into place.
